@@ -1,0 +1,479 @@
+#include "config/SetupFile.h"
+#include "TempFolder.h"
+#include "link/NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <locale>
+#include <sstream>
+#include <string>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kvt::config;
+using kvt::test::TempFolder;
+
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+DeviceRecord device(const std::string& number, const std::string& address,
+                    const std::string& name) {
+    DeviceRecord r;
+    r.Number = number;
+    r.Address = address;
+    r.Name = name;
+    return r;
+}
+
+// A valid line with one field replaced.
+std::string lineWith(int field, const std::string& text) {
+    std::vector<std::string> f = {"\"1\"", "\"01\"", "\"KVT\"", "0",     "1", "1", "0", "0",
+                                  "0",     "0",      "10",      "10000", "0", "0", "2", "2",
+                                  "1",     "0",      "0",       "0",     "1", "1", "0"};
+    f[field] = text;
+    std::string line;
+    for (const auto& s : f) {
+        line += (line.empty() ? "" : ",") + s;
+    }
+    return line;
+}
+
+const std::string kDefaultLine =
+    "\"1\",\"01\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,2,1,0,0,0,1,1,0";
+
+} // namespace
+
+TEST(SetupFile, LineFormatIsExact) {
+    EXPECT_EQ(formatSetupLine(device("1", "01", "KVT")), kDefaultLine);
+
+    DeviceRecord r = device("12", "1A", "Line A, north");
+    r.GasTable = 9;
+    r.EngUnit = 0;
+    r.UserEuFactor = 0.75;
+    r.InputMode = 1;
+    r.ValveMode = 2;
+    r.SetPoint = 0.5;
+    r.TotalizerStartFlow = 12.5;
+    r.TotalizerStopTotal = 123456.25;
+    r.AlarmHigh = -1.5;
+    r.Relay2Action = 4;
+    r.KFactorSource = 2;
+    r.KFactorIndex = 256;
+    r.UserKFactor = 0.1 + 0.2;
+    r.CommEnabled = 1;
+    EXPECT_EQ(formatSetupLine(r), "\"12\",\"1A\",\"Line A, north\",9,0,0.75,1,2,0.5,0,12.5,"
+                                  "123456.25,0,0,-1.5,2,1,0,4,2,256,0.3,1");
+
+    // A quote or line break inside a text would break the line.
+    const std::string cleaned = "\"1\",\"01\",\"6' pipe  B\",";
+    EXPECT_EQ(formatSetupLine(device("1", "01", "6\" pipe\r\nB")).substr(0, cleaned.size()),
+              cleaned);
+}
+
+TEST(SetupFile, ParseLineAcceptsTheReaderForms) {
+    auto r = parseSetupLine(kDefaultLine);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, device("1", "01", "KVT"));
+
+    r = parseSetupLine(kDefaultLine + "\r");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->CommEnabled, 0);
+
+    // Blanks around fields, a float without its integer digit, an exponent, a plus sign.
+    r = parseSetupLine(" \"7\" , \"FF\",\"a,b\" , 3 ,+9, .5,1,2,-.25,1,1e1,10000,0,0,2,2,1,0,0,0,"
+                       "-2147483648,1,1 ");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->Number, "7");
+    EXPECT_EQ(r->Name, "a,b");
+    EXPECT_EQ(r->GasTable, 3);
+    EXPECT_EQ(r->EngUnit, 9);
+    EXPECT_EQ(r->UserEuFactor, 0.5);
+    EXPECT_EQ(r->SetPoint, -0.25);
+    EXPECT_EQ(r->TotalizerStartFlow, 10);
+    EXPECT_EQ(r->KFactorIndex, -2147483648);
+    EXPECT_EQ(r->CommEnabled, 1);
+
+    // Text fields keep their inner blanks; an unquoted text is trimmed.
+    r = parseSetupLine(lineWith(2, "\"  two  blanks \"").replace(0, 3, " 5 "));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->Number, "5");
+    EXPECT_EQ(r->Name, "  two  blanks ");
+}
+
+TEST(SetupFile, ParseLineRejectsWhatItCannotRead) {
+    EXPECT_FALSE(parseSetupLine(""));
+    EXPECT_FALSE(parseSetupLine(kDefaultLine.substr(0, kDefaultLine.rfind(',')))); // 22 fields
+    EXPECT_FALSE(parseSetupLine(kDefaultLine + ",0"));                             // 24 fields
+    EXPECT_FALSE(parseSetupLine(kDefaultLine + ","));                              // trailing comma
+    EXPECT_FALSE(parseSetupLine(lineWith(2, "\"unterminated")));
+    EXPECT_FALSE(parseSetupLine(lineWith(2, "\"KVT\"x")));
+    EXPECT_FALSE(parseSetupLine(lineWith(2, "K\"V\"T")));
+    EXPECT_FALSE(parseSetupLine(lineWith(1, "\"\"")));  // no address, no device
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "1.5")));   // integer field
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "32768"))); // beyond 16 bits
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "-32769")));
+    EXPECT_FALSE(parseSetupLine(lineWith(20, "2147483648"))); // beyond 32 bits
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "")));
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "+-1")));
+    EXPECT_FALSE(parseSetupLine(lineWith(3, "True")));
+    EXPECT_FALSE(parseSetupLine(lineWith(5, "abc")));
+    EXPECT_FALSE(parseSetupLine(lineWith(5, "1e999")));
+    EXPECT_FALSE(parseSetupLine(lineWith(5, "1 5")));
+    EXPECT_FALSE(parseSetupLine(lineWith(5, "")));
+    EXPECT_TRUE(parseSetupLine(lineWith(3, "32767")));
+    EXPECT_TRUE(parseSetupLine(lineWith(3, "-32768")));
+}
+
+TEST(SetupFile, ThreeDevicesRoundTrip) {
+    TempFolder dir;
+    ASSERT_TRUE(dir.valid());
+    const std::string path = dir.file("setup.dat");
+
+    DeviceTable table;
+    DeviceRecord a = device("1", "01", "KVT");
+    a.SetPoint = 0.5;
+    DeviceRecord b = device("2", "0B", "Line A, north");
+    b.EngUnit = 9;
+    b.UserEuFactor = 1.0 / 3.0;
+    b.SetPoint = 12.345;
+    b.UserKFactor = 0.75;
+    b.KFactorIndex = 200;
+    b.CommEnabled = 1;
+    DeviceRecord c = device("64", "FF", "plain text");
+    c.TotalizerStopTotal = 99999.999;
+    c.AlarmLow = 0.001;
+    ASSERT_EQ(table.addDevice(a), 1);
+    ASSERT_EQ(table.addDevice(b), 2);
+    ASSERT_EQ(table.addDevice(c), 3);
+
+    ASSERT_EQ(SaveDeviceTable(table, path), "");
+    const std::string bytes = readAll(path);
+    EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
+              "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1,0\r\n");
+    EXPECT_EQ(bytes, formatSetupLine(a) + "\r\n" + formatSetupLine(b) + "\r\n" +
+                         formatSetupLine(c) + "\r\n");
+
+    DeviceTable loaded;
+    const LoadResult result = LoadDeviceTable(loaded, path);
+    EXPECT_TRUE(result.ok);
+    EXPECT_FALSE(result.missing);
+    EXPECT_TRUE(result.skippedLines.empty());
+    EXPECT_EQ(result.message, "");
+    EXPECT_EQ(loaded.deviceCount(), 3);
+    // 1/3 keeps only 15 digits in the file; everything else comes back exactly.
+    b.UserEuFactor = 0.333333333333333;
+    EXPECT_EQ(loaded.record(1), a);
+    EXPECT_EQ(loaded.record(2), b);
+    EXPECT_EQ(loaded.record(3), c);
+    EXPECT_FALSE(loaded.holdsDevice(4));
+
+    // Saving what was loaded writes the same bytes again.
+    ASSERT_EQ(SaveDeviceTable(loaded, path), "");
+    EXPECT_EQ(readAll(path), bytes);
+}
+
+TEST(SetupFile, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    writeAll(path, "\xEF\xBB\xBF" + lineWith(0, "\"1\"") + "\n\n   \r\n" + lineWith(1, "\"02\"") +
+                       "\n" + lineWith(1, "\"03\""));
+    DeviceTable table;
+    const LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.message, "");
+    ASSERT_EQ(table.deviceCount(), 3);
+    EXPECT_EQ(table.record(1).Number, "1");
+    EXPECT_EQ(table.record(2).Address, "02");
+    EXPECT_EQ(table.record(3).Address, "03");
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+
+    writeAll(path, "");
+    EXPECT_TRUE(LoadDeviceTable(table, path).ok);
+    EXPECT_EQ(table.deviceCount(), 0);
+    EXPECT_FALSE(table.holdsDevice(1));
+}
+
+TEST(SetupFile, LoadingResetsStatusAndEmptiesOtherSlots) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    DeviceTable table;
+    for (int i = 1; i <= 3; ++i) {
+        table.addDevice(device(std::to_string(i), "0" + std::to_string(i), "KVT"));
+    }
+    table.status(1).FullScale = 0;
+    table.status(1).Flow = 5;
+    table.status(2).SetPointPending = -1;
+    table.status(2).AutoZeroState = -1;
+    table.status(3).AlarmState = 2;
+    table.status(64).Total = 7;
+    table.setCurrentDevice(3);
+    writeAll(path, lineWith(1, "\"0A\"") + "\r\n" + lineWith(1, "\"0B\"") + "\r\n");
+
+    LoadDeviceTable(table, path);
+    EXPECT_EQ(table.deviceCount(), 2);
+    EXPECT_EQ(table.record(1).Address, "0A");
+    EXPECT_FALSE(table.holdsDevice(3));
+    EXPECT_EQ(table.currentDevice(), 3);
+    for (int slot = 1; slot <= DeviceTable::kMaxDevices; ++slot) {
+        EXPECT_EQ(table.status(slot), DeviceStatus{}) << "slot " << slot;
+    }
+    EXPECT_EQ(table.status(1).FullScale, 100.0);
+}
+
+TEST(SetupFile, SkippedLinesAreBackedUpAndReported) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    const std::string original = lineWith(1, "\"01\"") + "\r\n" + lineWith(3, "x") + "\r\n" +
+                                 lineWith(1, "\"03\"") + "\r\n" + lineWith(2, "\"open") + "\r\n";
+    writeAll(path, original);
+    writeAll(path + ".bak", "an older backup");
+
+    DeviceTable table;
+    LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.skippedLines, (std::vector<int>{2, 4}));
+    EXPECT_EQ(result.backupPath, path + ".bak");
+    EXPECT_EQ(result.message, "setup.dat: lines 2, 4 could not be loaded and were skipped. The "
+                              "file as it was is kept as " +
+                                  path + ".bak.");
+    EXPECT_EQ(readAll(path + ".bak"), original);
+    ASSERT_EQ(table.deviceCount(), 2);
+    EXPECT_EQ(table.record(2).Address, "03");
+
+    // With the backup in place the table may be saved; the backup stays.
+    EXPECT_FALSE(table.saveRefused());
+    ASSERT_EQ(SaveDeviceTable(table, path), "");
+    EXPECT_EQ(readAll(path + ".bak"), original);
+    result = LoadDeviceTable(table, path);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.message, "");
+
+    // Many bad lines: the message names the first ten and counts the rest.
+    std::string mixed;
+    for (int i = 0; i < 15; ++i) {
+        mixed += "rubbish\r\n" + kDefaultLine + "\r\n";
+    }
+    writeAll(path, mixed);
+    result = LoadDeviceTable(table, path);
+    EXPECT_EQ(result.skippedLines.size(), 15u);
+    EXPECT_EQ(table.deviceCount(), 15);
+    EXPECT_EQ(result.message.substr(0, result.message.find(". ")),
+              "setup.dat: lines 1, 3, 5, 7, 9, 11, 13, 15, 17, 19 and 5 more could not be loaded "
+              "and were skipped");
+}
+
+TEST(SetupFile, LinesBeyondSixtyFourAreSkipped) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    std::string text;
+    for (int i = 1; i <= 70; ++i) {
+        char address[3];
+        std::snprintf(address, sizeof address, "%02X", i);
+        text += lineWith(1, std::string("\"") + address + "\"") + "\r\n";
+        if (i == 10) {
+            text += "\r\n"; // a blank line takes no slot
+        }
+    }
+    text.insert(0, lineWith(4, "1e5") + "\r\n");
+    writeAll(path, text);
+
+    DeviceTable table;
+    const LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_EQ(table.deviceCount(), 64);
+    EXPECT_EQ(table.record(64).Address, "40");
+    EXPECT_EQ(result.skippedLines, (std::vector<int>{1, 67, 68, 69, 70, 71, 72}));
+    EXPECT_EQ(result.message, "setup.dat: line 1 could not be loaded and was skipped; lines "
+                              "67-72 were skipped because the table holds at most 64 devices. "
+                              "The file as it was is kept as " +
+                                  path + ".bak.");
+    EXPECT_EQ(readAll(path + ".bak"), text);
+}
+
+TEST(SetupFile, MissingFileIsAnEmptyTableCreatedOnSave) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    DeviceTable table;
+    table.addDevice(device("1", "01", "KVT"));
+    const LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.missing);
+    EXPECT_EQ(result.message, "");
+    EXPECT_EQ(table.deviceCount(), 0);
+    EXPECT_FALSE(table.holdsDevice(1));
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    table.addDevice(device("5", "05", "KVT"));
+    ASSERT_EQ(SaveDeviceTable(table, path), "");
+    EXPECT_EQ(readAll(path), formatSetupLine(device("5", "05", "KVT")) + "\r\n");
+}
+
+TEST(SetupFile, UnreadableFileIsNotOverwritten) {
+    TempFolder dir;
+    // A folder where the file should be cannot be read, whoever runs the test.
+    const std::string path = dir.file("setup.dat");
+    std::filesystem::create_directory(path);
+    DeviceTable table;
+    table.addDevice(device("1", "01", "KVT"));
+    LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.missing);
+    EXPECT_EQ(table.deviceCount(), 0);
+    EXPECT_EQ(result.message, "Cannot read " + path +
+                                  ": Is a directory. The device table starts empty, and "
+                                  "setup.dat will not be overwritten.");
+    ASSERT_TRUE(table.saveRefused());
+    table.addDevice(device("2", "02", "KVT"));
+    EXPECT_EQ(SaveDeviceTable(table, path), table.saveRefusal());
+    EXPECT_NE(table.saveRefusal().find("could not be read"), std::string::npos);
+
+    // A file without read permission (only meaningful when not running as root).
+    if (::geteuid() != 0) {
+        const std::string locked = dir.file("locked.dat");
+        writeAll(locked, kDefaultLine + "\r\n");
+        std::filesystem::permissions(locked, std::filesystem::perms::none);
+        result = LoadDeviceTable(table, locked);
+        EXPECT_EQ(result.message.rfind("Cannot read " + locked + ": Permission denied", 0), 0u);
+        EXPECT_NE(SaveDeviceTable(table, locked), "");
+        std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+        EXPECT_EQ(readAll(locked), kDefaultLine + "\r\n");
+    }
+
+    // A later successful load lifts the refusal.
+    const std::string good = dir.file("good.dat");
+    writeAll(good, kDefaultLine + "\r\n");
+    EXPECT_TRUE(LoadDeviceTable(table, good).ok);
+    EXPECT_FALSE(table.saveRefused());
+}
+
+TEST(SetupFile, FailedBackupRefusesSaving) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    const std::string original = kDefaultLine + "\r\nrubbish\r\n";
+    writeAll(path, original);
+    // The backup cannot replace a folder of that name.
+    std::filesystem::create_directory(path + ".bak");
+    DeviceTable table;
+    const LoadResult result = LoadDeviceTable(table, path);
+    EXPECT_EQ(table.deviceCount(), 1);
+    EXPECT_EQ(result.skippedLines, std::vector<int>{2});
+    EXPECT_EQ(result.backupPath, "");
+    EXPECT_EQ(result.message.rfind("setup.dat: line 2 could not be loaded and was skipped. The "
+                                   "file could not be backed up (Cannot write " +
+                                       path + ".bak: ",
+                                   0),
+              0u);
+    EXPECT_TRUE(table.saveRefused());
+    EXPECT_NE(SaveDeviceTable(table, path), "");
+    EXPECT_EQ(readAll(path), original);
+}
+
+TEST(SetupFile, FailedSaveLeavesTheOldFileWhole) {
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    const std::string original = kDefaultLine + "\r\n";
+    writeAll(path, original);
+
+    DeviceTable table;
+    for (int i = 1; i <= DeviceTable::kMaxDevices; ++i) {
+        table.addDevice(device(std::to_string(i), std::to_string(10 + i), "a long device name"));
+    }
+    ASSERT_GT(formatSetupFile(table).size(), 4000u);
+
+    // Let the disk "fill up" after 1000 bytes of the new file.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = old;
+    lowered.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    const std::string error = SaveDeviceTable(table, path);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(error, "Cannot write " + path + ": File too large");
+    EXPECT_EQ(readAll(path), original);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1) << "the temporary file was left behind";
+
+    // A folder that does not exist: the file cannot be created.
+    const std::string nowhere = dir.file("no-folder/setup.dat");
+    EXPECT_EQ(SaveDeviceTable(table, nowhere),
+              "Cannot write " + nowhere + ": No such file or directory");
+}
+
+namespace {
+
+// Decimal comma for the C++ side when no such locale is installed.
+struct CommaPunct : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+} // namespace
+
+TEST(SetupFile, DecimalCommaLocaleChangesNothing) {
+    const std::string oldC = std::setlocale(LC_ALL, nullptr);
+    const std::locale oldGlobal;
+    const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    bool cppLocale = false;
+    try {
+        std::locale::global(std::locale("de_DE.UTF-8"));
+        cppLocale = true;
+    } catch (const std::runtime_error&) {
+        std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+        std::ostringstream probe;
+        probe << 0.5;
+        cppLocale = probe.str() == "0,5";
+    }
+    ASSERT_TRUE(cLocale || cppLocale) << "no decimal-comma locale could be set up";
+    if (cLocale) {
+        // The locale really writes a comma, so the checks below mean something.
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%.1f", 0.5);
+        EXPECT_STREQ(buf, "0,5");
+    }
+
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+    DeviceTable table;
+    DeviceRecord r = device("1", "01", "KVT");
+    r.SetPoint = 0.5;
+    r.UserKFactor = 1234.5;
+    table.addDevice(r);
+    const std::string saveError = SaveDeviceTable(table, path);
+    DeviceTable loaded;
+    const LoadResult loadResult = LoadDeviceTable(loaded, path);
+    const std::string formatted = kvt::link::formatNumber(0.75);
+    const double parsed = kvt::link::leadingNumber("0.5");
+    const std::string pattern = kvt::link::formatPattern(12.5, "####0.000");
+
+    std::locale::global(oldGlobal);
+    std::setlocale(LC_ALL, oldC.c_str());
+
+    EXPECT_EQ(formatted, "0.75");
+    EXPECT_EQ(parsed, 0.5);
+    EXPECT_EQ(pattern, "12.500");
+    EXPECT_EQ(saveError, "");
+    EXPECT_EQ(readAll(path),
+              "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1234.5,0\r\n");
+    EXPECT_TRUE(loadResult.ok);
+    EXPECT_EQ(loaded.record(1), r);
+}

@@ -1,0 +1,103 @@
+#include "monitor/UnitTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using kvt::config::DeviceRecord;
+using kvt::config::DeviceStatus;
+using kvt::monitor::UnitTable;
+
+namespace {
+
+DeviceRecord inUnit(int unit, double setPoint) {
+    DeviceRecord r;
+    r.EngUnit = static_cast<std::int16_t>(unit);
+    r.SetPoint = setPoint;
+    return r;
+}
+
+DeviceStatus withFullScale(double fullScale) {
+    DeviceStatus s;
+    s.FullScale = fullScale;
+    return s;
+}
+
+} // namespace
+
+TEST(UnitTable, RowTexts) {
+    const char* names[] = {"%F.S.", "SLPM", "SLPH", "mLPM", "mLPH",
+                           "SCFH",  "SCFM", "LBPH", "LBPM", "USER"};
+    const char* tokens[] = {"%",    "SLPM", "SLPH", "MLPM", "MLPH",
+                            "SCFH", "SCFM", "LBPH", "LBPM", "UD"};
+    const char* suffixes[] = {" %FS*sec.", "  L",  "  L",  "  mL", "  mL",
+                              "  CF",      "  CF", "  LB", "  LB", " USER"};
+    for (int i = 0; i < UnitTable::kUnitCount; ++i) {
+        EXPECT_EQ(UnitTable::name(i), names[i]) << i;
+        EXPECT_EQ(UnitTable::token(i), tokens[i]) << i;
+        EXPECT_EQ(UnitTable::suffix(i), suffixes[i]) << i;
+    }
+    for (int i : {-1, 10, 32767}) {
+        EXPECT_EQ(UnitTable::name(i), "");
+        EXPECT_EQ(UnitTable::token(i), "");
+        EXPECT_EQ(UnitTable::suffix(i), "");
+    }
+}
+
+TEST(UnitTable, FactorsAndFullScale) {
+    UnitTable units;
+    units.build(3.5);
+    EXPECT_EQ(units.factor(1), 1.0);
+    EXPECT_EQ(units.factor(2), 60.0);
+    EXPECT_EQ(units.factor(4), 60000.0);
+    EXPECT_EQ(units.factor(9), 3.5);
+    // Every per-hour unit is 60 times its per-minute unit.
+    EXPECT_DOUBLE_EQ(units.factor(7) / units.factor(8), 60.0);
+    EXPECT_DOUBLE_EQ(units.factor(5) / units.factor(6), 60.0);
+    EXPECT_EQ(units.factor(10), 1.0);
+    EXPECT_EQ(units.factor(-1), 1.0);
+
+    EXPECT_EQ(units.currentFullScale(inUnit(0, 0), withFullScale(20)), 100.0);
+    EXPECT_EQ(units.currentFullScale(inUnit(3, 0), withFullScale(20)), 20000.0);
+    EXPECT_EQ(units.currentFullScale(inUnit(1, 0), withFullScale(0)), 100.0);
+    EXPECT_EQ(units.currentFullScale(inUnit(9, 0), withFullScale(10)), 35.0);
+
+    // The USER factor is the one taken at build time, not the record's own.
+    DeviceRecord user = inUnit(9, 0);
+    user.UserEuFactor = 100;
+    EXPECT_EQ(units.currentFullScale(user, withFullScale(10)), 35.0);
+}
+
+TEST(UnitTable, SetPointScale) {
+    UnitTable units;
+    const DeviceStatus fs50 = withFullScale(50);
+
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 25), fs50, true), 250);
+    EXPECT_EQ(units.setPointFromPosition(inUnit(0, 0), fs50, 250), 25.0);
+
+    const int position = units.positionFromSetPoint(inUnit(1, 12.34), fs50, true);
+    EXPECT_EQ(position, 247);
+    EXPECT_DOUBLE_EQ(units.setPointFromPosition(inUnit(1, 0), fs50, position), 12.35);
+
+    // Above 100 %: capped at 1000 where asked, else up to the end of the slider.
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, 52.5), fs50, true), 1000);
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, 52.5), fs50, false), 1050);
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, 5000), fs50, false), 1100);
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, -3), fs50, false), 0);
+
+    // Halves go to the even neighbour.
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 24.65), fs50, true), 246);
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 24.75), fs50, true), 248);
+
+    // A full scale of 0 is taken as 100.
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, 30), withFullScale(0), true), 300);
+    EXPECT_EQ(units.setPointFromPosition(inUnit(1, 0), withFullScale(0), 300), 30.0);
+
+    // Unit conversion: 60 SLPH of a 50 SLPM device is 2 %.
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(2, 60), fs50, true), 20);
+
+    // A USER factor of 0 cannot scale anything; no division by zero.
+    units.build(0.0);
+    EXPECT_EQ(units.positionFromSetPoint(inUnit(9, 10), fs50, true), 0);
+    EXPECT_EQ(units.setPointFromPosition(inUnit(9, 0), fs50, 500), 0.0);
+}
