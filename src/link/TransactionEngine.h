@@ -1,0 +1,103 @@
+#pragma once
+
+#include "link/ReplyAssembler.h"
+#include "platform/Operator.h"
+#include "platform/Runtime.h"
+#include "platform/SerialPort.h"
+
+#include <memory>
+#include <utility>
+#include <optional>
+#include <string>
+
+namespace kvt::link {
+
+// What the engine shows in the main window; the main window's logic implements it.
+class LinkView {
+public:
+    virtual ~LinkView() = default;
+    virtual void showTransmitted(const std::string& line) = 0;  // lblTr
+    virtual void showReceived(const std::string& line) = 0;     // lblRs
+    virtual void setStatusPanel(const std::string& text) = 0;   // the "Status" panel
+    // Received text as it came, for the terminal window (and its log).
+    virtual void terminalReceived(const std::string& text) = 0;
+    // The port closed without the main window asking (the device went away).
+    virtual void portClosedUnexpectedly() = 0;
+};
+
+// The one transaction of the program: send a line, assemble the reply, time out after two seconds.
+// Every sender shares these flags; waits are cooperative, so handlers re-enter while one waits.
+class TransactionEngine {
+public:
+    TransactionEngine(platform::SerialPort& port, platform::Runtime& runtime,
+                      platform::Operator& op, LinkView& view);
+    ~TransactionEngine();
+
+    // Program-wide flags (initial values as at program start).
+    bool awaitingReply = false;
+    bool transactionDone = true;
+    std::string replyText;
+    bool showReply = false;
+    bool autoZeroWait = false;
+    std::string autoZeroReplyCode;
+    bool cancelSending = false;
+    bool tableChanged = false;
+
+    // Set by the main window while its monitoring loops run.
+    bool autoSingleMonitoring = false;
+    bool autoMultiMonitoring = false;
+    // True = RS-232 (unaddressed), false = RS-485.
+    bool interfaceRs232 = true;
+
+    // Writes the line and a carriage return if the port is open, and raises the awaiting-reply flag.
+    // Never waits; with the port closed it does nothing at all.
+    void Send(const std::string& line);
+
+    // The waits of the standard transaction. They return false when the program is shutting down.
+    bool waitTransactionDone();
+    bool waitWhileAwaiting();
+
+    struct ExchangeOptions {
+        bool waitForDone = true;     // wait for the previous transaction first
+        bool onlyWhileAwaiting = false;  // ...or only while a reply is still awaited
+        bool showReply = false;      // have the reply written to the status panel
+    };
+    // Steps 4 to 6 of the standard transaction: wait, send, show the line, wait for the reply.
+    // Returns the reply text (empty: no reply), or nullopt when the wait was abandoned.
+    std::optional<std::string> exchange(const std::string& line, ExchangeOptions options);
+    std::optional<std::string> exchange(const std::string& line) { return exchange(line, {}); }
+
+    // The port's one event handler.
+    void onPortEvent(int commEvent);
+
+    platform::Timer& Timer2() { return *timer2_; }
+    platform::Timer& Timer3() { return *timer3_; }
+    const ReplyAssembler& assembler() const { return assembler_; }
+
+    static constexpr int kNoReplyMs = 2000;
+    static constexpr int kStatusResetMs = 2000;
+
+private:
+    void onReceive();
+    void onTransmitDrained();
+    void onNoReplyTick();
+    void reportPortLost();
+
+    platform::SerialPort& port_;
+    platform::Runtime& runtime_;
+    platform::Operator& operator_;
+    LinkView& view_;
+    std::unique_ptr<platform::Timer> timer2_;
+    std::unique_ptr<platform::Timer> timer3_;
+    std::unique_ptr<platform::Timer> drainWatchdog_;
+    ReplyAssembler assembler_;
+    // A Send whose transmit-drained event has not come yet, and whether its reply already completed.
+    bool drainPending_ = false;
+    bool replyBeforeDrain_ = false;
+    unsigned long sendSerial_ = 0;
+};
+
+// Texts of the port events: (event text, error text); at most one is non-empty.
+std::pair<std::string, std::string> portEventTexts(int commEvent);
+
+} // namespace kvt::link

@@ -1,0 +1,92 @@
+#include "link/CommandLine.h"
+#include "link/ReplyAssembler.h"
+#include "link/Vocabulary.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt::link;
+
+TEST(CommandLine, BothFormsAndPrefix) {
+    EXPECT_EQ(commandLine(false, "1A", "v,o"), "!1A,v,o");
+    EXPECT_EQ(commandLine(true, "1A", "v,o"), "v,o");
+    EXPECT_EQ(addressPrefix(false, "FF"), "!FF,");
+    EXPECT_EQ(addressPrefix(true, "FF"), "");
+}
+
+TEST(ReplyText, HeaderOnlyInRs485) {
+    EXPECT_EQ(replyText(false, "1A: VO"), "VO");
+    EXPECT_EQ(replyText(false, "x>y!!VO"), "!VO");  // any four characters are the header
+    EXPECT_EQ(replyText(false, "abc"), "");
+    EXPECT_EQ(replyText(false, "abcd"), "");
+    EXPECT_EQ(replyText(false, ""), "");
+    EXPECT_EQ(replyText(true, "1A: VO"), "1A: VO");
+}
+
+TEST(ReplyMatching, ExactAndLeading) {
+    EXPECT_TRUE(matchesExact("VO", "VO"));
+    EXPECT_FALSE(matchesExact("vo", "VO"));
+    EXPECT_FALSE(matchesExact("VOX", "VO"));
+    EXPECT_TRUE(matchesLeading("S12.500", "S"));
+    EXPECT_TRUE(matchesLeading("TPT", "TPT"));
+    EXPECT_FALSE(matchesLeading("TP", "TPT"));
+    EXPECT_FALSE(matchesLeading("", "S"));
+}
+
+TEST(ReplyAssembler, RemovesPromptOnlyInRs232) {
+    ReplyAssembler a;
+    EXPECT_EQ(a.feed(">VO\r\n", true), "VO");
+    EXPECT_EQ(a.feed("V>O\r\n", true), "VO");
+    EXPECT_EQ(a.feed(">VO\r\n", false), ">VO");
+}
+
+TEST(ReplyAssembler, PiecesMakeOneLineWhenTheLineFeedComes) {
+    ReplyAssembler a;
+    EXPECT_FALSE(a.feed("V", true));
+    EXPECT_FALSE(a.lineComplete());
+    EXPECT_FALSE(a.feed("O\r", true));
+    auto line = a.feed("\n", true);
+    ASSERT_TRUE(line);
+    EXPECT_TRUE(a.lineComplete());
+    EXPECT_EQ(*line, "VO");
+    EXPECT_EQ(a.pending(), "");
+}
+
+TEST(ReplyAssembler, LineFeedOnlyMarksTheChunk) {
+    ReplyAssembler a;
+    // What follows the line feed in the same chunk joins the same line.
+    EXPECT_EQ(a.feed("VO\r\nXY", true), "VOXY");
+    // A line feed alone completes an empty line.
+    EXPECT_EQ(a.feed("\n", true), "");
+    // Carriage returns anywhere are dropped.
+    EXPECT_EQ(a.feed("A\rB\r\r\n", false), "AB");
+    // A chunk without a line feed clears the completion mark of the previous one.
+    a.feed("Z", true);
+    EXPECT_FALSE(a.lineComplete());
+}
+
+TEST(ReplyAssembler, EndlessLineIsCut) {
+    ReplyAssembler a;
+    std::string noise(3000, 'x');
+    for (int i = 0; i < 10; ++i)
+        a.feed(noise, true);
+    EXPECT_LE(a.pending().size(), ReplyAssembler::kMaxPendingLine);
+    auto line = a.feed("END\n", true);
+    ASSERT_TRUE(line);
+    EXPECT_LE(line->size(), ReplyAssembler::kMaxPendingLine);
+    EXPECT_EQ(line->substr(line->size() - 3), "END");
+}
+
+TEST(Vocabulary, ParameterisedBodiesAndTokens) {
+    EXPECT_EQ(cmd::relayStatus(2), "r,2,s");
+    EXPECT_EQ(cmd::relayAssign(1, 'h'), "r,1,h");
+    EXPECT_EQ(token::relay('h'), "RH");
+    EXPECT_EQ(token::relay('R'), "RR");
+    EXPECT_EQ(cmd::totalizerStopTotal("500", 0), "t,p,t,500,N");
+    EXPECT_EQ(cmd::totalizerStopTotal("500", 1), "t,p,t,500,C");
+    EXPECT_EQ(cmd::totalizerStopTotal("500", -1), "t,p,t,500,C");
+    EXPECT_EQ(token::unit("slpm"), "USLPM");
+    EXPECT_EQ(token::unit("%"), "U%");
+    EXPECT_EQ(cmd::userUnit("0.5"), "u,ud,0.5,S");
+    EXPECT_EQ(cmd::gasTable(0), "g,0");
+    EXPECT_EQ(token::gasTable(0), "G0");
+}

@@ -1,0 +1,111 @@
+#include "monitor/PortController.h"
+#include "support/SimWorld.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::platform::Buttons;
+using kvt::platform::Icon;
+using kvt::testing::SimWorld;
+
+TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
+    SimWorld w;
+    ASSERT_TRUE(w.port.setHandshaking(2).empty());
+    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.toolbar["TransmitTextFile"].enabled);
+
+    w.ports.mnuOpen_Click();
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_TRUE(w.model.mnuOpen.checked);
+    EXPECT_TRUE(w.model.toolbar["TransmitTextFile"].enabled);
+    EXPECT_TRUE(w.model.toolbar["DialPhoneNumber"].enabled);
+    EXPECT_TRUE(w.model.toolbar["HangUpPhone"].enabled);
+    EXPECT_TRUE(w.model.imgConnected.visible);
+    EXPECT_FALSE(w.model.imgNotConnected.visible);
+    EXPECT_EQ(w.model.sbrStatus["Settings"].text, "Settings: 9600,n,8,1       Handshaking: 2");
+
+    w.rt.runFor(3.5);
+    EXPECT_EQ(w.model.sbrStatus["ConnectTime"].text, "00:00:03 ");
+
+    w.ports.imgConnected_Click();
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.toolbar["TransmitTextFile"].enabled);
+    EXPECT_TRUE(w.model.toolbar["DialPhoneNumber"].enabled);
+    EXPECT_FALSE(w.model.toolbar["HangUpPhone"].enabled);
+    EXPECT_TRUE(w.model.imgNotConnected.visible);
+    EXPECT_EQ(w.model.sbrStatus["Settings"].text, "Settings: ");
+    EXPECT_EQ(w.model.sbrStatus["ConnectTime"].text, "");
+    w.rt.runFor(3);
+    EXPECT_EQ(w.model.sbrStatus["ConnectTime"].text, "");
+    EXPECT_TRUE(w.op.shown.empty());
+}
+
+TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
+    SimWorld w;
+    w.port.failOpenWith = "Permission denied: /dev/ttyS0";
+    EXPECT_FALSE(w.ports.openIfClosed());
+    ASSERT_EQ(w.op.shown.size(), 1u);
+    EXPECT_EQ(w.op.shown[0].text, "Permission denied: /dev/ttyS0");
+    EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
+    EXPECT_EQ(w.op.shown[0].buttons, Buttons::Ok);
+    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_TRUE(w.model.imgNotConnected.visible);
+    EXPECT_TRUE(w.port.written.empty());
+
+    w.port.failOpenWith.clear();
+    EXPECT_TRUE(w.ports.openIfClosed());
+    EXPECT_TRUE(w.ports.openIfClosed());  // already open: nothing toggles back
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_EQ(w.port.opens, 1);
+}
+
+TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
+    SimWorld w;
+    ASSERT_TRUE(w.ports.openIfClosed());
+    w.port.stallTransmit = true;
+    w.port.output("stuck\r");
+    ASSERT_GT(w.port.outBufferCount(), 0);
+
+    // Abort: after 10 s the box; the port stays open.
+    double start = w.rt.now();
+    w.op.answer(Answer::Abort);
+    EXPECT_FALSE(w.ports.closeWithDrain());
+    ASSERT_EQ(w.op.shown.size(), 1u);
+    EXPECT_EQ(w.op.shown[0].text, "Data cannot be sent");
+    EXPECT_EQ(w.op.shown[0].buttons, Buttons::AbortRetryIgnore);
+    EXPECT_EQ(w.op.shown[0].icon, Icon::Question);
+    EXPECT_GE(w.rt.now() - start, 9.5);
+    EXPECT_LE(w.rt.now() - start, 11.0);
+    EXPECT_TRUE(w.port.portOpen());
+
+    // Retry waits another 10 s, then Ignore closes.
+    start = w.rt.now();
+    w.op.answer(Answer::Retry);
+    w.op.answer(Answer::Ignore);
+    EXPECT_TRUE(w.ports.closeWithDrain());
+    EXPECT_EQ(w.op.shown.size(), 3u);
+    EXPECT_GE(w.rt.now() - start, 19.0);
+    EXPECT_LE(w.rt.now() - start, 22.0);
+    EXPECT_FALSE(w.port.portOpen());
+}
+
+TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMoves) {
+    SimWorld w;
+    ASSERT_TRUE(w.ports.closeWithDrain());  // closed port: nothing to do
+    ASSERT_TRUE(w.ports.openIfClosed());
+    ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
+    w.port.output(std::string(50, 'x'));  // 4.5 s of wire time at 110 baud
+    EXPECT_TRUE(w.ports.closeWithDrain());
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_GE(w.rt.now(), 4.5);
+}
+
+TEST(ConnectTime, ElapsedFormat) {
+    EXPECT_EQ(monitor::formatElapsed(0), "00:00:00");
+    EXPECT_EQ(monitor::formatElapsed(3725.9), "01:02:05");
+    EXPECT_EQ(monitor::formatElapsed(100 * 3600), "100:00:00");
+    EXPECT_EQ(monitor::formatElapsed(-3), "00:00:00");
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+// Starts kvt-devsim as a child process and learns the pseudo-terminal it serves. Plain POSIX, so both
+// the tests and the benchmarks can use it.
+
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kvt::testing {
+
+class DevSimProcess {
+public:
+    DevSimProcess(const std::string& program, const std::vector<std::string>& args) {
+        int out[2];
+        if (pipe(out) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = fork();
+        if (pid_ < 0)
+            throw std::runtime_error("fork failed");
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(program.c_str()));
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        // The first line is the device path.
+        char c;
+        while (read(out[0], &c, 1) == 1 && c != '\n')
+            path_ += c;
+        out_ = out[0];
+        if (path_.empty()) {
+            stop();
+            throw std::runtime_error("kvt-devsim did not print its path: " + program);
+        }
+    }
+    ~DevSimProcess() { stop(); }
+    DevSimProcess(const DevSimProcess&) = delete;
+    DevSimProcess& operator=(const DevSimProcess&) = delete;
+
+    const std::string& path() const { return path_; }
+    pid_t pid() const { return pid_; }
+
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+        if (out_ >= 0) {
+            close(out_);
+            out_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string path_;
+};
+
+} // namespace kvt::testing

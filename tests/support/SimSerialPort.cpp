@@ -1,0 +1,189 @@
+#include "support/SimSerialPort.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <limits>
+#include <sstream>
+
+namespace kvt::testing {
+
+namespace {
+
+std::vector<std::string> splitFields(const std::string& s) {
+    std::vector<std::string> out;
+    std::stringstream ss(s);
+    std::string f;
+    while (std::getline(ss, f, ','))
+        out.push_back(f);
+    if (!s.empty() && s.back() == ',')
+        out.emplace_back();
+    return out;
+}
+
+} // namespace
+
+SimSerialPort::SimSerialPort(SimRuntime& rt, sim::Bus* bus) : rt_(rt), bus_(bus) {}
+
+platform::PortError SimSerialPort::setCommPort(int port) {
+    if (open_)
+        return "Port already open";
+    if (port < 1 || port > 16)
+        return "Invalid port number";
+    commPort_ = port;
+    return {};
+}
+
+platform::PortError SimSerialPort::setSettings(const std::string& settings) {
+    if (!rejectSettingsWith.empty())
+        return rejectSettingsWith;
+    auto f = splitFields(settings);
+    if (f.size() != 4 || f[0].empty() || f[1].size() != 1 ||
+        std::string("eonmsEONMS").find(f[1][0]) == std::string::npos)
+        return "Invalid port property value";
+    for (char c : f[0])
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return "Invalid port property value";
+    if (f[2] != "5" && f[2] != "6" && f[2] != "7" && f[2] != "8")
+        return "Invalid port property value";
+    if (f[3] != "1" && f[3] != "1.5" && f[3] != "2")
+        return "Invalid port property value";
+    f[1][0] = static_cast<char>(std::tolower(static_cast<unsigned char>(f[1][0])));
+    settings_ = f[0] + "," + f[1] + "," + f[2] + "," + f[3];
+    return {};
+}
+
+platform::PortError SimSerialPort::setHandshaking(int mode) {
+    if (mode < 0 || mode > 3)
+        return "Invalid port property value";
+    handshaking_ = mode;
+    return {};
+}
+
+platform::PortError SimSerialPort::setPortOpen(bool open) {
+    if (open == open_)
+        return open ? "Port already open" : std::string{};
+    if (open) {
+        if (!failOpenWith.empty())
+            return failOpenWith;
+        if (std::find(missingPorts.begin(), missingPorts.end(), commPort_) != missingPorts.end())
+            return "Port not found: Com" + std::to_string(commPort_);
+        ++opens;
+    }
+    open_ = open;
+    rx_.clear();
+    tx_.clear();
+    // Whatever was on its way belongs to the old session.
+    for (auto id : scheduled_)
+        rt_.cancel(id);
+    scheduled_.clear();
+    txFreeAt_ = rxFreeAt_ = rt_.now();
+    return {};
+}
+
+double SimSerialPort::charSeconds() const {
+    auto f = splitFields(settings_);
+    double baud = f.size() == 4 ? std::atof(f[0].c_str()) : 9600.0;
+    if (baud <= 0)
+        baud = 9600.0;
+    double bits = 1.0 + (f.size() == 4 ? std::atof(f[2].c_str()) : 8.0);
+    if (f.size() == 4 && f[1] != "n")
+        bits += 1.0;
+    bits += f.size() == 4 ? std::atof(f[3].c_str()) : 1.0;
+    return bits / baud;
+}
+
+void SimSerialPort::raise(int event) {
+    if (handler_)
+        handler_(event);
+}
+
+void SimSerialPort::output(const std::string& bytes) {
+    if (!open_)
+        return;
+    written.push_back(bytes);
+    if (stallTransmit) {
+        tx_.emplace_back(std::numeric_limits<double>::infinity(), bytes.size());
+        return;
+    }
+    double start = std::max(rt_.now(), txFreeAt_);
+    double end = start + bytes.size() * charSeconds();
+    txFreeAt_ = end;
+    tx_.emplace_back(end, bytes.size());
+    scheduled_.push_back(rt_.schedule(end - rt_.now(), [this, bytes] {
+        if (!tx_.empty())
+            tx_.pop_front();
+        std::string reply = bus_ ? bus_->receive(bytes, rt_.now()) : std::string{};
+        if (!reply.empty() && !dropReplies) {
+            if (rewriteReply)
+                reply = rewriteReply(reply);
+            deliver(reply, rt_.now() + replyLatency);
+        }
+        if (!tx_.empty())
+            return;
+        if (replyBeforeDrain && !reply.empty() && !dropReplies)
+            scheduled_.push_back(rt_.schedule(rxFreeAt_ - rt_.now() + 1e-4, [this] { raise(platform::CommEvent::Send); }));
+        else
+            raise(platform::CommEvent::Send);
+    }));
+}
+
+void SimSerialPort::deliver(const std::string& bytes, double at) {
+    double t = std::max(at, rxFreeAt_);
+    std::size_t pos = 0;
+    std::size_t chunkIndex = 0;
+    while (pos < bytes.size()) {
+        std::size_t size = bytes.size() - pos;
+        if (!chunkSizes.empty())
+            size = std::min(size, chunkSizes[std::min(chunkIndex, chunkSizes.size() - 1)]);
+        size = std::max<std::size_t>(size, 1);
+        std::string chunk = bytes.substr(pos, size);
+        pos += size;
+        t += chunk.size() * charSeconds();
+        scheduled_.push_back(rt_.schedule(t - rt_.now(), [this, chunk] {
+            if (!open_)
+                return;
+            rx_ += chunk;
+            raise(platform::CommEvent::Receive);
+        }));
+        if (!chunkSizes.empty())
+            t += chunkGap;
+        ++chunkIndex;
+    }
+    rxFreeAt_ = t;
+}
+
+std::string SimSerialPort::input() {
+    std::string out;
+    out.swap(rx_);
+    return out;
+}
+
+int SimSerialPort::outBufferCount() const {
+    std::size_t n = 0;
+    for (const auto& [end, size] : tx_)
+        if (end > rt_.now())
+            n += size;
+    return static_cast<int>(n);
+}
+
+void SimSerialPort::injectEvent(int commEvent, double delay) {
+    scheduled_.push_back(rt_.schedule(delay, [this, commEvent] {
+        if (open_)
+            raise(commEvent);
+    }));
+}
+
+void SimSerialPort::injectReceived(const std::string& bytes, double delay) {
+    deliver(bytes, rt_.now() + delay);
+}
+
+void SimSerialPort::loseDevice(const std::string& why) {
+    if (!open_)
+        return;
+    setPortOpen(false);
+    errorText_ = why;
+    rt_.schedule(0.0, [this] { raise(platform::CommEvent::PortLost); });
+}
+
+} // namespace kvt::testing
