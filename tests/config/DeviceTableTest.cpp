@@ -1,4 +1,5 @@
 #include "config/DeviceTable.h"
+#include "config/DeviceCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -77,4 +78,15 @@ TEST(DeviceTable, AddAndRemoveNeverOverwriteADevice) {
     table.clear();
     EXPECT_EQ(table.deviceCount(), 0);
     EXPECT_FALSE(table.holdsDevice(64));
+}
+
+TEST(DeviceCommand, AddressesTheSlotsDeviceOnlyInRs485) {
+    kvt::config::DeviceTable table;
+    kvt::config::DeviceRecord rec;
+    rec.Number = "7";
+    rec.Address = "1A";
+    int slot = table.addDevice(rec);
+    ASSERT_GT(slot, 0);
+    EXPECT_EQ(kvt::config::deviceCommand(table, slot, false, "v,o"), "!1A,v,o");
+    EXPECT_EQ(kvt::config::deviceCommand(table, slot, true, "v,o"), "v,o");
 }
