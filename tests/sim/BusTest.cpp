@@ -1,0 +1,137 @@
+#include "SimTestLine.h"
+
+#include <stdexcept>
+
+namespace kvt::sim::testing {
+namespace {
+
+DeviceOptions at(std::string address) {
+    DeviceOptions o;
+    o.address = std::move(address);
+    return o;
+}
+
+TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
+    Bus bus(LineMode::Rs232, {});
+    EXPECT_EQ(bus.mode(), LineMode::Rs232);
+    EXPECT_EQ(bus.receive("e\r", 0.0), "100\r\n>");
+    // LF is ignored wherever it appears.
+    EXPECT_EQ(bus.receive("e\r\n", 0.1), "100\r\n>");
+    EXPECT_EQ(bus.receive("\nv,\ns\r", 0.2), "VA\r\n>");
+    // Two lines in one write: both answered, in order.
+    EXPECT_EQ(bus.receive("v,o\rv,s\r", 0.3), "VO\r\n>VO\r\n>");
+    // An empty line is not a command.
+    EXPECT_EQ(bus.receive("\r", 0.4), "");
+    EXPECT_EQ(bus.receive("\r\n\r", 0.4), "");
+}
+
+TEST(SimBus, PartialCommandsWaitForTheirCarriageReturn) {
+    Bus bus(LineMode::Rs232, {});
+    EXPECT_EQ(bus.receive("v,", 0.0), "");
+    EXPECT_EQ(bus.receive("o", 0.0), "");
+    EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Auto);
+    EXPECT_EQ(bus.receive("\rv", 0.0), "VO\r\n>");
+    std::string reply;
+    for (char c : std::string(",s\r"))
+        reply += bus.receive(std::string(1, c), 0.0);
+    EXPECT_EQ(reply, "VO\r\n>");
+    EXPECT_EQ(bus.commandLog(), (std::vector<std::string>{"v,o", "v,s"}));
+}
+
+TEST(SimBus, Rs232AnswersItsOwnAddressOnly) {
+    Bus bus(LineMode::Rs232, {at("0a")});
+    EXPECT_EQ(bus.receive("!0A,e\r", 0.0), "100\r\n>");
+    EXPECT_EQ(bus.receive("!0a,v,c\r", 0.0), "VC\r\n>");
+    EXPECT_EQ(bus.receive("!01,v,o\r", 0.0), "");
+    EXPECT_EQ(bus.receive("!00,v,o\r", 0.0), "");
+    EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Closed);
+}
+
+TEST(SimBus, Rs485OnlyTheAddressedDeviceAnswersWithItsHeader) {
+    Bus bus(LineMode::Rs485, {at("01"), at("1a"), at("FF")});
+    Device& d01 = *bus.device("01");
+    Device& d1a = *bus.device("1A");
+    EXPECT_EQ(bus.receive("!1A,v,o\r", 0.0), "1A: VO\r\n");
+    EXPECT_EQ(bus.receive("!1a,v,s\r", 0.0), "1A: VO\r\n");
+    EXPECT_EQ(bus.receive("!01,v,s\r", 0.0), "01: VA\r\n");
+    EXPECT_EQ(bus.receive("!ff,e\r", 0.0), "FF: 100\r\n");
+    // The header is four characters: the reply text starts at the fifth.
+    std::string framed = bus.receive("!01,mr,100\r", 0.0);
+    EXPECT_EQ(framed.substr(4), "Nitrogen\r\n");
+
+    // Unaddressed lines, the global address, unknown addresses and broken prefixes: silence.
+    const std::size_t seen01 = d01.commandsSeen().size();
+    const std::size_t seen1a = d1a.commandsSeen().size();
+    for (std::string line : {"f\r", "v,c\r", "!00,f\r", "!00,v,c\r", "!02,f\r", "!1B,v,c\r",
+                             "!1A\r", "!1Av,c\r", "!1,v,c\r", "1A,v,c\r"})
+        EXPECT_EQ(bus.receive(line, 0.0), "") << line;
+    EXPECT_EQ(d01.commandsSeen().size(), seen01);
+    EXPECT_EQ(d1a.commandsSeen().size(), seen1a);
+    EXPECT_EQ(d1a.valveMode(), ValveMode::Open);
+    EXPECT_EQ(d01.valveMode(), ValveMode::Auto);
+
+    // An addressed line with an empty body reaches its device and gets the error reply.
+    EXPECT_EQ(bus.receive("!1A,\r", 0.0), "1A: ?\r\n");
+    EXPECT_EQ(bus.commandLog().back(), "!1A,");
+}
+
+TEST(SimBus, DevicesOfABusDifferByDefault) {
+    Bus bus(LineMode::Rs485, {at("01"), at("02")});
+    EXPECT_NE(bus.device("01")->eeprom(1), bus.device("02")->eeprom(1));
+    EXPECT_EQ(bus.receive("!02,mr,1\r", 0.0), "02: " + bus.device("02")->eeprom(1) + "\r\n");
+    EXPECT_EQ(bus.device("02")->eeprom(3), "02");
+    DeviceOptions named = at("03");
+    named.serialNumber = "SN-77";
+    Bus other(LineMode::Rs485, {named});
+    EXPECT_EQ(other.receive("!03,mr,1\r", 0.0), "03: SN-77\r\n");
+}
+
+TEST(SimBus, OversizedLinesAreDroppedAndReported) {
+    Bus bus(LineMode::Rs232, {});
+    std::string junk(Bus::kMaxLineLength + 50, 'x');
+    // Arriving in pieces, the line is still recognised as too long.
+    EXPECT_EQ(bus.receive(junk.substr(0, 100), 0.0), "");
+    EXPECT_EQ(bus.receive(junk.substr(100) + "\r", 0.0), "?\r\n>");
+    EXPECT_EQ(bus.droppedLines(), 1u);
+    EXPECT_TRUE(bus.commandLog().empty());
+    // The next line is read from scratch.
+    EXPECT_EQ(bus.receive("e\r", 0.0), "100\r\n>");
+    // A line of exactly the limit is still a command.
+    std::string longest = "mw,105," + std::string(Bus::kMaxLineLength - 7, 'a');
+    EXPECT_EQ(bus.receive(longest + "\r", 0.0), "?\r\n>"); // too long for a cell, but read
+    EXPECT_EQ(bus.droppedLines(), 1u);
+    EXPECT_EQ(bus.commandLog().back(), longest);
+
+    Bus rs485(LineMode::Rs485, {at("02")});
+    EXPECT_EQ(rs485.receive("!02," + junk + "\r", 0.0), "02: ?\r\n");
+    EXPECT_EQ(rs485.receive("!03," + junk + "\r", 0.0), "");
+    EXPECT_EQ(rs485.receive(junk + "\r", 0.0), "");
+    EXPECT_EQ(rs485.droppedLines(), 3u);
+    EXPECT_EQ(rs485.receive("!02,e\r", 0.0), "02: 100\r\n");
+}
+
+TEST(SimBus, ConstructionRefusesImpossibleLines) {
+    EXPECT_THROW(Bus(LineMode::Rs232, {at("01"), at("02")}), std::invalid_argument);
+    EXPECT_THROW(Bus(LineMode::Rs485, {at("1a"), at("1A")}), std::invalid_argument);
+    for (std::string bad : {"00", "1G", "1", "123", "", "!1"})
+        EXPECT_THROW(Bus(LineMode::Rs485, {at(bad)}), std::invalid_argument) << bad;
+    DeviceOptions zeroScale;
+    zeroScale.fullScaleSlpm = 0.0;
+    EXPECT_THROW(Bus(LineMode::Rs232, {zeroScale}), std::invalid_argument);
+    DeviceOptions badUnit;
+    badUnit.unitIndex = 10;
+    EXPECT_THROW(Bus(LineMode::Rs232, {badUnit}), std::invalid_argument);
+    DeviceOptions instantTune;
+    instantTune.autoTuneSeconds = 0.0;
+    EXPECT_THROW(Bus(LineMode::Rs232, {instantTune}), std::invalid_argument);
+
+    Bus bus(LineMode::Rs485, {at("01")});
+    EXPECT_EQ(bus.device("02"), nullptr);
+    EXPECT_EQ(bus.device("01"), &bus.device(std::size_t{0}));
+    EXPECT_THROW(bus.device(std::size_t{1}), std::out_of_range);
+    Bus empty(LineMode::Rs485, {});
+    EXPECT_EQ(empty.receive("!01,f\r", 0.0), "");
+}
+
+} // namespace
+} // namespace kvt::sim::testing

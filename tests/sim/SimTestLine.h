@@ -1,0 +1,47 @@
+#pragma once
+
+#include "sim/Bus.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace kvt::sim::testing {
+
+// One RS-232 device on virtual time: ask() sends a body, checks the framing and returns the text.
+class Line232 {
+public:
+    explicit Line232(DeviceOptions options = {}) : bus(LineMode::Rs232, {std::move(options)}) {}
+
+    std::string ask(std::string_view body) {
+        std::string framed = bus.receive(std::string(body) + "\r", now);
+        const std::string tail = "\r\n>";
+        EXPECT_GE(framed.size(), tail.size() + 1) << "no reply to '" << body << "'";
+        if (framed.size() < tail.size() || framed.compare(framed.size() - 3, 3, tail) != 0) {
+            ADD_FAILURE() << "bad framing for '" << body << "': " << framed;
+            return framed;
+        }
+        return framed.substr(0, framed.size() - tail.size());
+    }
+    void wait(double seconds) { now += seconds; }
+    Device& device() { return bus.device(std::size_t{0}); }
+
+    Bus bus;
+    double now = 0.0;
+};
+
+// Numeric value of a whole reply, for readings; fails the test on anything else.
+inline double number(const std::string& reply) {
+    std::size_t used = 0;
+    double v = 0.0;
+    try {
+        v = std::stod(reply, &used);
+    } catch (...) {
+        used = 0;
+    }
+    EXPECT_TRUE(used == reply.size() && !reply.empty()) << "not a number: '" << reply << "'";
+    return v;
+}
+
+} // namespace kvt::sim::testing
