@@ -1,0 +1,83 @@
+#include "platform/qt/QtRuntime.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDate>
+#include <QEventLoop>
+#include <QTime>
+
+namespace kvt::platform::qt {
+
+QtClock::QtClock() {
+    elapsed_.start();
+}
+
+double QtClock::timeOfDay() const {
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+Date QtClock::date() const {
+    const QDate today = QDate::currentDate();
+    return Date{today.year(), today.month(), today.day()};
+}
+
+double QtClock::monotonic() const {
+    return static_cast<double>(elapsed_.nsecsElapsed()) / 1e9;
+}
+
+QtTimer::QtTimer(int intervalMs) : interval_(intervalMs) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        if (tick_)
+            tick_();
+    });
+}
+
+void QtTimer::setInterval(int ms) {
+    interval_ = ms;
+    if (!started_)
+        return;
+    if (ms > 0)
+        timer_.start(ms);
+    else
+        timer_.stop();
+}
+
+void QtTimer::start() {
+    started_ = true;
+    if (interval_ > 0)
+        timer_.start(interval_);
+}
+
+void QtTimer::stop() {
+    started_ = false;
+    timer_.stop();
+}
+
+std::unique_ptr<Timer> QtRuntime::createTimer(int intervalMs) {
+    return std::make_unique<QtTimer>(intervalMs);
+}
+
+void QtEventPump::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+bool QtEventPump::waitUntil(const std::function<bool()>& done) {
+    while (!shuttingDown_) {
+        if (done())
+            return true;
+        // One pass of the loop, sleeping until something happens; the predicate is re-tested after
+        // it.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return false;
+}
+
+void QtEventPump::shutdown() {
+    shuttingDown_ = true;
+    // A wait may be about to sleep in the dispatcher with nothing left to wake it.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
+}
+
+} // namespace kvt::platform::qt

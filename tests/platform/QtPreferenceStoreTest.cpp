@@ -1,0 +1,138 @@
+#include "platform/qt/QtPreferenceStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <optional>
+
+namespace kvt::platform::qt {
+namespace {
+
+const std::string kApp = "KVT Control Terminal";
+
+// Sets an environment variable for the length of a scope; restores the old value (or its absence).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<QByteArray> value) : name_(name) {
+        if (qEnvironmentVariableIsSet(name))
+            old_ = qgetenv(name);
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            qputenv(name_, *old_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<QByteArray> old_;
+};
+
+TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString();
+    {
+        QtPreferenceStore store(folder);
+        EXPECT_EQ(store.get(kApp, "Properties", "Interface", "True"), "True");
+        EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "");
+
+        store.save(kApp, "Properties", "Settings", "19200,e,7,1.5");
+        store.save(kApp, "Properties", "Cur_unit", "12");
+        store.save(kApp, "Ports", "Com3", "/dev/pts/7");
+        // Bytes above 127 are Latin-1 characters and must come back as the same bytes.
+        store.save(kApp, "Properties", "Odd", "5 \xB5m; \"quoted\" @at");
+        EXPECT_EQ(store.lastError(), "");
+        EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "19200,e,7,1.5");
+        // Same key in another section is another value.
+        EXPECT_EQ(store.get(kApp, "Ports", "Settings", "none"), "none");
+        EXPECT_EQ(store.get("Another Program", "Properties", "Cur_unit", "1"), "1");
+    }
+    const QString file = dir.path() + "/KVT Control Terminal/preferences.ini";
+    ASSERT_TRUE(QFileInfo::exists(file));
+
+    // A new store (a new run) reads what the first one wrote.
+    QtPreferenceStore again(folder);
+    EXPECT_EQ(again.get(kApp, "Properties", "Settings", ""), "19200,e,7,1.5");
+    EXPECT_EQ(again.get(kApp, "Properties", "Cur_unit", "1"), "12");
+    EXPECT_EQ(again.get(kApp, "Ports", "Com3", "/dev/ttyS2"), "/dev/pts/7");
+    EXPECT_EQ(again.get(kApp, "Properties", "Odd", ""), "5 \xB5m; \"quoted\" @at");
+}
+
+TEST(QtPreferenceStore, HandEditedFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkpath("KVT Control Terminal"));
+    QFile file(dir.path() + "/KVT Control Terminal/preferences.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // Written by hand, without the quotes the store itself would put around a text with commas.
+    file.write("[Properties]\nSettings=4800,o,7,2\nCommPort=2\n\n[Ports]\nCom2=/dev/ttyUSB0\n");
+    file.close();
+
+    QtPreferenceStore store(dir.path().toStdString());
+    EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "4800,o,7,2");
+    EXPECT_EQ(store.get(kApp, "Properties", "CommPort", ""), "2");
+    EXPECT_EQ(store.get(kApp, "Ports", "Com2", ""), "/dev/ttyUSB0");
+}
+
+TEST(QtPreferenceStore, FolderFromEnvironment) {
+    QTemporaryDir xdg;
+    QTemporaryDir home;
+    ASSERT_TRUE(xdg.isValid() && home.isValid());
+    const QString homeConfig = home.path() + "/.config/KVT Control Terminal/preferences.ini";
+    const QString xdgConfig = xdg.path() + "/KVT Control Terminal/preferences.ini";
+    ScopedEnv homeEnv("HOME", home.path().toLocal8Bit());
+    {
+        ScopedEnv xdgEnv("XDG_CONFIG_HOME", xdg.path().toLocal8Bit());
+        QtPreferenceStore store;
+        store.save(kApp, "Properties", "Echo", "True");
+        EXPECT_EQ(store.filePath(kApp), xdgConfig.toStdString());
+        EXPECT_TRUE(QFileInfo::exists(xdgConfig));
+        EXPECT_FALSE(QFileInfo::exists(homeConfig));
+    }
+    {
+        ScopedEnv xdgEnv("XDG_CONFIG_HOME", QByteArray());
+        QtPreferenceStore store;
+        EXPECT_EQ(store.filePath(kApp), homeConfig.toStdString());
+        // Not the value saved under XDG_CONFIG_HOME above.
+        EXPECT_EQ(store.get(kApp, "Properties", "Echo", "False"), "False");
+        store.save(kApp, "Properties", "Echo", "True");
+        EXPECT_TRUE(QFileInfo::exists(homeConfig));
+    }
+    {
+        ScopedEnv xdgEnv("XDG_CONFIG_HOME", std::nullopt);
+        QtPreferenceStore store;
+        EXPECT_EQ(store.filePath(kApp), homeConfig.toStdString());
+        EXPECT_EQ(store.get(kApp, "Properties", "Echo", "False"), "True");
+    }
+}
+
+TEST(QtPreferenceStore, WriteFailureIsReported) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The application's folder is taken by a plain file: nothing can be written, even as root.
+    QFile blocker(dir.path() + "/KVT Control Terminal");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QtPreferenceStore store(dir.path().toStdString());
+    store.save(kApp, "Properties", "Cur_unit", "3");
+    EXPECT_NE(store.lastError(), "");
+    EXPECT_NE(store.lastError().find("preferences.ini"), std::string::npos);
+
+    // Another application's file is fine, and a good save clears the error.
+    store.save("Other", "Properties", "Cur_unit", "3");
+    EXPECT_EQ(store.lastError(), "");
+}
+
+} // namespace
+} // namespace kvt::platform::qt

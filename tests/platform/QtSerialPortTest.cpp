@@ -1,0 +1,292 @@
+#include "platform/qt/QtSerialPort.h"
+#include "WaitHelpers.h"
+#include "platform/qt/QtPreferenceStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <memory>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kvt::platform::qt {
+namespace {
+
+using test::settle;
+using test::waitFor;
+
+// A pseudo-terminal pair in raw mode. The test keeps a slave descriptor of its own open, as the
+// device simulator does, so that the master does not report a hang-up while the port is closed.
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
+        const char* name = ptsname(master_);
+        if (!name)
+            return;
+        path_ = name;
+        slave_ = ::open(name, O_RDWR | O_NOCTTY);
+        if (slave_ < 0)
+            return;
+        termios raw{};
+        tcgetattr(slave_, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave_, TCSANOW, &raw);
+        reader_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
+        QObject::connect(reader_.get(), &QSocketNotifier::activated, [this] {
+            char chunk[256];
+            const auto got = ::read(master_, chunk, sizeof chunk);
+            if (got > 0)
+                received_.append(chunk, static_cast<std::size_t>(got));
+        });
+    }
+    ~Pty() {
+        closeMaster();
+        if (slave_ >= 0)
+            ::close(slave_);
+    }
+    bool ok() const { return master_ >= 0 && slave_ >= 0; }
+    const std::string& path() const { return path_; }
+    int slave() const { return slave_; }
+    const std::string& received() const { return received_; }
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // The device goes away.
+    void closeMaster() {
+        reader_.reset();
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    std::string received_;
+    std::unique_ptr<QSocketNotifier> reader_;
+};
+
+class QtSerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        preferences_ = std::make_unique<QtPreferenceStore>(dir_.path().toStdString());
+        port_ = std::make_unique<QtSerialPort>(*preferences_);
+        port_->setEventHandler([this](int event) {
+            events_.push_back(event);
+            if (event == CommEvent::Receive)
+                input_ += port_->input();
+        });
+    }
+    void mapPort(int number, const std::string& path) {
+        preferences_->save("KVT Control Terminal", "Ports", "Com" + std::to_string(number), path);
+    }
+    long count(int event) const { return std::count(events_.begin(), events_.end(), event); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QtPreferenceStore> preferences_;
+    std::unique_ptr<QtSerialPort> port_;
+    QtEventPump pump_;
+    std::vector<int> events_;
+    std::string input_;
+};
+
+TEST_F(QtSerialPortTest, SettingsText) {
+    EXPECT_EQ(port_->commPort(), 1);
+    EXPECT_EQ(port_->settings(), "9600,n,8,1");
+    EXPECT_EQ(port_->handshaking(), 0);
+    EXPECT_FALSE(port_->portOpen());
+
+    // The parity letter is taken in either case and reported in lower case.
+    EXPECT_EQ(port_->setSettings("19200,E,7,2"), "");
+    EXPECT_EQ(port_->settings(), "19200,e,7,2");
+    EXPECT_EQ(port_->setSettings("110,M,5,1"), "");
+    EXPECT_EQ(port_->settings(), "110,m,5,1");
+    EXPECT_EQ(port_->setSettings("115200,s,6,2"), "");
+    EXPECT_EQ(port_->settings(), "115200,s,6,2");
+    EXPECT_EQ(port_->setSettings("4800,o,8,1"), "");
+
+    for (const char* bad :
+         {"9600,x,8,1", "9600,n,4,1", "9600,n,9,1", "9600,n,8", "9600,n,8,1,1", "96a0,n,8,1",
+          "-9600,n,8,1", "0,n,8,1", "", "9600,n,8,3", "9600,n,8,1.0", "9600,,8,1", "9600,ne,8,1",
+          ",n,8,1", "99999999999,n,8,1", "9600;n;8;1"}) {
+        SCOPED_TRACE(bad);
+        const PortError error = port_->setSettings(bad);
+        EXPECT_EQ(error, "Invalid port property value");
+        EXPECT_EQ(port_->errorText(), error);
+        EXPECT_EQ(port_->settings(), "4800,o,8,1");
+    }
+}
+
+TEST_F(QtSerialPortTest, HandshakingAndPortNumber) {
+    for (int mode : {3, 1, 2, 0}) {
+        EXPECT_EQ(port_->setHandshaking(mode), "");
+        EXPECT_EQ(port_->handshaking(), mode);
+    }
+    EXPECT_NE(port_->setHandshaking(4), "");
+    EXPECT_NE(port_->setHandshaking(-1), "");
+    EXPECT_EQ(port_->handshaking(), 0);
+
+    EXPECT_EQ(port_->setCommPort(16), "");
+    EXPECT_EQ(port_->commPort(), 16);
+    EXPECT_NE(port_->setCommPort(17), "");
+    EXPECT_NE(port_->setCommPort(0), "");
+    EXPECT_EQ(port_->commPort(), 16);
+
+    EXPECT_EQ(port_->devicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(port_->devicePath(16), "/dev/ttyS15");
+    mapPort(5, "/dev/ttyUSB0");
+    EXPECT_EQ(port_->devicePath(5), "/dev/ttyUSB0");
+}
+
+TEST_F(QtSerialPortTest, OpenFailureLeavesPortClosed) {
+    const std::string path = dir_.path().toStdString() + "/no-such-device";
+    mapPort(2, path);
+    ASSERT_EQ(port_->setCommPort(2), "");
+    const PortError error = port_->setPortOpen(true);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(error.find("Unknown error"), std::string::npos) << error;
+    EXPECT_FALSE(port_->portOpen());
+    EXPECT_EQ(port_->errorText(), error);
+    // Closing a closed port is no failure; writing to it does nothing.
+    EXPECT_EQ(port_->setPortOpen(false), "");
+    port_->output("x\r");
+    EXPECT_EQ(port_->outBufferCount(), 0);
+    EXPECT_EQ(port_->input(), "");
+}
+
+TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    mapPort(3, pty.path());
+    ASSERT_EQ(port_->setCommPort(3), "");
+    ASSERT_EQ(port_->setSettings("19200,E,7,2"), "");
+    ASSERT_EQ(port_->setPortOpen(true), "");
+    ASSERT_TRUE(port_->portOpen());
+
+    // Remembered settings were applied on open.
+    termios line{};
+    ASSERT_EQ(tcgetattr(pty.slave(), &line), 0);
+    // (A pseudo-terminal forces 8 data bits and no parity; speed and stop bits it keeps.)
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B19200));
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+
+    // Changes while open apply at once; a rejected one changes nothing. (Parity and data bits
+    // other than 8 a pseudo-terminal refuses while open.)
+    ASSERT_EQ(port_->setSettings("9600,n,8,1"), "");
+    ASSERT_EQ(tcgetattr(pty.slave(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_FALSE(line.c_cflag & CSTOPB);
+    EXPECT_NE(port_->setSettings("9600,q,8,1"), "");
+    EXPECT_EQ(port_->settings(), "9600,n,8,1");
+    EXPECT_EQ(port_->setHandshaking(2), "");
+    EXPECT_EQ(port_->setHandshaking(0), "");
+
+    // The port number cannot change under an open port.
+    EXPECT_NE(port_->setCommPort(4), "");
+    EXPECT_EQ(port_->commPort(), 3);
+
+    port_->output("!01,r\r");
+    ASSERT_TRUE(waitFor(pump_, [&] { return pty.received() == "!01,r\r"; })) << pty.received();
+    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) > 0; }));
+    EXPECT_EQ(port_->outBufferCount(), 0);
+
+    pty.send("01 R 12.5\r\n>");
+    ASSERT_TRUE(waitFor(pump_, [&] { return input_ == "01 R 12.5\r\n>"; })) << input_;
+    EXPECT_GE(count(CommEvent::Receive), 1);
+    EXPECT_EQ(port_->input(), "");
+
+    // The device goes away: the port closes itself and says so once.
+    pty.closeMaster();
+    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortLost) > 0; }));
+    EXPECT_FALSE(port_->portOpen());
+    EXPECT_NE(port_->errorText().find("Connection to " + pty.path() + " lost"), std::string::npos)
+        << port_->errorText();
+    settle(pump_, 100);
+    EXPECT_EQ(count(CommEvent::PortLost), 1);
+
+    // Another device on the same port number later on.
+    Pty second;
+    ASSERT_TRUE(second.ok());
+    mapPort(3, second.path());
+    ASSERT_EQ(port_->setPortOpen(true), "");
+    second.send("S\r\n");
+    ASSERT_TRUE(waitFor(pump_, [&] { return input_.find("S\r\n") != std::string::npos; }));
+    port_->output("x");
+    ASSERT_TRUE(waitFor(pump_, [&] { return second.received() == "x"; }));
+}
+
+TEST_F(QtSerialPortTest, HandlerMayCloseAndReopen) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    mapPort(1, pty.path());
+    ASSERT_EQ(port_->setPortOpen(true), "");
+
+    int receives = 0;
+    std::string got;
+    port_->setEventHandler([&](int event) {
+        if (event != CommEvent::Receive)
+            return;
+        ++receives;
+        got += port_->input();
+        // Reopen from inside the event, and also write: neither may upset the port.
+        EXPECT_EQ(port_->setPortOpen(false), "");
+        EXPECT_EQ(port_->setPortOpen(true), "");
+        port_->output("ack");
+    });
+    pty.send("one\r\n");
+    ASSERT_TRUE(waitFor(pump_, [&] { return got == "one\r\n"; })) << got;
+    pty.send("two\r\n");
+    ASSERT_TRUE(waitFor(pump_, [&] { return got == "one\r\ntwo\r\n"; })) << got;
+    ASSERT_TRUE(waitFor(pump_, [&] { return pty.received() == "ackack"; })) << pty.received();
+    EXPECT_TRUE(port_->portOpen());
+
+    // A handler that tries to get the port back at once, while the device is gone.
+    std::string reopenError;
+    port_->setEventHandler([&](int event) {
+        events_.push_back(event);
+        if (event != CommEvent::PortLost)
+            return;
+        EXPECT_EQ(port_->setPortOpen(false), "");
+        reopenError = port_->setPortOpen(true);
+    });
+    pty.closeMaster();
+    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortLost) > 0; }));
+    settle(pump_, 100);
+    EXPECT_EQ(count(CommEvent::PortLost), 1);
+    EXPECT_NE(reopenError, "");
+    EXPECT_FALSE(port_->portOpen());
+}
+
+TEST_F(QtSerialPortTest, OneAndAHalfStopBits) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    mapPort(1, pty.path());
+    for (bool open : {false, true}) {
+        SCOPED_TRACE(open ? "open" : "closed");
+        ASSERT_EQ(port_->setPortOpen(open), "");
+        ASSERT_EQ(port_->setSettings("19200,n,8,2"), "");
+        const PortError error = port_->setSettings("19200,N,8,1.5");
+        if (QtSerialPort::kOneAndHalfStopBits) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(port_->settings(), "19200,n,8,1.5");
+        } else {
+            // Not silently one stop bit: the operator is told, and the line stays as it was.
+            EXPECT_EQ(error, "Stop bits 1.5 are not supported by this host");
+            EXPECT_EQ(port_->settings(), "19200,n,8,2");
+        }
+        EXPECT_EQ(port_->portOpen(), open);
+    }
+}
+
+} // namespace
+} // namespace kvt::platform::qt
