@@ -1,0 +1,81 @@
+// The real Qt serial port and event loop against kvt-devsim on a pseudo-terminal.
+
+#include "link/TransactionEngine.h"
+#include "monitor/PortController.h"
+#include "platform/qt/QtRuntime.h"
+#include "platform/qt/QtSerialPort.h"
+#include "support/DevSimProcess.h"
+#include "support/MemoryPreferences.h"
+#include "support/ScriptedOperator.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+
+namespace {
+
+struct RealLink {
+    RealLink(const std::vector<std::string>& simArgs, bool rs232)
+        : sim(KVT_DEVSIM_PATH, simArgs), port(prefs) {
+        prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
+        EXPECT_TRUE(port.setSettings("115200,n,8,1").empty());
+        ports.engine().interfaceRs232 = rs232;
+        // A wait that hangs fails the test instead.
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [this] { rt.pump().shutdown(); });
+        guard.start(20000);
+    }
+
+    kvt::testing::DevSimProcess sim;
+    kvt::testing::MemoryPreferences prefs;
+    platform::qt::QtSerialPort port;
+    platform::qt::QtRuntime rt;
+    kvt::testing::ScriptedOperator op;
+    monitor::FrmTerminalModel model;
+    monitor::PortController ports{model, port, rt, op};
+    QTimer guard;
+};
+
+} // namespace
+
+TEST(DevSimOverPty, Rs232Transactions) {
+    RealLink l({"--baud", "115200"}, true);
+    ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
+    EXPECT_EQ(l.ports.engine().exchange("m,d").value_or("<abandoned>"), "MD");
+    EXPECT_EQ(l.ports.engine().exchange("v,o").value_or("<abandoned>"), "VO");
+    EXPECT_EQ(l.ports.engine().exchange("g,3").value_or("<abandoned>"), "G3");
+    auto fullScale = l.ports.engine().exchange("e");
+    ASSERT_TRUE(fullScale);
+    EXPECT_FALSE(fullScale->empty());
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(l.ports.engine().exchange(i % 2 ? "m,a" : "m,d").value_or("?"), i % 2 ? "MA" : "MD");
+    EXPECT_TRUE(l.op.shown.empty());
+    EXPECT_TRUE(l.ports.closeWithDrain());
+}
+
+TEST(DevSimOverPty, Rs485TransactionsReachOnlyTheAddressedDevice) {
+    RealLink l({"--rs485", "01,1A", "--baud", "115200"}, false);
+    ASSERT_TRUE(l.ports.openIfClosed());
+    EXPECT_EQ(l.ports.engine().exchange("!01,m,d").value_or("?"), "MD");
+    EXPECT_EQ(l.ports.engine().exchange("!1A,v,o").value_or("?"), "VO");
+    EXPECT_EQ(l.model.lblRs.caption.size(), 6u);
+    EXPECT_TRUE(l.op.shown.empty());
+    // Nobody answers at 33: two seconds later, "No connection!" and an empty reply.
+    EXPECT_EQ(l.ports.engine().exchange("!33,m,d").value_or("?"), "");
+    EXPECT_EQ(l.op.texts(), std::vector<std::string>{"No connection!"});
+    EXPECT_EQ(l.ports.engine().exchange("!1A,m,a").value_or("?"), "MA");
+}
+
+TEST(DevSimOverPty, SimulatorGoneIsReportedOnceAndThePortCloses) {
+    RealLink l({"--baud", "115200"}, true);
+    ASSERT_TRUE(l.ports.openIfClosed());
+    ASSERT_EQ(l.ports.engine().exchange("m,d").value_or("?"), "MD");
+    l.sim.stop();
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return !l.port.portOpen(); }));
+    bool settled = false;
+    QTimer::singleShot(300, [&] { settled = true; });
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; }));  // let any further events arrive
+    EXPECT_EQ(l.op.shown.size(), 1u);
+    EXPECT_FALSE(l.model.mnuOpen.checked);
+}
