@@ -1,0 +1,143 @@
+// Turnaround and waiting cost of the transaction engine over the real Qt serial port, against
+// kvt-devsim on a pseudo-terminal (which models the wire time of the chosen baud rate).
+//
+//   bench_link [exchanges=500]
+//
+// For each baud rate: the time from the reply's line feed reaching this process to the next command
+// being written (median, 99th percentile), and this process's CPU time as a share of wall time.
+
+#include "link/TransactionEngine.h"
+#include "monitor/PortController.h"
+#include "platform/qt/QtPreferenceStore.h"
+#include "platform/qt/QtRuntime.h"
+#include "platform/qt/QtSerialPort.h"
+#include "support/DevSimProcess.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace kvt;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Time-stamps the line feed of each reply as the engine reads it, and each command as it is written.
+class TimingPort final : public platform::SerialPort {
+public:
+    explicit TimingPort(platform::SerialPort& inner) : inner_(inner) {}
+    int commPort() const override { return inner_.commPort(); }
+    platform::PortError setCommPort(int p) override { return inner_.setCommPort(p); }
+    std::string settings() const override { return inner_.settings(); }
+    platform::PortError setSettings(const std::string& s) override { return inner_.setSettings(s); }
+    int handshaking() const override { return inner_.handshaking(); }
+    platform::PortError setHandshaking(int m) override { return inner_.setHandshaking(m); }
+    bool portOpen() const override { return inner_.portOpen(); }
+    platform::PortError setPortOpen(bool o) override { return inner_.setPortOpen(o); }
+    void output(const std::string& bytes) override {
+        if (lineFeedAt_) {
+            turnarounds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - *lineFeedAt_).count());
+            lineFeedAt_.reset();
+        }
+        inner_.output(bytes);
+    }
+    std::string input() override {
+        std::string in = inner_.input();
+        if (in.find('\n') != std::string::npos)
+            lineFeedAt_ = Clock::now();
+        return in;
+    }
+    int outBufferCount() const override { return inner_.outBufferCount(); }
+    std::string errorText() const override { return inner_.errorText(); }
+    void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
+
+    std::vector<double> turnarounds;
+
+private:
+    platform::SerialPort& inner_;
+    std::optional<Clock::time_point> lineFeedAt_;
+};
+
+class NoOperator final : public platform::Operator {
+public:
+    platform::Answer message(const platform::Message& m) override {
+        std::fprintf(stderr, "box: %s\n", m.text.c_str());
+        ++boxes;
+        return platform::Answer::Ok;
+    }
+    std::string input(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::optional<std::string> chooseFile(const platform::FileRequest&) override { return std::nullopt; }
+    void beep() override {}
+    int boxes = 0;
+};
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    auto i = static_cast<std::size_t>(p * (v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+int run(int baud, int exchanges) {
+    QTemporaryDir profile;
+    platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
+    testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--baud", std::to_string(baud)});
+    prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
+    platform::qt::QtSerialPort qtPort(prefs);
+    TimingPort port(qtPort);
+    if (auto e = port.setSettings(std::to_string(baud) + ",n,8,1"); !e.empty()) {
+        std::fprintf(stderr, "settings: %s\n", e.c_str());
+        return 1;
+    }
+    platform::qt::QtRuntime rt;
+    NoOperator op;
+    monitor::FrmTerminalModel model;
+    monitor::PortController ports(model, port, rt, op);
+    if (!ports.openIfClosed())
+        return 1;
+
+    auto& engine = ports.engine();
+    engine.exchange("f");  // warm up
+    port.turnarounds.clear();
+    int empty = 0;
+    double cpu0 = cpuSeconds();
+    auto wall0 = Clock::now();
+    for (int i = 0; i < exchanges; ++i) {
+        auto reply = engine.exchange(i % 2 ? "f" : "m,d");
+        if (!reply || reply->empty())
+            ++empty;
+    }
+    double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    double cpu = cpuSeconds() - cpu0;
+    ports.closeWithDrain();
+
+    std::printf("%6d baud: %d exchanges in %.2f s (%.1f /s), empty replies %d, boxes %d\n", baud,
+                exchanges, wall, exchanges / wall, empty, op.boxes);
+    std::printf("             turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f us (n=%zu)\n",
+                percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
+                percentile(port.turnarounds, 1.0), port.turnarounds.size());
+    std::printf("             CPU while waiting: %.2f %% of wall time\n", 100.0 * cpu / wall);
+    return empty == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int exchanges = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
+    int rc = 0;
+    for (int baud : {115200, 9600})
+        rc |= run(baud, exchanges);
+    return rc;
+}
