@@ -4,7 +4,8 @@
 //   bench_link [exchanges=500]
 //
 // For each baud rate: the time from the reply's line feed reaching this process to the next command
-// being written (median, 99th percentile), and this process's CPU time as a share of wall time.
+// being written (median, 99th percentile), and this process's CPU time as a share of wall time;
+// then the same against a device that answers 250 ms late, where the share is the cost of waiting.
 
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
@@ -89,10 +90,11 @@ double percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-int run(int baud, int exchanges) {
+int run(int baud, int exchanges, int delayMs) {
     QTemporaryDir profile;
     platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
-    testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--baud", std::to_string(baud)});
+    testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--baud", std::to_string(baud), "--delay",
+                                                  std::to_string(delayMs)});
     prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
     platform::qt::QtSerialPort qtPort(prefs);
     TimingPort port(qtPort);
@@ -122,12 +124,13 @@ int run(int baud, int exchanges) {
     double cpu = cpuSeconds() - cpu0;
     ports.closeWithDrain();
 
-    std::printf("%6d baud: %d exchanges in %.2f s (%.1f /s), empty replies %d, boxes %d\n", baud,
-                exchanges, wall, exchanges / wall, empty, op.boxes);
+    std::printf("%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies %d, boxes %d\n",
+                baud, delayMs, exchanges, wall, exchanges / wall, empty, op.boxes);
     std::printf("             turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f us (n=%zu)\n",
                 percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
                 percentile(port.turnarounds, 1.0), port.turnarounds.size());
-    std::printf("             CPU while waiting: %.2f %% of wall time\n", 100.0 * cpu / wall);
+    std::printf("             CPU: %.2f %% of wall time, %.1f us per exchange\n", 100.0 * cpu / wall,
+                1e6 * cpu / exchanges);
     return empty == 0 ? 0 : 1;
 }
 
@@ -137,7 +140,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int exchanges = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
     int rc = 0;
+    // Back to back: the device answers at once, so the figures include handling every reply.
     for (int baud : {115200, 9600})
-        rc |= run(baud, exchanges);
+        rc |= run(baud, exchanges, 0);
+    // A slow device: nearly all of the time is spent waiting for the reply.
+    rc |= run(9600, std::max(1, exchanges / 25), 250);
     return rc;
 }

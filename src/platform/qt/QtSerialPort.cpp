@@ -144,15 +144,14 @@ std::optional<LineSettings> LineSettings::parse(const std::string& text) {
 QtSerialPort::QtSerialPort(PreferenceStore& preferences)
     : preferences_(preferences),
       hangUpWatch_(std::make_unique<HangUpWatch>([this] { postLoss("the device hung up"); })) {
-    QObject::connect(&port_, &QSerialPort::readyRead, &context_, [this] {
-        if (!receivePosted_) {
-            receivePosted_ = true;
-            post(CommEvent::Receive);
-        }
-    });
+    // Data and drain signals come from the port's notifiers in the event loop, never from inside
+    // a setter, so they go to the handler at once: an extra posted hop per event costs a loop
+    // pass and a wake-up for every chunk received.
+    QObject::connect(&port_, &QSerialPort::readyRead, &context_,
+                     [this] { deliver(CommEvent::Receive, generation_); });
     QObject::connect(&port_, &QSerialPort::bytesWritten, &context_, [this] {
         if (port_.bytesToWrite() == 0)
-            post(CommEvent::Send);
+            deliver(CommEvent::Send, generation_);
     });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &context_,
                      [this](QSerialPort::SerialPortError error) { onError(error); });
@@ -283,7 +282,6 @@ PortError QtSerialPort::open() {
     for (auto* notifier : port_.findChildren<QSocketNotifier*>())
         notifier->installEventFilter(hangUpWatch_.get());
     ++generation_;
-    receivePosted_ = false;
     lossPosted_ = false;
     return {};
 }
@@ -340,13 +338,6 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
     }
 }
 
-void QtSerialPort::post(int commEvent) {
-    const std::uint64_t generation = generation_;
-    QMetaObject::invokeMethod(
-        &context_, [this, commEvent, generation] { deliver(commEvent, generation); },
-        Qt::QueuedConnection);
-}
-
 void QtSerialPort::postLoss(std::string reason) {
     if (lossPosted_)
         return;
@@ -370,8 +361,7 @@ void QtSerialPort::postLoss(std::string reason) {
 
 void QtSerialPort::deliver(int commEvent, std::uint64_t generation) {
     if (commEvent == CommEvent::Receive)
-        receivePosted_ = false;
-    if (generation != generation_ || !port_.isOpen())
+        if (generation != generation_ || !port_.isOpen())
         return;
     if (commEvent == CommEvent::Receive && port_.bytesAvailable() == 0)
         return;

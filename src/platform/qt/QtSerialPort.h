@@ -93,7 +93,6 @@ private:
     std::string hostError() const;
 
     void onError(QSerialPort::SerialPortError error);
-    void post(int commEvent);
     void postLoss(std::string reason);
     void deliver(int commEvent, std::uint64_t generation);
 
@@ -109,7 +108,6 @@ private:
     EventHandler handler_;
     // Bumped at every open and close, so events of an earlier opening are dropped.
     std::uint64_t generation_ = 0;
-    bool receivePosted_ = false;
     bool lossPosted_ = false;
     bool closing_ = false;
 };
