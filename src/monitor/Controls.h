@@ -14,6 +14,19 @@ struct Control {
     bool enabled = true;
     bool visible = true;
     bool checked = false;
+    std::string shortcut{};  // menu items: "Ctrl+F", "Shift+F9", ...
+};
+
+// A combo or list box: items with their item data, and the selection (-1: none).
+struct ListControl {
+    std::vector<std::string> items{};
+    std::vector<int> itemData{};
+    int listIndex = -1;
+    bool enabled = true;
+    bool visible = true;
+    std::string text() const {
+        return listIndex >= 0 && listIndex < static_cast<int>(items.size()) ? items[listIndex] : "";
+    }
 };
 
 // A keyed panel of a status bar.

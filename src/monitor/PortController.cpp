@@ -37,7 +37,7 @@ bool PortController::portToggle() {
 
 void PortController::applyPortState() {
     bool open = port_.portOpen();
-    model_.mnuOpen.checked = open;
+    model_.menu("mnuOpen").checked = open;
     model_.toolbar["TransmitTextFile"].enabled = open;
     if (open) {
         model_.toolbar["DialPhoneNumber"].enabled = true;
@@ -56,7 +56,7 @@ void PortController::applyPortState() {
 }
 
 void PortController::showPortClosed() {
-    model_.mnuOpen.checked = false;
+    model_.menu("mnuOpen").checked = false;
     model_.toolbar["TransmitTextFile"].enabled = false;
     model_.toolbar["DialPhoneNumber"].enabled = true;
     model_.toolbar["HangUpPhone"].enabled = false;

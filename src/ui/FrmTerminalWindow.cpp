@@ -22,7 +22,7 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminalModel& model,
 
     auto* mnuCommPort = menuBar()->addMenu("Comm&Port");
     mnuCommPort->setObjectName("mnuCommPort");
-    mnuOpen_ = mnuCommPort->addAction(text(model.mnuOpen.caption));
+    mnuOpen_ = mnuCommPort->addAction(text(model.menu("mnuOpen").caption));
     mnuOpen_->setObjectName("mnuOpen");
     mnuOpen_->setCheckable(true);
     connect(mnuOpen_, &QAction::triggered, this, [this] {
@@ -80,7 +80,7 @@ void FrmTerminalWindow::refresh() {
     imgConnected_->setToolTip(text(model_.imgConnected.toolTip));
     imgNotConnected_->setVisible(model_.imgNotConnected.visible);
     imgNotConnected_->setToolTip(text(model_.imgNotConnected.toolTip));
-    mnuOpen_->setChecked(model_.mnuOpen.checked);
+    mnuOpen_->setChecked(model_.menu("mnuOpen").checked);
     for (auto& [key, label] : panels_)
         label->setText(text(model_.sbrStatus[key].text));
 }

@@ -1,5 +1,5 @@
 #include "platform/SafeFile.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

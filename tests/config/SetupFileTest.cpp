@@ -1,5 +1,5 @@
 #include "config/SetupFile.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "link/NumberText.h"
 
 #include <gtest/gtest.h>

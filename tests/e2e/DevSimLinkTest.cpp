@@ -77,5 +77,5 @@ TEST(DevSimOverPty, SimulatorGoneIsReportedOnceAndThePortCloses) {
     QTimer::singleShot(300, [&] { settled = true; });
     ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; }));  // let any further events arrive
     EXPECT_EQ(l.op.shown.size(), 1u);
-    EXPECT_FALSE(l.model.mnuOpen.checked);
+    EXPECT_FALSE(l.model.menu("mnuOpen").checked);
 }

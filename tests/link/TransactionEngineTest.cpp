@@ -254,7 +254,7 @@ TEST(Transaction, LostPortReleasesTheSenderAndCanBeOpenedAgain) {
     EXPECT_EQ(*reply, "");
     EXPECT_LT(w.rt.now(), 1.0);  // released at once, not after the no-reply time-out
     EXPECT_EQ(w.op.texts(), std::vector<std::string>{"Connection to /dev/pts/9 lost: I/O error"});
-    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_TRUE(w.model.imgNotConnected.visible);
     EXPECT_EQ(w.model.sbrStatus["Settings"].text, "Settings: ");
     w.rt.runFor(5);

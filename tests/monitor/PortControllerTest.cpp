@@ -12,12 +12,12 @@ using kvt::testing::SimWorld;
 TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
     SimWorld w;
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
-    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_FALSE(w.model.toolbar["TransmitTextFile"].enabled);
 
     w.ports.mnuOpen_Click();
     EXPECT_TRUE(w.port.portOpen());
-    EXPECT_TRUE(w.model.mnuOpen.checked);
+    EXPECT_TRUE(w.model.menu("mnuOpen").checked);
     EXPECT_TRUE(w.model.toolbar["TransmitTextFile"].enabled);
     EXPECT_TRUE(w.model.toolbar["DialPhoneNumber"].enabled);
     EXPECT_TRUE(w.model.toolbar["HangUpPhone"].enabled);
@@ -30,7 +30,7 @@ TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
 
     w.ports.imgConnected_Click();
     EXPECT_FALSE(w.port.portOpen());
-    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_FALSE(w.model.toolbar["TransmitTextFile"].enabled);
     EXPECT_TRUE(w.model.toolbar["DialPhoneNumber"].enabled);
     EXPECT_FALSE(w.model.toolbar["HangUpPhone"].enabled);
@@ -50,7 +50,7 @@ TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
     EXPECT_EQ(w.op.shown[0].text, "Permission denied: /dev/ttyS0");
     EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
     EXPECT_EQ(w.op.shown[0].buttons, Buttons::Ok);
-    EXPECT_FALSE(w.model.mnuOpen.checked);
+    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_TRUE(w.model.imgNotConnected.visible);
     EXPECT_TRUE(w.port.written.empty());
 
