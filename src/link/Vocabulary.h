@@ -122,6 +122,7 @@ inline constexpr std::string_view RelayDownload = "R";
 inline constexpr std::string_view KFactorOff = "KD";
 inline constexpr std::string_view KFactorUser = "KE";
 inline constexpr std::string_view KFactorIndex = "KI";
+inline constexpr std::string_view KFactorDownload = "K";
 inline constexpr std::string_view BackDoorEnabled = "BackDoorEnabled: Y";
 inline constexpr std::string_view BackDoorDisabled = "BackDoorEnabled: N";
 inline constexpr std::string_view UpdateDisabled = "DisableUpdate: D";

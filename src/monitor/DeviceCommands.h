@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace kvt::monitor {
 
 class FrmTerminal;
@@ -16,6 +18,37 @@ public:
     void valve(int position);
 
 private:
+    void flow();
+    void setPoint();
+    // 0 analog, 1 digital.
+    void inputMode(int mode);
+    void inputModeStatus();
+    void valveStatus();
+    // Index 0..9 of the unit table.
+    void engineeringUnit(int index);
+    void gasTable();
+    void totalizerRead();
+    void totalizerStart(bool atFlow);
+    void totalizerStopNow();
+    void totalizerDisable();
+    void totalizerReset();
+    void alarmStatus();
+    void alarmEnable();
+    void alarmDisable();
+    // 0 off, 1 internal table, 2 user value.
+    void kFactor(int source);
+    void timerRead();
+    void timerReset();
+    void autoZero(bool enable);
+    void autoZeroSave();
+    void autoZeroStatus();
+
+    // The current device, or 0 when the table holds none.
+    int device() const;
+    // Yes / No before a destructive step; true on Yes.
+    bool confirm(const std::string& first, const std::string& second);
+    void tellNotANumber(const std::string& typed);
+
     FrmTerminal& t_;
     DeviceSync& sync_;
 };

@@ -33,10 +33,22 @@ public:
     // Fills the device information frame for the current device.
     void FillDeviceInfo();
 
-    // "No Action", "Totalizer > limit", ... for a relay action code; "" outside 0..4.
+    // "No Action", "Totalizer > limit", ... for a relay action code; "" outside 0..4. Code 4 is
+    // "Range between H & L": the display text, with the one ampersand that is shown.
     static std::string relayText(int code);
+    // Information-panel values of the input mode, valve mode and auto-zero state.
+    static std::string inputModeText(int inputMode);
+    static std::string valveModeText(int valveMode);
+    static std::string autoZeroText(int autoZeroState);
 
 private:
+    // The queries that stop monitoring restart it at the end unless a longer sequence runs them.
+    void valveQuery(int slot, bool restartMonitoring);
+    void relayQuery(int slot, int relay, bool restartMonitoring);
+    void reportNotAccessible();
+    // lblGas: the gas number and, when a name came, three blanks and the name.
+    void showGas(int gasTable, const std::string& name);
+
     FrmTerminal& t_;
 };
 

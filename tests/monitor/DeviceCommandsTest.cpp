@@ -1,0 +1,578 @@
+#include "monitor/DeviceCommands.h"
+#include "config/SetupFile.h"
+#include "monitor/TerminalMenus.h"
+#include "support/TerminalWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::platform::Buttons;
+using kvt::platform::Icon;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct Mode {
+    sim::LineMode line;
+    std::string prefix;
+};
+const Mode kRs232{sim::LineMode::Rs232, ""};
+const Mode kRs485{sim::LineMode::Rs485, "!1A,"};
+
+// One device at address 1A after start-up; the loader's traffic and boxes are discarded.
+struct World {
+    explicit World(const Mode& mode)
+        : mode(mode), w(mode.line, {deviceRecord("7", "1A")}, {device()}), t(w.start()) {
+        w.takeWritten();
+        w.op.shown.clear();
+    }
+    static sim::DeviceOptions device() {
+        sim::DeviceOptions o;
+        o.address = "1A";
+        o.noisePercent = 0;
+        return o;
+    }
+    config::DeviceRecord& rec() { return t.table.record(1); }
+    config::DeviceStatus& status() { return t.table.status(1); }
+    std::string info(const std::string& label) { return t.model.info[label].caption; }
+    std::string setupText() {
+        std::ifstream in(w.setupPath(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    config::DeviceRecord saved() {
+        config::DeviceTable table;
+        config::LoadDeviceTable(table, w.setupPath());
+        return table.record(1);
+    }
+    // The device answers `text` to the command `body` (without prefix), framed for the line.
+    void answer(const std::string& body, const std::string& text) {
+        w.port.rewriteReply = [this, body, text](std::string reply) {
+            if (w.bus.commandLog().back() != mode.prefix + body)
+                return reply;
+            return mode.line == sim::LineMode::Rs232 ? text + "\r\n>" : "1A: " + text + "\r\n";
+        };
+    }
+    Lines written() { return w.takeWritten(); }
+    Lines lines(const Lines& bodies) const {
+        Lines out;
+        for (const auto& b : bodies)
+            out.push_back(mode.prefix + b);
+        return out;
+    }
+
+    Mode mode;
+    TerminalWorld w;
+    monitor::FrmTerminal& t;
+};
+
+struct Row {
+    std::string menu;
+    std::function<void(World&)> before;
+    Lines bodies;
+    std::string label; // information label the entry sets, or ""
+    std::string text;
+    std::function<void(World&)> after;
+    bool readBack = false; // a status query: updates memory, leaves setup.dat to the next save
+};
+
+std::vector<Row> simpleRows() {
+    std::vector<Row> rows = {
+        {"mnuCommandsFlow",
+         [](World& x) { x.status().Flow = -1; },
+         {"f"},
+         "",
+         "",
+         [](World& x) { EXPECT_EQ(x.status().Flow, 0); }},
+        {"mnuCommandModeAnalog",
+         [](World& x) { x.rec().InputMode = 1; },
+         {"m,a"},
+         "lblMode",
+         "Input Mode          :   Analog",
+         [](World& x) { EXPECT_EQ(x.rec().InputMode, 0); }},
+        {"mnuCommandModeDigital",
+         nullptr,
+         {"m,d"},
+         "lblMode",
+         "Input Mode          :   Digital",
+         [](World& x) { EXPECT_EQ(x.rec().InputMode, 1); }},
+        {"mnuCommandsModeStatus",
+         [](World& x) { x.rec().InputMode = 1; },
+         {"m,s"},
+         "lblMode",
+         "Input Mode          :   Analog",
+         [](World& x) { EXPECT_EQ(x.rec().InputMode, 0); }},
+        {"mnuCommandValveClose",
+         [](World& x) { x.rec().ValveMode = 1; },
+         {"v,c"},
+         "lblValveMode",
+         "Valve Mode         :   Close",
+         [](World& x) {
+             EXPECT_EQ(x.rec().ValveMode, 0);
+             EXPECT_EQ(x.t.model.cboValveS.listIndex, 0);
+         }},
+        {"mnuCommandsValveAuto",
+         nullptr,
+         {"v,a"},
+         "lblValveMode",
+         "Valve Mode         :   Auto",
+         [](World& x) {
+             EXPECT_EQ(x.rec().ValveMode, 1);
+             EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
+         }},
+        {"mnuCommandValveOpen",
+         nullptr,
+         {"v,o"},
+         "lblValveMode",
+         "Valve Mode         :   Open (Purge)",
+         [](World& x) {
+             EXPECT_EQ(x.rec().ValveMode, 2);
+             EXPECT_EQ(x.t.model.cboValveS.listIndex, 2);
+         }},
+        {"mnuCommandValveStatus",
+         [](World& x) { x.rec().ValveMode = 2; },
+         {"v,s"},
+         "lblValveMode",
+         "Valve Mode         :   Close",
+         [](World& x) {
+             EXPECT_EQ(x.rec().ValveMode, 0);
+             EXPECT_EQ(x.t.model.cboValveS.listIndex, 0);
+         },
+         true},
+        {"mnuOptionsAlarmStatus",
+         [](World& x) { x.status().AlarmState = 2; },
+         {"a,s"},
+         "",
+         "",
+         [](World& x) { EXPECT_EQ(x.status().AlarmState, 0); }},
+        {"mnuOptionsAlarmEnable",
+         [](World& x) {
+             x.rec().AlarmHigh = 4;
+             x.rec().AlarmLow = 1.5;
+         },
+         {"a,h,4", "a,l,1.5"},
+         "lblAlarmMode",
+         "Alarm Mode         :   Enabled",
+         [](World& x) { EXPECT_EQ(x.rec().AlarmEnabled, 1); }},
+        {"mnuOptionsAlarmDisable",
+         [](World& x) { x.rec().AlarmEnabled = 1; },
+         {"a,d"},
+         "lblAlarmMode",
+         "Alarm Mode         :   Disabled",
+         [](World& x) { EXPECT_EQ(x.rec().AlarmEnabled, 0); }},
+        {"mnuOptionsTotalRead",
+         [](World& x) { x.status().Total = -1; },
+         {"t,r"},
+         "",
+         "",
+         [](World& x) { EXPECT_EQ(x.status().Total, 0); }},
+        {"mnuOptionsTotalStartNow",
+         [](World& x) { x.rec().TotalizerStopTotal = 0; },
+         {"t,s,n"},
+         "lblTotalizerMode",
+         "Totalizer Mode    :   Enabled",
+         [](World& x) { EXPECT_EQ(x.rec().TotalizerEnabled, 1); }},
+        {"mnuOptionsTotalStartFlow",
+         [](World& x) {
+             x.rec().TotalizerStopTotal = 0;
+             x.rec().TotalizerStartFlow = 7.5;
+         },
+         {"t,s,f,7.5"},
+         "lblTotalizerMode",
+         "Totalizer Mode    :   Enabled",
+         [](World& x) { EXPECT_EQ(x.rec().TotalizerEnabled, 1); }},
+        {"mnuOptionsTotalStopNow",
+         [](World& x) { x.rec().TotalizerEnabled = 1; },
+         {"t,s,f,-0.1", "t,p,n"},
+         "lblTotalizerMode",
+         "Totalizer Mode    :   Disabled",
+         [](World& x) { EXPECT_EQ(x.rec().TotalizerEnabled, 0); }},
+        {"mnuOptionsTotalDisable",
+         [](World& x) { x.rec().TotalizerEnabled = 1; },
+         {"t,d"},
+         "lblTotalizerMode",
+         "Totalizer Mode    :   Disabled",
+         [](World& x) { EXPECT_EQ(x.rec().TotalizerEnabled, 0); }},
+        {"mnuOptionKFactorDisable",
+         [](World& x) { x.rec().KFactorSource = 2; },
+         {"k,d"},
+         "lblKfactor",
+         "K Factor (N2)      :   Disabled (K=1)",
+         [](World& x) { EXPECT_EQ(x.rec().KFactorSource, 2); }},
+        {"mnuOptionsKFactorEnableI",
+         [](World& x) { x.rec().KFactorIndex = 7; },
+         {"k,i,7"},
+         "lblKfactor",
+         "K Factor (N2)      :   KI7",
+         [](World& x) { EXPECT_EQ(x.rec().KFactorSource, 0); }},
+        {"mnuOptionsKFactorEnableU",
+         [](World& x) { x.rec().UserKFactor = 0.75; },
+         {"k,e,0.75"},
+         "lblKfactor",
+         "K Factor (N2)      :   KE0.75",
+         nullptr},
+        {"mnuOptionsTimerRead", nullptr, {"c,r"}, "", "", nullptr},
+        {"mnuDeviceAutoZeroDisable",
+         [](World& x) { x.status().AutoZeroState = 1; },
+         {"z,d"},
+         "lblAutoZero",
+         "Auto Zero            :   Disabled",
+         [](World& x) { EXPECT_EQ(x.status().AutoZeroState, 0); }},
+        {"mnuDeviceAutoZeroEnable",
+         [](World& x) { x.status().AutoZeroState = 0; },
+         {"z,e"},
+         "lblAutoZero",
+         "Auto Zero            :   Enabled",
+         [](World& x) { EXPECT_EQ(x.status().AutoZeroState, 1); }},
+        {"mnuDeviceAutoZeroSave", nullptr, {"z,w"}, "", "", nullptr},
+        {"mnuDeviceAutoZeroStatus",
+         nullptr,
+         {"z,s"},
+         "",
+         "",
+         [](World& x) {
+             // Not waited for, yet shown when it comes.
+             EXPECT_NE(x.t.model.sbrStatus["Status"].text.find("ZE"), std::string::npos);
+         }},
+    };
+    struct Unit {
+        const char* menu;
+        const char* body;
+        const char* name;
+        const char* suffix;
+    };
+    const Unit units[] = {
+        {"mnuOptionsEU_FS", "u,%", "%F.S.", " %FS*sec."},
+        {"mnuOptionsEU_SLPM", "u,slpm", "SLPM", "  L"},
+        {"mnuOptionsEU_SLPH", "u,slph", "SLPH", "  L"},
+        {"mnuOptionsEU_mLPM", "u,mlpm", "mLPM", "  mL"},
+        {"mnuOptionsEU_mLPH", "u,mlph", "mLPH", "  mL"},
+        {"mnuOptionsEU_SCFH", "u,scfh", "SCFH", "  CF"},
+        {"mnuOptionsEU_SCFM", "u,scfm", "SCFM", "  CF"},
+        {"mnuOptionsEU_LBPH", "u,lbph", "LBPH", "  LB"},
+        {"mnuOptionsEU_LBPM", "u,lbpm", "LBPM", "  LB"},
+        {"mnuOptionsEU_USER", "u,ud,2.5,S", "USER", " USER"},
+    };
+    for (int index = 0; index < 10; ++index) {
+        const Unit u = units[index];
+        rows.push_back({u.menu,
+                        [index](World& x) {
+                            // Every row starts from another unit, so each one changes the field.
+                            x.rec().EngUnit = index == 1 ? 2 : 1;
+                            x.rec().UserEuFactor = 2.5;
+                            x.rec().TotalizerStopTotal = 1250.5;
+                        },
+                        {u.body},
+                        "lblEngUnit",
+                        std::string("Engineering Unit  :   ") + u.name,
+                        [index, u](World& x) {
+                            EXPECT_EQ(x.rec().EngUnit, index);
+                            EXPECT_EQ(x.t.model.lblEU.caption, u.name);
+                            EXPECT_EQ(x.info("lblTotStop"),
+                                      std::string("    Stop Volume    :   1250.5") + u.suffix);
+                            EXPECT_FALSE(x.t.setPointRefresh); // monitoring does not run
+                        }});
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(DeviceCommands, EachEntrySendsItsBodyAndFollowsTheAnswer) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        for (const Row& row : simpleRows()) {
+            SCOPED_TRACE(mode.prefix + row.menu);
+            World x(mode);
+            if (row.before)
+                row.before(x);
+            if (!row.label.empty())
+                x.t.model.info[row.label].caption.clear();
+            ASSERT_TRUE(x.t.saveTable());
+            x.t.menuClick(row.menu);
+            x.w.rt.runFor(0.5); // answers that are not waited for
+            EXPECT_EQ(x.written(), x.lines(row.bodies));
+            if (!row.label.empty()) {
+                EXPECT_EQ(x.info(row.label), row.text);
+            }
+            if (row.after)
+                row.after(x);
+            // Whatever changed is in setup.dat, and nothing is left pending.
+            if (!row.readBack) {
+                EXPECT_EQ(x.saved(), x.rec());
+            }
+            EXPECT_FALSE(x.t.engine().tableChanged);
+            EXPECT_TRUE(x.w.op.shown.empty());
+        }
+    }
+}
+
+TEST(DeviceCommands, SameUnitUpdatesPanelsWithoutRewritingSetup) {
+    World x(kRs232);
+    ASSERT_EQ(x.rec().EngUnit, 1);
+    x.rec().Name = "Marker"; // unsaved: shows whether setup.dat was written
+    x.t.model.info["lblEngUnit"].caption = "";
+    x.t.model.info["lblTotStop"].caption = "";
+    x.t.menuClick("mnuOptionsEU_SLPM");
+    EXPECT_EQ(x.written(), (Lines{"u,slpm"}));
+    EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
+    EXPECT_EQ(x.info("lblTotStop"), "    Stop Volume    :   10000  L");
+    EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
+
+    // A unit the device refuses changes nothing.
+    x.answer("u,scfh", "?");
+    x.t.menuClick("mnuOptionsEU_SCFH");
+    EXPECT_EQ(x.rec().EngUnit, 1);
+    EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
+    EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
+}
+
+TEST(DeviceCommands, ModeStatusTakesAnyOtherAnswerAsAnalog) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        World x(mode);
+        x.rec().InputMode = 1;
+        x.answer("m,s", "XYZ");
+        x.t.menuClick("mnuCommandsModeStatus");
+        EXPECT_EQ(x.rec().InputMode, 0);
+        EXPECT_EQ(x.info("lblMode"), "Input Mode          :   Analog");
+        EXPECT_EQ(x.saved().InputMode, 0);
+
+        // No answer at all changes nothing.
+        x.rec().InputMode = 1;
+        x.w.port.dropReplies = true;
+        x.t.menuClick("mnuCommandsModeStatus");
+        EXPECT_EQ(x.rec().InputMode, 1);
+    }
+}
+
+TEST(DeviceCommands, GasTableByOperatorNumber) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        World x(mode);
+        x.w.op.type("3");
+        x.t.menuClick("mnuOptionsGasTable");
+        EXPECT_EQ(x.written(),
+                  (Lines{mode.prefix + "g,2",
+                         mode.line == sim::LineMode::Rs232 ? "mr,100" : "!1A,MR,100"}));
+        EXPECT_EQ(x.w.op.prompts.back(),
+                  "Gas Table Selection|Enter number of the Gas Table [1-10]:");
+        EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
+        EXPECT_EQ(x.rec().GasTable, 2);
+        EXPECT_EQ(x.saved().GasTable, 2);
+        EXPECT_EQ(x.t.entryText, "3");
+
+        // Out of the device's range: the device refuses, nothing changes, no name read.
+        x.w.op.type("11");
+        x.t.menuClick("mnuOptionsGasTable");
+        EXPECT_EQ(x.written(), (Lines{mode.prefix + "g,10"}));
+        EXPECT_EQ(x.rec().GasTable, 2);
+        EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
+        EXPECT_EQ(x.t.entryText, "11");
+
+        // Cancelled: nothing sent, nothing said.
+        x.w.op.type("");
+        x.t.menuClick("mnuOptionsGasTable");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_TRUE(x.w.op.shown.empty());
+
+        // Not a table number: the operator is told, nothing is sent.
+        for (const char* typed : {"three", "2.5", "1e9"}) {
+            x.w.op.shown.clear();
+            x.w.op.type(typed);
+            x.t.menuClick("mnuOptionsGasTable");
+            EXPECT_TRUE(x.written().empty()) << typed;
+            ASSERT_EQ(x.w.op.shown.size(), 1u);
+            EXPECT_EQ(x.w.op.shown[0].text, std::string("\"") + typed + "\" is not a number.");
+            EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
+            EXPECT_EQ(x.w.op.shown[0].icon, Icon::Information);
+        }
+    }
+}
+
+TEST(DeviceCommands, TotalizerStartSendsTheStopCondition) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        {
+            World x(mode);
+            x.rec().TotalizerStopTotal = 0;
+            x.t.menuClick("mnuOptionsTotalStartNow");
+            x.w.rt.runFor(0.5);
+            EXPECT_EQ(x.written(), x.lines({"t,s,n"}));
+        }
+        {
+            World x(mode);
+            x.rec().TotalizerStopTotal = 500;
+            x.rec().TotalizerAction = 1;
+            x.t.menuClick("mnuOptionsTotalStartNow");
+            x.w.rt.runFor(0.5);
+            EXPECT_EQ(x.written(), x.lines({"t,s,n", "t,p,t,500,C"}));
+            EXPECT_EQ(x.rec().TotalizerEnabled, 1);
+            EXPECT_DOUBLE_EQ(x.w.bus.device(0).totalizerStopLitres(), 500);
+        }
+        {
+            // Refused start: the stop condition still goes out; the field stays.
+            World x(mode);
+            x.rec().TotalizerStopTotal = 500;
+            x.rec().TotalizerAction = 0;
+            x.answer("t,s,f,10", "XX");
+            x.t.menuClick("mnuOptionsTotalStartFlow");
+            x.w.rt.runFor(0.5);
+            EXPECT_EQ(x.written(), x.lines({"t,s,f,10", "t,p,t,500,N"}));
+            EXPECT_EQ(x.rec().TotalizerEnabled, 0);
+            EXPECT_EQ(x.info("lblTotalizerMode"), "Totalizer Mode    :   Disabled");
+        }
+    }
+}
+
+TEST(DeviceCommands, SecondCommandOnlyAfterTheFirstIsAccepted) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        World x(mode);
+        x.answer("a,h,2", "A?");
+        x.t.menuClick("mnuOptionsAlarmEnable");
+        EXPECT_EQ(x.written(), x.lines({"a,h,2"}));
+        EXPECT_EQ(x.rec().AlarmEnabled, 0);
+
+        x.rec().TotalizerEnabled = 1;
+        x.answer("t,s,f,-0.1", "T");
+        x.t.menuClick("mnuOptionsTotalStopNow");
+        EXPECT_EQ(x.written(), x.lines({"t,s,f,-0.1"}));
+        EXPECT_EQ(x.rec().TotalizerEnabled, 1);
+
+        // The second answer decides too.
+        x.answer("a,l,2", "XL");
+        x.t.menuClick("mnuOptionsAlarmEnable");
+        EXPECT_EQ(x.written(), x.lines({"a,h,2", "a,l,2"}));
+        EXPECT_EQ(x.rec().AlarmEnabled, 0);
+    }
+}
+
+TEST(DeviceCommands, SetPointAsTyped) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        World x(mode);
+        x.w.op.type("12,5");
+        x.t.menuClick("mnuCommandsSetPoint");
+        EXPECT_EQ(x.written(), x.lines({"s,12.5"}));
+        EXPECT_EQ(x.w.op.prompts.back(), "Transmit Set Point|Enter New Value of Set Point in SLPM");
+        EXPECT_EQ(x.rec().SetPoint, 12.5);
+        EXPECT_EQ(x.saved().SetPoint, 12.5);
+        EXPECT_EQ(x.t.entryText, "12.5");
+        EXPECT_DOUBLE_EQ(x.w.bus.device(0).setPoint(), 12.5);
+
+        // Refused by the device: nothing stored.
+        x.answer("s,20", "?");
+        x.w.op.type("20");
+        x.t.menuClick("mnuCommandsSetPoint");
+        EXPECT_EQ(x.written(), x.lines({"s,20"}));
+        EXPECT_EQ(x.rec().SetPoint, 12.5);
+
+        // Empty: nothing sent, nothing said.
+        x.w.op.type("  ");
+        x.t.menuClick("mnuCommandsSetPoint");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_TRUE(x.w.op.shown.empty());
+
+        // Not a number: told, nothing sent.
+        x.w.op.type("12a");
+        x.t.menuClick("mnuCommandsSetPoint");
+        EXPECT_TRUE(x.written().empty());
+        ASSERT_EQ(x.w.op.shown.size(), 1u);
+        EXPECT_EQ(x.w.op.shown[0].text, "\"12a\" is not a number.");
+        EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
+        EXPECT_EQ(x.w.op.shown[0].icon, Icon::Information);
+        EXPECT_EQ(x.rec().SetPoint, 12.5);
+    }
+}
+
+TEST(DeviceCommands, ResetsAskFirst) {
+    struct Case {
+        const char* menu;
+        const char* question;
+        const char* body;
+    };
+    for (const Case& c :
+         {Case{
+              "mnuOptionsTotalReset",
+              "WARNING: This will Reset Totalizer to Zero!\r    Do you want to Rset Totalizer?    ",
+              "t,z"},
+          Case{"mnuOptionsTimerReset",
+               "WARNING: This will Reset Maintenance Timer to Zero!\r    Do you want to Reset "
+               "Maintenance Timer?    ",
+               "c,c"}}) {
+        SCOPED_TRACE(c.menu);
+        World x(kRs485);
+        x.status().Total = 5;
+        x.w.op.answer(Answer::No);
+        x.t.menuClick(c.menu);
+        EXPECT_TRUE(x.written().empty());
+        ASSERT_EQ(x.w.op.shown.size(), 1u);
+        EXPECT_EQ(x.w.op.shown[0].text, c.question);
+        EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
+        EXPECT_EQ(x.w.op.shown[0].buttons, Buttons::YesNo);
+        EXPECT_EQ(x.w.op.shown[0].icon, Icon::Exclamation);
+        EXPECT_EQ(x.w.op.shown[0].defaultButton, 1); // No
+
+        x.w.op.answer(Answer::Yes);
+        x.t.menuClick(c.menu);
+        EXPECT_EQ(x.written(), (Lines{std::string("!1A,") + c.body}));
+        EXPECT_EQ(x.status().Total, c.body == std::string("t,z") ? 0 : 5);
+    }
+}
+
+TEST(DeviceCommands, ValveSelector) {
+    World x(kRs232);
+    ASSERT_EQ(x.rec().ValveMode, 0);
+
+    // Moved by code: nothing is sent.
+    x.t.showValveMode(2);
+    x.w.rt.runFor(3);
+    EXPECT_TRUE(x.written().empty());
+
+    // Moved by the operator: one command, and the selector ends where the device is.
+    x.t.cboValveS_Click(1);
+    x.w.rt.runFor(3);
+    EXPECT_EQ(x.written(), (Lines{"v,a"}));
+    EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
+    EXPECT_EQ(x.rec().ValveMode, 1);
+
+    // Refused: the selector goes back to the stored mode.
+    x.answer("v,o", "VX");
+    x.t.cboValveS_Click(2);
+    EXPECT_EQ(x.written(), (Lines{"v,o"}));
+    EXPECT_EQ(x.rec().ValveMode, 1);
+    EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
+
+    // The port will not open: told, nothing sent, selector back.
+    ASSERT_TRUE(x.t.ports().portToggle()); // close
+    x.w.port.failOpenWith = "Port not found";
+    x.t.cboValveS_Click(0);
+    EXPECT_TRUE(x.written().empty());
+    EXPECT_EQ(x.w.op.texts(), (Lines{"Port not found"}));
+    EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
+}
+
+TEST(DeviceCommands, EmptyTableSendsNothing) {
+    TerminalWorld w(sim::LineMode::Rs232, {});
+    auto& t = w.start();
+    w.takeWritten();
+    for (const auto& node : monitor::terminalMenuTree()) {
+        const std::string& n = node.name;
+        bool deviceEntry = n.rfind("mnuCommand", 0) == 0 || n.rfind("mnuOption", 0) == 0 ||
+                           n.rfind("mnuDeviceAutoZero", 0) == 0 ||
+                           n.rfind("mnuDeviceSinhronize", 0) == 0;
+        if (deviceEntry && n != "mnuAutoS" && n != "mnuAutoM" && n != "mnuCommProg")
+            t.menuClick(n);
+    }
+    t.cboValveS_Click(2);
+    EXPECT_TRUE(w.takeWritten().empty());
+    EXPECT_TRUE(w.op.prompts.empty());
+}
