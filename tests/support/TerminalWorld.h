@@ -46,7 +46,7 @@ inline config::DeviceRecord deviceRecord(const std::string& number, const std::s
 struct TerminalWorld {
     TerminalWorld(sim::LineMode mode, const std::vector<config::DeviceRecord>& records,
                   std::vector<sim::DeviceOptions> simDevices = {})
-        : bus(mode, simDevices.empty() ? optionsFor(records) : std::move(simDevices)),
+        : bus(mode, simDevices.empty() ? optionsFor(mode, records) : std::move(simDevices)),
           port(rt, &bus), op(&rt) {
         prefs.save("KVT Control Terminal", "Properties", "Interface",
                    mode == sim::LineMode::Rs232 ? "True" : "False");
@@ -54,10 +54,14 @@ struct TerminalWorld {
         writeSetup(records);
     }
 
-    static std::vector<sim::DeviceOptions> optionsFor(const std::vector<config::DeviceRecord>& records) {
+    // One simulated device per record; an RS-232 line holds only the first.
+    static std::vector<sim::DeviceOptions> optionsFor(sim::LineMode mode,
+                                                      const std::vector<config::DeviceRecord>& records) {
         std::vector<sim::DeviceOptions> out;
         std::uint64_t seed = 1;
         for (const auto& r : records) {
+            if (mode == sim::LineMode::Rs232 && !out.empty())
+                break;
             sim::DeviceOptions o;
             o.address = r.Address;
             o.seed = seed++;

@@ -1,0 +1,306 @@
+#include "monitor/FrmTerminal.h"
+#include "support/TerminalWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const char* kApp = "KVT Control Terminal";
+
+std::string pref(TerminalWorld& w, const std::string& key) {
+    return w.prefs.get(kApp, "Properties", key, "<missing>");
+}
+
+Lines prefixed(const std::string& prefix, const Lines& bodies) {
+    Lines out;
+    for (const auto& b : bodies)
+        out.push_back(prefix + b);
+    return out;
+}
+
+// What the start-up loader sends the current device (all fields at their new-record values):
+// the settings download, the status readout, the gas name for the information frame.
+Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
+    Lines l = prefixed(prefix, {"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N", "r,2,N", "k,d",
+                                "e", "z,s", "f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s",
+                                "a,s", "t,r"});
+    l.push_back(prefix + (rs232 ? "mr,100" : "MR,100"));
+    return l;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST(StartUp, FreshPreferencesGiveTheDefaults) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    w.prefs.values.clear();
+    auto& t = w.terminal();
+    t.Form_Load();
+    EXPECT_EQ(t.Timer4().interval(), 100);
+    EXPECT_EQ(t.Timer5().interval(), 1000);
+    EXPECT_EQ(t.settings.multiSamplingCode, 1);
+    EXPECT_EQ(t.settings.multiRecordingCode, 4);
+    EXPECT_TRUE(t.rs232());
+    EXPECT_FALSE(t.settings.echo);
+    EXPECT_EQ(t.currentDevice(), 1);
+    EXPECT_FALSE(t.model.fraSendR.visible);
+    EXPECT_FALSE(t.model.FrmInfo.visible);
+    EXPECT_FALSE(t.model.menu("mnuMonitor").checked);
+    EXPECT_EQ(w.port.settings(), "9600,n,8,1");
+    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
+    EXPECT_FALSE(t.model.menu("mnuAutoM").enabled);
+    EXPECT_FALSE(t.model.toolbar["StartAM"].enabled);
+    EXPECT_FALSE(t.model.menu("mnuVM4").enabled);
+    EXPECT_FALSE(t.model.menu("mnuVM8").enabled);
+    EXPECT_EQ(t.model.cboValveS.items, (Lines{"CLOSE", " AUTO", " OPEN"}));
+    EXPECT_TRUE(t.model.frmProgressBar.visible);
+    EXPECT_EQ(t.model.frmProgressBar.caption, "Loading Device Info. Standby...");
+    EXPECT_TRUE(t.loading);
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_TRUE(w.port.written.empty());  // the loader waits a second
+}
+
+TEST(StartUp, StoredValuesTheProgramNeverWritesFallBack) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
+    for (auto [k, v] : {std::pair{"Interface", "maybe"}, {"Echo", "yes"}, {"Time_ss", "99"},
+                        {"Time_sr", "-1"}, {"Time_ms", "x"}, {"Time_mr", "2.5"},
+                        {"Cur_unit", "70"}, {"Com_monitor", "7"}})
+        w.prefs.save(kApp, "Properties", k, v);
+    auto& t = w.terminal();
+    t.Form_Load();
+    EXPECT_TRUE(t.rs232());
+    EXPECT_FALSE(t.settings.echo);
+    EXPECT_EQ(t.Timer4().interval(), 100);
+    EXPECT_EQ(t.Timer5().interval(), 1000);
+    EXPECT_EQ(t.settings.multiSamplingCode, 1);
+    EXPECT_EQ(t.settings.multiRecordingCode, 4);
+    EXPECT_EQ(t.currentDevice(), 1);
+    EXPECT_FALSE(t.comMonitor);
+
+    TerminalWorld w2(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
+    w2.prefs.save(kApp, "Properties", "Cur_unit", "2");
+    w2.prefs.save(kApp, "Properties", "Time_ss", "12");
+    w2.prefs.save(kApp, "Properties", "Time_sr", "0");
+    w2.prefs.save(kApp, "Properties", "CommPort", "2");
+    w2.prefs.save(kApp, "Properties", "Com_monitor", "1");
+    w2.prefs.save(kApp, "Properties", "Dev_info", "1");
+    auto& t2 = w2.terminal();
+    t2.Form_Load();
+    EXPECT_EQ(t2.currentDevice(), 2);
+    EXPECT_EQ(t2.Timer4().interval(), 2000);
+    EXPECT_EQ(t2.Timer5().interval(), 100);
+    EXPECT_EQ(w2.port.commPort(), 2);
+    // The panel shows the saved text, not the port in use.
+    EXPECT_EQ(t2.model.sbrStatus1["Comport"].text, "COM Port: Com2");
+    EXPECT_EQ(t2.model.sbrStatus1["Device"].text, "Device: 2");
+    EXPECT_EQ(t2.model.sbrStatus1["Address"].text, "Address: 02");
+    EXPECT_EQ(t2.model.sbrStatus1["Total"].text, "Total in System: 2");
+    EXPECT_TRUE(t2.model.fraSendR.visible);
+    EXPECT_TRUE(t2.model.menu("mnuMonitor").checked);
+    EXPECT_TRUE(t2.model.FrmInfo.visible);
+    EXPECT_TRUE(t2.model.menu("mnuDeviceInfo").checked);
+}
+
+TEST(StartUp, InvalidSavedSettingsStopTheLoadSequence) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    w.prefs.save(kApp, "Properties", "Settings", "9600,q,8,1");
+    auto& t = w.terminal();
+    t.Form_Load();
+    ASSERT_EQ(w.op.texts(), Lines{"Invalid port property value"});
+    EXPECT_EQ(w.op.shown[0].icon, platform::Icon::Exclamation);
+    EXPECT_TRUE(t.model.cboCurUnit.items.empty());
+    EXPECT_FALSE(t.Timer8().isActive());
+    w.rt.runFor(5);
+    EXPECT_TRUE(w.port.written.empty());
+}
+
+TEST(StartUp, LoaderRs485SendsCurrentDeviceThenFullScaleOfEnabledDevicesOnly) {
+    TerminalWorld w(sim::LineMode::Rs485,
+                    {deviceRecord("1", "01"), deviceRecord("2", "02", 0), deviceRecord("3", "1A"),
+                     deviceRecord("4", "04", 0), deviceRecord("5", "05")});
+    w.prefs.save(kApp, "Properties", "Cur_unit", "3");
+    auto& t = w.start();
+    Lines expected = currentDeviceAtStartUp("!1A,", false);
+    for (auto l : {"!01,e", "!1A,e", "!05,e"})
+        expected.push_back(l);
+    EXPECT_EQ(w.takeWritten(), expected);
+    EXPECT_TRUE(w.op.shown.empty()) << w.op.texts().front();
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_FALSE(t.model.menu("mnuOpen").checked);
+    EXPECT_FALSE(t.loading);
+    EXPECT_FALSE(t.model.frmProgressBar.visible);
+    EXPECT_EQ(t.model.frmProgressBar.caption, "Saving Table to EEPROM. Standby...");
+    EXPECT_EQ(t.Timer8().interval(), 50);
+    EXPECT_FALSE(t.Timer8().isActive());
+    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
+    EXPECT_TRUE(t.model.menu("mnuVM4").checked);
+    EXPECT_EQ(t.viewSize, 4);
+    EXPECT_EQ(t.model.sbrStatus1["FSF"].text, "FSF: 100");
+    EXPECT_EQ(t.model.cboCurUnit.listIndex, 2);
+    EXPECT_EQ(t.model.cboValveS.listIndex, 0);
+}
+
+TEST(StartUp, LoaderRs232IsUnaddressed) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("7", "01")});
+    w.start();
+    Lines expected = currentDeviceAtStartUp("", true);
+    expected.push_back("e");
+    EXPECT_EQ(w.takeWritten(), expected);
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_FALSE(w.port.portOpen());
+}
+
+TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
+    // Device 05 is in the table but not on the line.
+    std::vector<sim::DeviceOptions> onLine(1);
+    onLine[0].address = "01";
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "05"), deviceRecord("2", "01")},
+                    onLine);
+    auto& t = w.start();
+    auto lines = w.takeWritten();
+    ASSERT_FALSE(lines.empty());
+    // The download gives up after two unanswered steps; no readout, no full scale of device 05.
+    EXPECT_EQ(lines, (Lines{"!05,g,0", "!05,g,0", "!01,e"}));
+    auto texts = w.op.texts();
+    EXPECT_EQ(texts.back(), "Device is not accessible. Transmission is terminated!\r Make sure "
+                            "device is connected to the system!");
+    EXPECT_EQ(t.deviceNotAccessible, 0);  // cleared again at the end of the loader
+    EXPECT_FALSE(w.port.portOpen());
+}
+
+TEST(StartUp, PortThatWillNotOpenStopsTheLoader) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    w.port.failOpenWith = "Cannot open /dev/ttyS0: No such file or directory";
+    auto& t = w.start();
+    EXPECT_EQ(w.op.texts(), Lines{"Cannot open /dev/ttyS0: No such file or directory"});
+    EXPECT_TRUE(w.port.written.empty());
+    EXPECT_TRUE(t.loading);
+    EXPECT_TRUE(t.model.frmProgressBar.visible);
+}
+
+TEST(StartUp, EmptyTableLoadsAndClosesThePort) {
+    TerminalWorld w(sim::LineMode::Rs232, {});
+    auto& t = w.start();
+    EXPECT_TRUE(w.port.written.empty());
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_FALSE(t.loading);
+    EXPECT_EQ(t.model.sbrStatus1["Total"].text, "Total in System: 0");
+}
+
+TEST(StartUp, UnreadableLinesOfSetupDatAreReportedAndKept) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    {
+        std::ofstream out(w.setupPath(), std::ios::app | std::ios::binary);
+        out << "garbage line\r\n";
+    }
+    auto& t = w.terminal();
+    t.Form_Load();
+    ASSERT_EQ(w.op.shown.size(), 1u);
+    EXPECT_NE(w.op.shown[0].text.find("setup.dat.bak"), std::string::npos) << w.op.shown[0].text;
+    EXPECT_EQ(t.model.cboCurUnit.items, Lines{"1"});
+    EXPECT_NE(readFile(w.setupPath() + ".bak").find("garbage line"), std::string::npos);
+}
+
+TEST(MainWindow, MonitorAndInfoTogglesAndUnbuiltEntries) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.start();
+    t.menuClick("mnuMonitor");
+    EXPECT_TRUE(t.model.fraSendR.visible);
+    EXPECT_TRUE(t.model.menu("mnuMonitor").checked);
+    t.menuClick("mnuDeviceInfo");
+    EXPECT_TRUE(t.model.FrmInfo.visible);
+    t.menuClick("mnuDeviceInfo");
+    EXPECT_FALSE(t.model.FrmInfo.visible);
+    EXPECT_FALSE(t.model.menu("mnuDeviceInfo").checked);
+    t.menuClick("mnuHelpA");
+    EXPECT_EQ(w.dialogs.aboutShown, 1);
+
+    // Entries whose features are not built yet cannot be chosen.
+    for (auto name : {"mnuAutoS", "mnuStart", "mnuDProperties", "mnuQueryBackDoorOpen",
+                      "mnuToolsAutoTune", "mnuOpenLog"}) {
+        EXPECT_FALSE(t.model.menu(name).enabled) << name;
+        EXPECT_FALSE(t.hasMenuHandler(name)) << name;
+    }
+    auto before = w.port.written.size();
+    t.menuClick("mnuAutoS");
+    EXPECT_EQ(w.port.written.size(), before);
+}
+
+TEST(MainWindow, RecorderButtons) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.start();
+    EXPECT_TRUE(t.model.toolbar["RStart"].enabled);
+    EXPECT_FALSE(t.model.toolbar["RStop"].enabled);
+    int beeps = w.op.beeps;
+    t.toolbarClick("RStart");
+    EXPECT_TRUE(t.recorderOn());
+    EXPECT_TRUE(t.Timer5().isActive());
+    EXPECT_FALSE(t.model.toolbar["RStart"].enabled);
+    EXPECT_TRUE(t.model.toolbar["RStop"].enabled);
+    EXPECT_FALSE(t.model.menu("mnuDRecStart").enabled);
+    EXPECT_TRUE(t.model.menu("mnuDRecStop").enabled);
+    w.rt.runFor(1.1);
+    EXPECT_TRUE(t.recordDue);
+    t.menuClick("mnuDRecStop");
+    EXPECT_FALSE(t.recorderOn());
+    EXPECT_FALSE(t.Timer5().isActive());
+    EXPECT_TRUE(t.model.toolbar["RStart"].enabled);
+    EXPECT_TRUE(t.model.menu("mnuDRecStart").enabled);
+    EXPECT_EQ(w.op.beeps, beeps + 2);
+}
+
+TEST(Shutdown, ExitWaitsHalfASecondClosesThePortAndSavesThreeValues) {
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02")});
+    auto& t = w.start();
+    t.cboCurUnit_Click(1);
+    t.menuClick("mnuMonitor");
+    // Choosing the device downloaded its settings: the port is open now and stays so.
+    ASSERT_TRUE(w.port.portOpen());
+    w.prefs.saves.clear();
+    double before = w.rt.now();
+    t.menuClick("mnuFileExit");
+    EXPECT_GE(w.rt.now() - before, 0.5);
+    EXPECT_LT(w.rt.now() - before, 0.7);
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_TRUE(t.ended);
+    EXPECT_EQ(pref(w, "Cur_unit"), "2");
+    EXPECT_EQ(pref(w, "Com_monitor"), "1");
+    EXPECT_EQ(pref(w, "Dev_info"), "0");
+    ASSERT_GE(w.prefs.saves.size(), 3u);
+    EXPECT_EQ(Lines(w.prefs.saves.begin(), w.prefs.saves.begin() + 3),
+              (Lines{"Cur_unit", "Com_monitor", "Dev_info"}));
+}
+
+TEST(Shutdown, CloseWithOutputThatCannotBeSentOffersAbort) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.start();
+    t.menuClick("mnuOpen");
+    w.port.stallTransmit = true;
+    w.port.output("x\r");
+    w.op.answer(Answer::Abort);
+    EXPECT_FALSE(t.Form_QueryUnload());
+    EXPECT_FALSE(t.ended);
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_EQ(w.op.texts().back(), "Data cannot be sent");
+    w.op.answer(Answer::Ignore);
+    EXPECT_TRUE(t.Form_QueryUnload());
+    EXPECT_TRUE(t.ended);
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_EQ(pref(w, "Cur_unit"), "1");
+}
