@@ -1,0 +1,451 @@
+#include "monitor/FrmProperties.h"
+#include "monitor/FrmTerminal.h"
+#include "support/TerminalWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace kvt;
+using kvt::monitor::FrmProperties;
+using kvt::platform::Icon;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using Keys = std::vector<std::string>;
+
+namespace {
+
+const char* kApp = "KVT Control Terminal";
+const Keys kNineKeys = {"Settings", "CommPort", "Handshaking", "Echo",   "Interface",
+                        "Time_ss",  "Time_sr",  "Time_ms",     "Time_mr"};
+
+std::string pref(TerminalWorld& w, const std::string& key) {
+    return w.prefs.get(kApp, "Properties", key, "<missing>");
+}
+
+// The simulated port, except that it can report a settings text or port number the simulated one
+// never would, and reject a flow control.
+class ReportingPort final : public platform::SerialPort {
+public:
+    explicit ReportingPort(platform::SerialPort& inner) : inner_(inner) {}
+    std::optional<std::string> reportSettings;
+    std::optional<int> reportPort;
+    std::string rejectHandshakingWith;
+
+    int commPort() const override { return reportPort ? *reportPort : inner_.commPort(); }
+    platform::PortError setCommPort(int port) override {
+        reportPort.reset();
+        return inner_.setCommPort(port);
+    }
+    std::string settings() const override {
+        return reportSettings ? *reportSettings : inner_.settings();
+    }
+    platform::PortError setSettings(const std::string& s) override {
+        auto error = inner_.setSettings(s);
+        if (error.empty())
+            reportSettings.reset();
+        return error;
+    }
+    int handshaking() const override { return inner_.handshaking(); }
+    platform::PortError setHandshaking(int mode) override {
+        return rejectHandshakingWith.empty() ? inner_.setHandshaking(mode) : rejectHandshakingWith;
+    }
+    bool portOpen() const override { return inner_.portOpen(); }
+    platform::PortError setPortOpen(bool open) override { return inner_.setPortOpen(open); }
+    void output(const std::string& bytes) override { inner_.output(bytes); }
+    std::string input() override { return inner_.input(); }
+    int outBufferCount() const override { return inner_.outBufferCount(); }
+    std::string errorText() const override { return inner_.errorText(); }
+    void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
+
+private:
+    platform::SerialPort& inner_;
+};
+
+struct ReportingWorld {
+    ReportingWorld() : w(sim::LineMode::Rs232, {deviceRecord("1", "01")}), port(w.port) {}
+    monitor::FrmTerminal& terminal() {
+        if (!term)
+            term = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
+                port, w.rt, w.op, w.prefs, w.dialogs, w.setupPath()});
+        return *term;
+    }
+    TerminalWorld w;
+    ReportingPort port;
+    std::unique_ptr<monitor::FrmTerminal> term;
+};
+
+struct Loaded {
+    std::string speed, parity, dataBits, stopBits;
+    bool operator==(const Loaded&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Loaded& l) {
+    return os << '[' << l.speed << '|' << l.parity << '|' << l.dataBits << '|' << l.stopBits << ']';
+}
+Loaded loaded(const FrmProperties& d) {
+    return {d.model.cboSpeed.editText, d.model.cboParity.text(), d.model.cboDataBits.editText,
+            d.model.cboStopBits.editText};
+}
+
+} // namespace
+
+TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
+    ASSERT_TRUE(w.port.setCommPort(3).empty());
+    ASSERT_TRUE(w.port.setHandshaking(2).empty());
+    t.settings.echo = true;
+    t.settings.singleSamplingCode = 12;
+    t.settings.singleRecordingCode = 0;
+    t.settings.multiSamplingCode = 5;
+    t.settings.multiRecordingCode = 7;
+
+    FrmProperties d(t);
+    d.Form_Load();
+    const auto& m = d.model;
+    EXPECT_EQ(loaded(d), (Loaded{"19200", "Even", "7", "1.5"}));
+    EXPECT_EQ(m.cboSpeed.listIndex, 8);
+    EXPECT_EQ(m.cboStopBits.listIndex, 1);
+    EXPECT_EQ(m.cboPort.text(), "Com3");
+    ASSERT_EQ(m.cboPort.items.size(), 16u);
+    EXPECT_EQ(m.cboPort.items.back(), "Com16");
+    EXPECT_EQ(d.pendingFlow(), 2);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m.optFlow[i].checked, i == 2) << i;
+    EXPECT_TRUE(d.pendingEcho());
+    EXPECT_TRUE(m.optEcho[1].checked);
+    EXPECT_FALSE(m.optEcho[0].checked);
+    EXPECT_EQ(m.cboTSs.text(), "2000");
+    EXPECT_EQ(m.cboTSr.text(), "100");
+    EXPECT_EQ(m.cboTMs.text(), "500");
+    EXPECT_EQ(m.cboTMr.text(), "5000");
+    EXPECT_EQ(m.cboInterface.text(), "RS232");
+    EXPECT_EQ(m.tabSettings.selected, 0);
+    EXPECT_TRUE(m.fraSettings[0].visible);
+    EXPECT_FALSE(m.fraSettings[1].visible);
+    EXPECT_FALSE(d.closed());
+
+    // The loaded selections ran their handlers: the timers follow the codes at once.
+    EXPECT_EQ(t.Timer4().interval(), 2000);
+    EXPECT_EQ(t.Timer5().interval(), 100);
+
+    d.tabSettings_Click(1);
+    EXPECT_FALSE(m.fraSettings[0].visible);
+    EXPECT_TRUE(m.fraSettings[1].visible);
+    d.tabSettings_Click(2); // no such tab
+    EXPECT_EQ(m.tabSettings.selected, 1);
+}
+
+TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
+    ReportingWorld rw;
+    auto& t = rw.terminal();
+    struct Case {
+        std::string text;
+        Loaded expect;
+    };
+    const Case cases[] = {
+        {"9600,n,8,1", {"9600", "None", "8", "1"}},
+        {"300,m,5,2", {"300", "Mark", "5", "2"}},
+        {"1200,s,6,1.5", {"1200", "Space", "6", "1.5"}},
+        // The port reports lower case; an upper-case letter is not recognised.
+        {"9600,E,8,1", {"9600", "", "8", "1"}},
+        {"9600,x,8,1", {"9600", "", "8", "1"}},
+        {"", {"", "", "", ""}},
+        {"9", {"", "", "", "9"}},
+        {"n,8,1", {"", "None", "8", "1"}},
+        {".", {"", "", "", "."}},
+        {"1.5", {"", "", "", "1.5"}},
+    };
+    for (const auto& c : cases) {
+        rw.port.reportSettings = c.text;
+        FrmProperties d(t);
+        d.Form_Load();
+        EXPECT_EQ(loaded(d), c.expect) << '"' << c.text << '"';
+    }
+
+    // A parity the box could not show composes an empty letter, which the port refuses.
+    rw.port.reportSettings = "9600,E,8,1";
+    FrmProperties d(t);
+    d.Form_Load();
+    d.cmdOK_Click();
+    ASSERT_EQ(rw.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
+    EXPECT_FALSE(d.closed());
+    EXPECT_TRUE(rw.w.prefs.saves.empty());
+}
+
+TEST(PropertiesLoad, PortNumberOutsideTheListIsKept) {
+    ReportingWorld rw;
+    auto& t = rw.terminal();
+    rw.port.reportPort = 20;
+    FrmProperties d(t);
+    d.Form_Load();
+    EXPECT_EQ(d.model.cboPort.listIndex, -1);
+    d.cmdOK_Click();
+    EXPECT_TRUE(rw.w.op.shown.empty());
+    EXPECT_TRUE(d.closed());
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com20");
+    EXPECT_EQ(pref(rw.w, "CommPort"), "20");
+}
+
+TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    t.setInterfaceRs232(false);
+    t.setMenuEnabled("mnuView", false);
+    t.Timer4().setInterval(777);
+
+    FrmProperties d(t);
+    d.Form_Load();
+    // Opening runs the interface and timing handlers.
+    EXPECT_EQ(d.model.cboInterface.text(), "RS485");
+    EXPECT_TRUE(t.model.menu("mnuView").enabled);
+    EXPECT_EQ(t.Timer4().interval(), 100);
+
+    d.cboInterface_Click(0);
+    EXPECT_TRUE(t.rs232());
+    EXPECT_TRUE(t.engine().interfaceRs232);
+    EXPECT_FALSE(t.model.menu("mnuView").enabled);
+    EXPECT_FALSE(t.model.menu("mnuAutoM").enabled);
+    EXPECT_FALSE(t.model.toolbar["StartAM"].enabled);
+
+    d.cboTSs_Click(12);
+    d.cboTSr_Click(8);
+    d.cboTMs_Click(0);
+    d.cboTMr_Click(12);
+    EXPECT_EQ(t.Timer4().interval(), 2000);
+    EXPECT_EQ(t.Timer5().interval(), 10000);
+    EXPECT_EQ(t.settings.singleSamplingCode, 12);
+    EXPECT_EQ(t.settings.singleRecordingCode, 8);
+    EXPECT_EQ(t.settings.multiSamplingCode, 0);
+    EXPECT_EQ(t.settings.multiRecordingCode, 12);
+    // Multi-unit codes leave the single-unit timers alone; positions outside the list are ignored.
+    d.cboTSs_Click(13);
+    d.cboTSr_Click(-1);
+    EXPECT_EQ(t.Timer4().interval(), 2000);
+    EXPECT_EQ(t.settings.singleRecordingCode, 8);
+
+    d.optEcho_Click(1);
+    d.optFlow_Click(3);
+    d.optFlow_Click(4);
+    EXPECT_EQ(d.pendingFlow(), 3);
+    d.cmdCancel_Click();
+    EXPECT_TRUE(d.closed());
+    EXPECT_TRUE(t.rs232());
+    EXPECT_FALSE(t.model.menu("mnuView").enabled);
+    EXPECT_FALSE(t.settings.echo);
+    EXPECT_EQ(w.port.handshaking(), 0);
+    EXPECT_EQ(t.settings.singleSamplingCode, 12);
+    EXPECT_TRUE(w.prefs.saves.empty());
+    EXPECT_EQ(pref(w, "Interface"), "False");
+
+    // The next opening shows RS232; choosing RS485 enables the multi-unit view again.
+    FrmProperties d2(t);
+    d2.Form_Load();
+    EXPECT_EQ(d2.model.cboInterface.listIndex, 0);
+    EXPECT_EQ(d2.model.cboTSr.text(), "10000");
+    d2.cboInterface_Click(1);
+    EXPECT_FALSE(t.engine().interfaceRs232);
+    EXPECT_TRUE(t.model.menu("mnuView").enabled);
+    // Entries of features not built yet stay disabled whatever the interface.
+    EXPECT_EQ(t.model.menu("mnuAutoM").enabled, t.hasMenuHandler("mnuAutoM"));
+}
+
+TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrder) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    ASSERT_TRUE(t.ports().portToggle());
+    ASSERT_EQ(w.port.opens, 1);
+
+    FrmProperties d(t);
+    d.Form_Load();
+    d.cboSpeed_Change(" 19200 ");
+    d.cboParity_Click(1);
+    d.cboDataBits_Click(3);
+    d.cboStopBits_Change("2");
+    d.optFlow_Click(1);
+    d.optEcho_Click(1);
+    d.cboTMs_Click(3);
+    d.cmdOK_Click();
+
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_TRUE(d.closed());
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_EQ(w.port.commPort(), 1);
+    EXPECT_EQ(w.port.opens, 1); // not closed and reopened
+    EXPECT_EQ(w.port.settings(), "19200,o,7,2");
+    EXPECT_EQ(w.port.handshaking(), 1);
+    EXPECT_TRUE(t.settings.echo);
+    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com1");
+
+    EXPECT_EQ(w.prefs.saves, kNineKeys);
+    EXPECT_EQ(pref(w, "Settings"), "19200,o,7,2"); // as the port reports it
+    EXPECT_EQ(pref(w, "CommPort"), "1");
+    EXPECT_EQ(pref(w, "Handshaking"), "1");
+    EXPECT_EQ(pref(w, "Echo"), "True");
+    EXPECT_EQ(pref(w, "Interface"), "True");
+    EXPECT_EQ(pref(w, "Time_ss"), "1");
+    EXPECT_EQ(pref(w, "Time_sr"), "4");
+    EXPECT_EQ(pref(w, "Time_ms"), "3");
+    EXPECT_EQ(pref(w, "Time_mr"), "4");
+
+    // A second OK on a closed dialog does nothing.
+    d.cmdOK_Click();
+    EXPECT_EQ(w.prefs.saves.size(), 9u);
+}
+
+TEST(PropertiesOk, PortChangeWhileClosedLeavesItClosedAndTheMenuAlone) {
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    t.setInterfaceRs232(false);
+    // Marks that only a port-state update would change.
+    t.model.menu("mnuOpen").checked = true;
+    t.model.toolbar["TransmitTextFile"].enabled = true;
+
+    FrmProperties d(t);
+    d.Form_Load();
+    d.cboPort_Click(2);
+    d.cboPort_Click(16); // not in the list
+    d.cmdOK_Click();
+    EXPECT_TRUE(d.closed());
+    EXPECT_EQ(w.port.commPort(), 3);
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_EQ(w.port.opens, 0);
+    EXPECT_TRUE(t.model.menu("mnuOpen").checked);
+    EXPECT_TRUE(t.model.toolbar["TransmitTextFile"].enabled);
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com3");
+    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
+    EXPECT_EQ(pref(w, "CommPort"), "3");
+    EXPECT_EQ(pref(w, "Interface"), "False");
+    EXPECT_EQ(w.prefs.saves, kNineKeys);
+}
+
+TEST(PropertiesOk, PortChangeWhileOpenReopensOnTheNewPort) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    ASSERT_TRUE(t.ports().portToggle());
+    FrmProperties d(t);
+    d.Form_Load();
+    d.cboPort_Click(1);
+    d.cmdOK_Click();
+    EXPECT_TRUE(d.closed());
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_EQ(w.port.commPort(), 2);
+    EXPECT_EQ(w.port.opens, 2);
+    EXPECT_TRUE(t.model.menu("mnuOpen").checked);
+    EXPECT_TRUE(t.model.toolbar["TransmitTextFile"].enabled);
+    EXPECT_EQ(pref(w, "CommPort"), "2");
+}
+
+TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
+    for (bool missing : {true, false}) {
+        SCOPED_TRACE(missing ? "missing port" : "open refused");
+        TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+        auto& t = w.terminal();
+        ASSERT_TRUE(t.ports().portToggle());
+        std::string reason = "Port not found: Com5";
+        if (missing)
+            w.port.missingPorts = {5};
+
+        FrmProperties d(t);
+        d.Form_Load();
+        d.optEcho_Click(1);
+        d.optFlow_Click(2);
+        d.cboPort_Click(4);
+        if (!missing) {
+            reason = "Permission denied: /dev/ttyS4";
+            w.port.failOpenWith = reason;
+        }
+        d.cmdOK_Click();
+
+        ASSERT_EQ(w.op.shown.size(), 1u);
+        EXPECT_EQ(w.op.shown[0].text, reason);
+        EXPECT_EQ(w.op.shown[0].title, kApp);
+        EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
+        EXPECT_FALSE(d.closed());
+        EXPECT_EQ(w.port.commPort(), 1);
+        EXPECT_TRUE(t.settings.echo);
+        EXPECT_EQ(w.port.handshaking(), 0); // the sequence stopped before the flow control
+        EXPECT_TRUE(w.prefs.saves.empty());
+        // The port ended closed: the main window says so.
+        EXPECT_FALSE(w.port.portOpen());
+        EXPECT_FALSE(t.model.menu("mnuOpen").checked);
+        EXPECT_FALSE(t.model.toolbar["TransmitTextFile"].enabled);
+        EXPECT_TRUE(t.model.imgNotConnected.visible);
+        EXPECT_EQ(t.model.sbrStatus["Settings"].text, "Settings: ");
+
+        // The operator picks a port that works; the dialog still holds the other entries.
+        w.port.failOpenWith.clear();
+        d.cboPort_Click(1);
+        d.cmdOK_Click();
+        EXPECT_TRUE(d.closed());
+        EXPECT_EQ(w.port.commPort(), 2);
+        EXPECT_EQ(w.port.handshaking(), 2);
+        EXPECT_EQ(w.prefs.saves, kNineKeys);
+    }
+}
+
+TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    w.port.rejectSettingsWith = "Invalid port property value";
+    const std::string comport = t.model.sbrStatus1["Comport"].text;
+    const std::string iface = t.model.sbrStatus1["Interface"].text;
+    FrmProperties d(t);
+    d.Form_Load();
+    d.cboPort_Click(3);
+    d.optEcho_Click(1);
+    d.optFlow_Click(2);
+    d.cboInterface_Click(1);
+    d.cmdOK_Click();
+    ASSERT_EQ(w.op.shown.size(), 1u);
+    EXPECT_EQ(w.op.shown[0].text, "Invalid port property value");
+    EXPECT_EQ(w.op.shown[0].title, kApp);
+    EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
+    EXPECT_FALSE(d.closed());
+    EXPECT_EQ(w.port.commPort(), 4);
+    EXPECT_TRUE(t.settings.echo);
+    EXPECT_EQ(w.port.handshaking(), 0);
+    EXPECT_TRUE(w.prefs.saves.empty());
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text, comport);
+    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, iface);
+    EXPECT_FALSE(t.rs232()); // chosen in the box: that took effect at once
+
+    // A speed the port does not take is the port's to refuse.
+    w.port.rejectSettingsWith.clear();
+    d.cboSpeed_Change("fast");
+    d.cmdOK_Click();
+    EXPECT_EQ(w.op.shown.size(), 2u);
+    EXPECT_FALSE(d.closed());
+
+    ReportingWorld rw;
+    auto& t2 = rw.terminal();
+    rw.port.rejectHandshakingWith = "Invalid port property value";
+    FrmProperties d2(t2);
+    d2.Form_Load();
+    d2.cboSpeed_Click(13);
+    d2.cmdOK_Click();
+    ASSERT_EQ(rw.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
+    EXPECT_EQ(rw.port.settings(), "115200,n,8,1"); // applied before the flow control failed
+    EXPECT_FALSE(d2.closed());
+    EXPECT_TRUE(rw.w.prefs.saves.empty());
+}
+
+TEST(PropertiesOk, MenuOpensTheLoadedDialogAndOkSaves) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    int seenPort = -2;
+    w.dialogs.properties = [&](FrmProperties& d) {
+        seenPort = d.model.cboPort.listIndex;
+        d.cboTSs_Click(0);
+        d.cmdOK_Click();
+    };
+    t.menuClick("mnuProperties");
+    EXPECT_EQ(w.dialogs.propertiesShown, 1);
+    EXPECT_EQ(seenPort, 0);
+    EXPECT_EQ(t.Timer4().interval(), 50);
+    EXPECT_EQ(pref(w, "Time_ss"), "0");
+    EXPECT_EQ(pref(w, "Settings"), "9600,n,8,1");
+}

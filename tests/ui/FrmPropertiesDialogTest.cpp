@@ -1,0 +1,239 @@
+#include "ui/FrmPropertiesDialog.h"
+#include "monitor/FrmProperties.h"
+#include "support/TerminalWorld.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::monitor::FrmProperties;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using kvt::ui::FrmPropertiesDialog;
+
+namespace {
+
+QStringList itemsOf(const QComboBox* c) {
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+QString captionOf(const QWidget* w) {
+    if (auto* l = qobject_cast<const QLabel*>(w))
+        return l->text();
+    if (auto* g = qobject_cast<const QGroupBox*>(w))
+        return g->title();
+    if (auto* b = qobject_cast<const QAbstractButton*>(w))
+        return b->text();
+    return {};
+}
+
+// Picks an entry of a combo box the way the operator does: open the list, click the entry.
+void pick(QComboBox* c, int index) {
+    c->showPopup();
+    QAbstractItemView* view = c->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(index, 0)).center());
+}
+
+} // namespace
+
+TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
+    FrmProperties logic(w.terminal());
+    logic.Form_Load();
+    FrmPropertiesDialog dlg(logic);
+
+    EXPECT_EQ(dlg.objectName(), "frmProperties");
+    EXPECT_EQ(dlg.windowTitle(), "CommPort Properties");
+    auto* tab = dlg.findChild<QTabBar*>("tabSettings");
+    ASSERT_NE(tab, nullptr);
+    ASSERT_EQ(tab->count(), 2);
+    EXPECT_EQ(tab->tabText(0), "Properties");
+    EXPECT_EQ(tab->tabText(1), "Timing");
+
+    int controls = 0;
+    logic.model.forEachControl([&](const std::string& name, const monitor::Control& c) {
+        if (name == "frmProperties")
+            return;
+        ++controls;
+        auto* widget = dlg.findChild<QWidget*>(QString::fromStdString(name));
+        ASSERT_NE(widget, nullptr) << name;
+        if (!c.caption.empty()) {
+            EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
+        }
+    });
+    EXPECT_EQ(controls, 29);
+
+    const std::pair<const char*, const char*> captions[] = {
+        {"fraSpeed", "Maximum Speed"},
+        {"fraConnection", "Connection Preferences"},
+        {"fraEcho", "&Echo"},
+        {"fraFlow", "&Flow Control"},
+        {"fraSingle", "Single Device Operation"},
+        {"fraMultiple", "Multiple Device Operation"},
+        {"lblPort", "Port:"},
+        {"lblInterface", "Interface:"},
+        {"lblDataBits", "Data Bits:"},
+        {"lblParity", "Parity:"},
+        {"lblStopBits", "Stop Bits:"},
+        {"lblTSs", "Sampling interval:"},
+        {"lblTSr", "Log Recording interval:"},
+        {"lblTMs", "Sampling interval:"},
+        {"lblTMr", "Log Recording interval:"},
+        {"optEcho_0", "Off"},
+        {"optEcho_1", "On"},
+        {"optFlow_0", "None"},
+        {"optFlow_1", "Xon/Xoff"},
+        {"optFlow_2", "RTS"},
+        {"optFlow_3", "Xon/RTS"},
+        {"cmdOK", "OK"},
+        {"cmdCancel", "Cancel"},
+    };
+    for (const auto& [name, caption] : captions) {
+        auto* widget = dlg.findChild<QWidget*>(name);
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(captionOf(widget), caption) << name;
+    }
+    int units = 0;
+    for (auto* l : dlg.findChildren<QLabel*>())
+        units += l->text() == "mS";
+    EXPECT_EQ(units, 4);
+
+    logic.model.forEachList([&](const std::string& name, const monitor::ListControl& list,
+                                const monitor::EditableList*) {
+        auto* c = dlg.findChild<QComboBox*>(QString::fromStdString(name));
+        ASSERT_NE(c, nullptr) << name;
+        ASSERT_EQ(c->count(), static_cast<int>(list.items.size())) << name;
+    });
+    auto items = [&](const char* name) { return itemsOf(dlg.findChild<QComboBox*>(name)); };
+    QStringList ports;
+    for (int n = 1; n <= 16; ++n)
+        ports << QString("Com%1").arg(n);
+    EXPECT_EQ(items("cboPort"), ports);
+    EXPECT_EQ(items("cboInterface"), (QStringList{"RS232", "RS485"}));
+    EXPECT_EQ(items("cboSpeed"),
+              (QStringList{"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                           "28800", "38400", "56000", "57600", "115200", "128000", "256000"}));
+    EXPECT_EQ(items("cboDataBits"), (QStringList{"4", "5", "6", "7", "8"}));
+    EXPECT_EQ(items("cboParity"), (QStringList{"Even", "Odd", "None", "Mark", "Space"}));
+    EXPECT_EQ(items("cboStopBits"), (QStringList{"1", "1.5", "2"}));
+    const QStringList sampling{"50",  "100", "200", "300",  "400",  "500", "600",
+                               "700", "800", "900", "1000", "1500", "2000"};
+    const QStringList recording{"100",  "250",   "500",   "750",   "1000",  "1500", "2000",
+                                "5000", "10000", "20000", "30000", "40000", "60000"};
+    EXPECT_EQ(items("cboTSs"), sampling);
+    EXPECT_EQ(items("cboTMs"), sampling);
+    EXPECT_EQ(items("cboTSr"), recording);
+    EXPECT_EQ(items("cboTMr"), recording);
+
+    // The loaded settings are what the widgets show.
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboSpeed")->currentText(), "19200");
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboParity")->currentText(), "Even");
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboDataBits")->currentText(), "7");
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboStopBits")->currentText(), "1.5");
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboTSs")->currentText(), "100");
+    EXPECT_EQ(dlg.findChild<QComboBox*>("cboTSr")->currentText(), "1000");
+    EXPECT_TRUE(dlg.findChild<QRadioButton*>("optEcho_0")->isChecked());
+    EXPECT_TRUE(dlg.findChild<QRadioButton*>("optFlow_0")->isChecked());
+}
+
+TEST(FrmPropertiesDialog, OperatorActionsReachTheHandlers) {
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    t.setInterfaceRs232(false);
+    FrmProperties logic(t);
+    logic.Form_Load();
+    FrmPropertiesDialog dlg(logic);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+
+    auto* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    QPoint offset = dlg.frameGeometry().center() - screen->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 4);
+
+    auto* cboInterface = dlg.findChild<QComboBox*>("cboInterface");
+    ASSERT_EQ(cboInterface->currentText(), "RS485");
+    EXPECT_TRUE(t.model.menu("mnuView").enabled);
+    pick(cboInterface, 0);
+    EXPECT_TRUE(t.rs232());
+    EXPECT_FALSE(t.model.menu("mnuView").enabled);
+    EXPECT_EQ(cboInterface->currentText(), "RS232");
+
+    // Showing a model change runs no handler: the interface flag is not set back.
+    logic.model.cboInterface.listIndex = 1;
+    dlg.refresh();
+    EXPECT_EQ(cboInterface->currentText(), "RS485");
+    EXPECT_TRUE(t.rs232());
+
+    auto* cboTSs = dlg.findChild<QComboBox*>("cboTSs");
+    pick(cboTSs, 12);
+    EXPECT_EQ(t.Timer4().interval(), 2000);
+
+    auto* speed = dlg.findChild<QComboBox*>("cboSpeed")->lineEdit();
+    speed->selectAll();
+    QTest::keyClicks(speed, "38400");
+    EXPECT_EQ(logic.model.cboSpeed.editText, "38400");
+
+    QTest::mouseClick(dlg.findChild<QRadioButton*>("optEcho_1"), Qt::LeftButton);
+    EXPECT_TRUE(logic.pendingEcho());
+    QTest::mouseClick(dlg.findChild<QRadioButton*>("optFlow_3"), Qt::LeftButton);
+    EXPECT_EQ(logic.pendingFlow(), 3);
+
+    auto* tab = dlg.findChild<QTabBar*>("tabSettings");
+    QTest::mouseClick(tab, Qt::LeftButton, {}, tab->tabRect(1).center());
+    EXPECT_EQ(logic.model.tabSettings.selected, 1);
+    EXPECT_TRUE(dlg.findChild<QWidget*>("fraSettings_1")->isVisible());
+    EXPECT_FALSE(dlg.findChild<QWidget*>("fraSettings_0")->isVisible());
+
+    // A settings text the port refuses keeps the dialog open.
+    w.port.rejectSettingsWith = "Invalid port property value";
+    QTest::mouseClick(dlg.findChild<QWidget*>("cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(logic.closed());
+
+    // The window's close button is Cancel: closed, nothing saved.
+    dlg.close();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(logic.closed());
+    EXPECT_TRUE(w.prefs.saves.empty());
+    EXPECT_TRUE(t.rs232());
+}
+
+TEST(FrmPropertiesDialog, OkAppliesAndEndsTheModalRun) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    FrmProperties logic(w.terminal());
+    logic.Form_Load();
+    FrmPropertiesDialog dlg(logic);
+    bool clicked = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        clicked = true;
+        pick(dlg.findChild<QComboBox*>("cboPort"), 2);
+        QTest::mouseClick(dlg.findChild<QWidget*>("cmdOK"), Qt::LeftButton);
+    });
+    // A stuck dialog must fail the test, not hang it.
+    QTimer::singleShot(5000, &dlg, [&] { dlg.done(-1); });
+    int result = dlg.exec();
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_TRUE(logic.closed());
+    EXPECT_EQ(w.port.commPort(), 3);
+    EXPECT_EQ(w.prefs.saves.size(), 9u);
+    EXPECT_EQ(w.prefs.get("KVT Control Terminal", "Properties", "CommPort", ""), "3");
+}
