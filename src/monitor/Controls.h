@@ -15,6 +15,7 @@ struct Control {
     bool visible = true;
     bool checked = false;
     std::string shortcut{};  // menu items: "Ctrl+F", "Shift+F9", ...
+    bool operator==(const Control&) const = default;
 };
 
 // A combo or list box: items with their item data, and the selection (-1: none).

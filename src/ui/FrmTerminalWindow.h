@@ -1,36 +1,75 @@
 #pragma once
 
-#include "monitor/FrmTerminalModel.h"
-#include "monitor/PortController.h"
+#include "monitor/FrmTerminal.h"
 
 #include <QMainWindow>
-#include <map>
 
-class QLabel;
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
 class QAction;
-class QToolButton;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QStatusBar;
 
 namespace kvt::ui {
 
-// The main window's widgets, named after the controls of its model and kept in step with it.
+class FrmProgressBarWindow;
+
+// The main window. Every widget is named after its control in the logic's model and follows the
+// model; user actions go to the logic's handlers and the widgets are then refreshed from the model.
 class FrmTerminalWindow : public QMainWindow {
     Q_OBJECT
 public:
-    FrmTerminalWindow(monitor::FrmTerminalModel& model, monitor::PortController& ports,
-                      QWidget* parent = nullptr);
+    explicit FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* parent = nullptr);
+    ~FrmTerminalWindow() override;
 
-    // Copies the model into the widgets.
-    void refresh();
+    // Copies the whole model into the widgets.
+    // Copies the model into the widgets; `force` re-applies controls that did not change.
+    void refresh(bool force = false);
+
+    FrmProgressBarWindow* progressWindow() const { return progress_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildMenus();
+    void buildToolbar();
+    void buildCentralArea();
+    void buildStatusBars(QStatusBar* sbrStatus1);
+    // Runs a handler of the logic, then shows what it changed (unless the window went away).
+    template <typename F> void forward(F&& handler);
+    void applyWidget(QWidget* widget, const monitor::Control& control);
+    void applyAction(QAction* action, const monitor::Control& control);
+    void applyList(QComboBox* combo, const monitor::ListControl& list,
+                   std::vector<std::string>& shownItems);
+    void endProgram();
+
+    monitor::FrmTerminal& logic_;
     monitor::FrmTerminalModel& model_;
-    monitor::PortController& ports_;
-    QLabel* lblTr_ = nullptr;
-    QLabel* lblRs_ = nullptr;
-    QToolButton* imgConnected_ = nullptr;
-    QToolButton* imgNotConnected_ = nullptr;
-    QAction* mnuOpen_ = nullptr;
-    std::map<std::string, QLabel*> panels_;
+    // The model cannot forget a listener, and it may outlive the window.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    bool refreshQueued_ = false;
+    std::map<std::string, monitor::Control> applied_;
+
+    std::map<std::string, QWidget*> widgets_;     // by control name
+    std::map<std::string, QAction*> menuActions_; // menu entries, parents by their menuAction()
+    std::map<std::string, QAction*> toolActions_; // by button key
+    std::map<std::string, QLabel*> sbrStatusPanels_;
+    std::map<std::string, QLabel*> sbrStatus1Panels_;
+    QComboBox* cboCurUnit_ = nullptr;
+    QComboBox* cboValveS_ = nullptr;
+    std::vector<std::string> curUnitItems_;
+    std::vector<std::string> valveItems_;
+    QPlainTextEdit* txtTerm_ = nullptr;
+    std::string txtTermShown_;
+    FrmProgressBarWindow* progress_ = nullptr;
+    bool closing_ = false;   // inside the logic's close sequence
+    bool endQueued_ = false; // the logic has ended; quitting is on its way
 };
 
 } // namespace kvt::ui

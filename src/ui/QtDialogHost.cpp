@@ -1,0 +1,18 @@
+#include "ui/QtDialogHost.h"
+
+#include "ui/FrmAbout.h"
+#include "ui/FrmPropertiesDialog.h"
+
+namespace kvt::ui {
+
+void QtDialogHost::showProperties(monitor::FrmProperties& logic) {
+    FrmPropertiesDialog dlg(logic, parent_);
+    dlg.exec();
+}
+
+void QtDialogHost::showAbout() {
+    FrmAbout dlg(parent_);
+    dlg.exec();
+}
+
+} // namespace kvt::ui
