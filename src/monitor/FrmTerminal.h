@@ -136,6 +136,8 @@ public:
     DialogHost& dialogs() { return dialogs_; }
     const std::string& setupPath() const { return setupPath_; }
 
+    // The start-up loader or a later run of it is still to come or in progress.
+    bool loaderActive() const { return loading || timer8_->isActive(); }
     platform::Timer& Timer4() { return *timer4_; }
     platform::Timer& Timer5() { return *timer5_; }
     platform::Timer& Timer7() { return *timer7_; }

@@ -4,6 +4,7 @@
 // the tests and the benchmarks can use it.
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -15,7 +16,9 @@ namespace kvt::testing {
 
 class DevSimProcess {
 public:
-    DevSimProcess(const std::string& program, const std::vector<std::string>& args) {
+    // `errorLog`: a file that receives the simulator's standard error (its --verbose trace).
+    DevSimProcess(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& errorLog = {}) {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -24,6 +27,11 @@ public:
             throw std::runtime_error("fork failed");
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
+            if (!errorLog.empty()) {
+                int err = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (err >= 0)
+                    dup2(err, STDERR_FILENO);
+            }
             close(out[0]);
             close(out[1]);
             std::vector<char*> argv;

@@ -1,0 +1,100 @@
+// The real program, offscreen, against kvt-devsim on a pseudo-terminal: what the devices receive
+// while the terminal starts up.
+
+#include "support/DevSimProcess.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Commands as the simulator logged them ("<< " lines).
+std::vector<std::string> receivedCommands(const std::string& log) {
+    std::vector<std::string> out;
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("<< ", 0) == 0)
+            out.push_back(line.substr(3));
+    return out;
+}
+
+pid_t startProgram(const std::string& program, const std::string& configHome,
+                   const std::string& logFile) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0) {
+            dup2(log, STDOUT_FILENO);
+            dup2(log, STDERR_FILENO);
+        }
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+} // namespace
+
+TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
+    kvt::test::TempFolder folder;
+    ASSERT_TRUE(folder.valid());
+    // The program keeps setup.dat in its own folder: run a copy from the temporary folder.
+    std::string program = folder.file("kvt-terminal");
+    std::filesystem::copy_file(KVT_TERMINAL_PATH, program);
+    {
+        std::ofstream setup(folder.file("setup.dat"), std::ios::binary);
+        for (auto [number, address, enabled] :
+             {std::tuple{"1", "01", 1}, {"2", "02", 0}, {"3", "1A", 1}})
+            setup << '"' << number << "\",\"" << address << "\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,"
+                  << "2,1,0,0,0,1,1," << enabled << "\r\n";
+    }
+    std::string simLog = folder.file("devsim.log");
+    kvt::testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--rs485", "01,1A", "--baud", "38400", "--verbose"},
+                                    simLog);
+    std::string configHome = folder.file("config");
+    std::filesystem::create_directories(configHome + "/KVT Control Terminal");
+    {
+        std::ofstream ini(configHome + "/KVT Control Terminal/preferences.ini");
+        ini << "[Properties]\nInterface=False\nSettings=38400,n,8,1\nCommPort=1\nCur_unit=1\n\n"
+            << "[Ports]\nCom1=" << sim.path() << "\n";
+    }
+
+    pid_t terminal = startProgram(program, configHome, folder.file("terminal.log"));
+    ASSERT_GT(terminal, 0);
+    std::vector<std::string> expected = {
+        "!01,g,0", "!01,MR,100", "!01,u,SLPM", "!01,V,C", "!01,M,A", "!01,r,1,N", "!01,r,2,N",
+        "!01,k,d", "!01,e",      "!01,z,s",    "!01,f",   "!01,e",   "!01,m,s",   "!01,v,s",
+        "!01,r,1,s", "!01,r,2,s", "!01,z,s",   "!01,a,s", "!01,t,r", "!01,MR,100", "!01,e",
+        "!1A,e"};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::vector<std::string> got;
+    while (std::chrono::steady_clock::now() < deadline) {
+        got = receivedCommands(readFile(simLog));
+        if (got.size() >= expected.size())
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // Nothing more is sent once the loader has finished.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    got = receivedCommands(readFile(simLog));
+    kill(terminal, SIGTERM);
+    int status = 0;
+    waitpid(terminal, &status, 0);
+    EXPECT_EQ(got, expected) << readFile(folder.file("terminal.log"));
+}
