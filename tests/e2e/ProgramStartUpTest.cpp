@@ -14,12 +14,7 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kvt::test::readFile;
 
 // Commands as the simulator logged them ("<< " lines).
 std::vector<std::string> receivedCommands(const std::string& log) {

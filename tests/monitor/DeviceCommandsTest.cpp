@@ -42,12 +42,7 @@ struct World {
     config::DeviceRecord& rec() { return t.table.record(1); }
     config::DeviceStatus& status() { return t.table.status(1); }
     std::string info(const std::string& label) { return t.model.info[label].caption; }
-    std::string setupText() {
-        std::ifstream in(w.setupPath(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string setupText() { return test::readFile(w.setupPath()); }
     config::DeviceRecord saved() {
         config::DeviceTable table;
         config::LoadDeviceTable(table, w.setupPath());

@@ -44,12 +44,7 @@ struct World {
     config::DeviceRecord& rec() { return t.table.record(1); }
     config::DeviceStatus& status() { return t.table.status(1); }
     std::string info(const std::string& label) { return t.model.info[label].caption; }
-    std::string setupText() {
-        std::ifstream in(w.setupPath(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string setupText() { return test::readFile(w.setupPath()); }
     // The device stays silent to each listed command (without prefix) as many times as given.
     void silence(std::map<std::string, int> times, const std::string& prefix) {
         w.port.rewriteReply = [this, times, prefix](std::string reply) mutable {

@@ -37,12 +37,7 @@ Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
     return l;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kvt::test::readFile;
 
 } // namespace
 
