@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Time-stamps the line feed of each reply as the engine reads it, and each command as it is written.
+// Time-stamps the line feed of each reply as the engine reads it, and each command as it is
+// written.
 class TimingPort final : public platform::SerialPort {
 public:
     explicit TimingPort(platform::SerialPort& inner) : inner_(inner) {}
@@ -41,7 +42,8 @@ public:
     platform::PortError setPortOpen(bool o) override { return inner_.setPortOpen(o); }
     void output(const std::string& bytes) override {
         if (lineFeedAt_) {
-            turnarounds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - *lineFeedAt_).count());
+            turnarounds.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - *lineFeedAt_).count());
             lineFeedAt_.reset();
         }
         inner_.output(bytes);
@@ -70,8 +72,12 @@ public:
         ++boxes;
         return platform::Answer::Ok;
     }
-    std::string input(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::optional<std::string> chooseFile(const platform::FileRequest&) override { return std::nullopt; }
+    std::string input(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> chooseFile(const platform::FileRequest&) override {
+        return std::nullopt;
+    }
     void beep() override {}
     int boxes = 0;
 };
@@ -79,7 +85,8 @@ public:
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -93,8 +100,8 @@ double percentile(std::vector<double> v, double p) {
 int run(int baud, int exchanges, int delayMs) {
     QTemporaryDir profile;
     platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
-    testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--baud", std::to_string(baud), "--delay",
-                                                  std::to_string(delayMs)});
+    testing::DevSimProcess sim(
+        KVT_DEVSIM_PATH, {"--baud", std::to_string(baud), "--delay", std::to_string(delayMs)});
     prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
     platform::qt::QtSerialPort qtPort(prefs);
     TimingPort port(qtPort);
@@ -110,7 +117,7 @@ int run(int baud, int exchanges, int delayMs) {
         return 1;
 
     auto& engine = ports.engine();
-    engine.exchange("f");  // warm up
+    engine.exchange("f"); // warm up
     port.turnarounds.clear();
     int empty = 0;
     double cpu0 = cpuSeconds();
@@ -124,13 +131,15 @@ int run(int baud, int exchanges, int delayMs) {
     double cpu = cpuSeconds() - cpu0;
     ports.closeWithDrain();
 
-    std::printf("%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies %d, boxes %d\n",
+    std::printf("%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies "
+                "%d, boxes %d\n",
                 baud, delayMs, exchanges, wall, exchanges / wall, empty, op.boxes);
-    std::printf("             turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f us (n=%zu)\n",
+    std::printf("             turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f "
+                "us (n=%zu)\n",
                 percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
                 percentile(port.turnarounds, 1.0), port.turnarounds.size());
-    std::printf("             CPU: %.2f %% of wall time, %.1f us per exchange\n", 100.0 * cpu / wall,
-                1e6 * cpu / exchanges);
+    std::printf("             CPU: %.2f %% of wall time, %.1f us per exchange\n",
+                100.0 * cpu / wall, 1e6 * cpu / exchanges);
     return empty == 0 ? 0 : 1;
 }
 

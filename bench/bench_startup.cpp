@@ -36,7 +36,8 @@ double monotonicNow() {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
 }
 
 long rssKiB() {
@@ -155,9 +156,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "run %d failed: %s\n", i + 1, text.c_str());
             continue;
         }
-        std::printf("run %d: window shown %.0f ms, loader finished %.0f ms, CPU during loader %.2f %%, "
-                    "idle with port open %.2f %%, RSS %.1f MB\n",
-                    i + 1, s * 1000, l * 1000, lc, ic, r / 1024.0);
+        std::printf(
+            "run %d: window shown %.0f ms, loader finished %.0f ms, CPU during loader %.2f %%, "
+            "idle with port open %.2f %%, RSS %.1f MB\n",
+            i + 1, s * 1000, l * 1000, lc, ic, r / 1024.0);
         shown.push_back(s);
         loaded.push_back(l);
         loaderCpu.push_back(lc);

@@ -65,8 +65,12 @@ void TerminalApplication::start() {
     parts_->logic->Form_Load();
 }
 
-monitor::FrmTerminal& TerminalApplication::logic() { return *parts_->logic; }
-platform::SerialPort& TerminalApplication::port() { return parts_->port; }
+monitor::FrmTerminal& TerminalApplication::logic() {
+    return *parts_->logic;
+}
+platform::SerialPort& TerminalApplication::port() {
+    return parts_->port;
+}
 
 bool TerminalApplication::loaderDone() const {
     return !parts_->logic->loaderActive();

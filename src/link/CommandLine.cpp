@@ -24,7 +24,9 @@ std::string replyText(bool rs232, std::string_view replyLine) {
     return std::string(replyLine.substr(headerLength));
 }
 
-bool matchesExact(std::string_view reply, std::string_view token) { return reply == token; }
+bool matchesExact(std::string_view reply, std::string_view token) {
+    return reply == token;
+}
 
 bool matchesLeading(std::string_view reply, std::string_view token) {
     return reply.substr(0, token.size()) == token && reply.size() >= token.size();

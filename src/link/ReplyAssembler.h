@@ -7,15 +7,16 @@
 
 namespace kvt::link {
 
-// Collects received chunks into reply lines. A line feed anywhere in a chunk completes the line, and
-// whatever else the chunk holds joins that same line: the devices never send two lines in one burst, and
-// the terminal has always read them this way.
+// Collects received chunks into reply lines. A line feed anywhere in a chunk completes the line,
+// and whatever else the chunk holds joins that same line: the devices never send two lines in one
+// burst, and the terminal has always read them this way.
 class ReplyAssembler {
 public:
     // A line that grows past this without a line feed is noise; it is cut so it cannot eat memory.
     static constexpr std::size_t kMaxPendingLine = 4096;
 
-    // Runs one chunk through the assembly; returns the completed line, if the chunk held a line feed.
+    // Runs one chunk through the assembly; returns the completed line, if the chunk held a line
+    // feed.
     std::optional<std::string> feed(std::string_view chunk, bool rs232);
 
     bool lineComplete() const { return lineComplete_; }

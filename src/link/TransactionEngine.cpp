@@ -8,22 +8,38 @@ namespace CE = platform::CommEvent;
 
 std::pair<std::string, std::string> portEventTexts(int commEvent) {
     switch (commEvent) {
-    case CE::Cts: return {"Change in CTS Detected", ""};
-    case CE::Dsr: return {"Change in DSR Detected", ""};
-    case CE::Cd: return {"Change in CD Detected", ""};
-    case CE::Ring: return {" ", ""};
-    case CE::Eof: return {"End of File Detected", ""};
-    case CE::Break: return {"", ""};
-    case CE::CtsTimeout: return {"", "CTS Timeout"};
-    case CE::DsrTimeout: return {"", "DSR Timeout"};
-    case CE::Frame: return {"", ""};
-    case CE::Overrun: return {"", "Overrun Error"};
-    case CE::CdTimeout: return {"", "Carrier Detect Timeout"};
-    case CE::RxOver: return {"", "Receive Buffer Overflow"};
-    case CE::RxParity: return {"", "Parity Error"};
-    case CE::TxFull: return {"", "Transmit Buffer Full"};
-    case CE::Dcb: return {"", "Error retrieving DCB"};
-    default: return {"", "Unknown error or event"};
+    case CE::Cts:
+        return {"Change in CTS Detected", ""};
+    case CE::Dsr:
+        return {"Change in DSR Detected", ""};
+    case CE::Cd:
+        return {"Change in CD Detected", ""};
+    case CE::Ring:
+        return {" ", ""};
+    case CE::Eof:
+        return {"End of File Detected", ""};
+    case CE::Break:
+        return {"", ""};
+    case CE::CtsTimeout:
+        return {"", "CTS Timeout"};
+    case CE::DsrTimeout:
+        return {"", "DSR Timeout"};
+    case CE::Frame:
+        return {"", ""};
+    case CE::Overrun:
+        return {"", "Overrun Error"};
+    case CE::CdTimeout:
+        return {"", "Carrier Detect Timeout"};
+    case CE::RxOver:
+        return {"", "Receive Buffer Overflow"};
+    case CE::RxParity:
+        return {"", "Parity Error"};
+    case CE::TxFull:
+        return {"", "Transmit Buffer Full"};
+    case CE::Dcb:
+        return {"", "Error retrieving DCB"};
+    default:
+        return {"", "Unknown error or event"};
     }
 }
 
@@ -51,7 +67,9 @@ TransactionEngine::TransactionEngine(platform::SerialPort& port, platform::Runti
     port_.setEventHandler([this](int event) { onPortEvent(event); });
 }
 
-TransactionEngine::~TransactionEngine() { port_.setEventHandler(nullptr); }
+TransactionEngine::~TransactionEngine() {
+    port_.setEventHandler(nullptr);
+}
 
 void TransactionEngine::Send(const std::string& line) {
     if (!port_.portOpen())
@@ -95,10 +113,17 @@ std::optional<std::string> TransactionEngine::exchange(const std::string& line,
 
 void TransactionEngine::onPortEvent(int commEvent) {
     switch (commEvent) {
-    case CE::Receive: onReceive(); return;
-    case CE::Send: onTransmitDrained(); return;
-    case CE::PortLost: reportPortLost(); return;
-    default: break;
+    case CE::Receive:
+        onReceive();
+        return;
+    case CE::Send:
+        onTransmitDrained();
+        return;
+    case CE::PortLost:
+        reportPortLost();
+        return;
+    default:
+        break;
     }
     auto [eventText, errorText] = portEventTexts(commEvent);
     if (!eventText.empty()) {
@@ -167,7 +192,8 @@ void TransactionEngine::onTransmitDrained() {
 }
 
 void TransactionEngine::onNoReplyTick() {
-    // Stopped before the box: the box is modal, and the timer would otherwise raise it again and again.
+    // Stopped before the box: the box is modal, and the timer would otherwise raise it again and
+    // again.
     timer3_->stop();
     if (!awaitingReply)
         return;
@@ -175,7 +201,7 @@ void TransactionEngine::onNoReplyTick() {
     operator_.message({"No connection!", "Communication Error", platform::Buttons::Ok,
                        platform::Icon::Information, 0});
     if (serial != sendSerial_)
-        return;  // a newer command went out while the box was open; its flags are its own
+        return; // a newer command went out while the box was open; its flags are its own
     awaitingReply = false;
     transactionDone = true;
 }
@@ -197,8 +223,8 @@ void TransactionEngine::reportPortLost() {
         why = "The connection to the device was lost.";
     view_.portClosedUnexpectedly();
     view_.setStatusPanel("Status: " + why);
-    operator_.message({why, "KVT Control Terminal", platform::Buttons::Ok,
-                       platform::Icon::Exclamation, 0});
+    operator_.message(
+        {why, "KVT Control Terminal", platform::Buttons::Ok, platform::Icon::Exclamation, 0});
     timer2_->start();
 }
 

@@ -6,9 +6,9 @@
 #include "platform/SerialPort.h"
 
 #include <memory>
-#include <utility>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kvt::link {
 
@@ -16,9 +16,9 @@ namespace kvt::link {
 class LinkView {
 public:
     virtual ~LinkView() = default;
-    virtual void showTransmitted(const std::string& line) = 0;  // lblTr
-    virtual void showReceived(const std::string& line) = 0;     // lblRs
-    virtual void setStatusPanel(const std::string& text) = 0;   // the "Status" panel
+    virtual void showTransmitted(const std::string& line) = 0; // lblTr
+    virtual void showReceived(const std::string& line) = 0;    // lblRs
+    virtual void setStatusPanel(const std::string& text) = 0;  // the "Status" panel
     // Received text as it came, for the terminal window (and its log).
     virtual void terminalReceived(const std::string& text) = 0;
     // The port closed without the main window asking (the device went away).
@@ -49,8 +49,8 @@ public:
     // True = RS-232 (unaddressed), false = RS-485.
     bool interfaceRs232 = true;
 
-    // Writes the line and a carriage return if the port is open, and raises the awaiting-reply flag.
-    // Never waits; with the port closed it does nothing at all.
+    // Writes the line and a carriage return if the port is open, and raises the awaiting-reply
+    // flag. Never waits; with the port closed it does nothing at all.
     void Send(const std::string& line);
 
     // The waits of the standard transaction. They return false when the program is shutting down.
@@ -58,9 +58,9 @@ public:
     bool waitWhileAwaiting();
 
     struct ExchangeOptions {
-        bool waitForDone = true;     // wait for the previous transaction first
-        bool onlyWhileAwaiting = false;  // ...or only while a reply is still awaited
-        bool showReply = false;      // have the reply written to the status panel
+        bool waitForDone = true;        // wait for the previous transaction first
+        bool onlyWhileAwaiting = false; // ...or only while a reply is still awaited
+        bool showReply = false;         // have the reply written to the status panel
     };
     // Steps 4 to 6 of the standard transaction: wait, send, show the line, wait for the reply.
     // Returns the reply text (empty: no reply), or nullopt when the wait was abandoned.
@@ -91,7 +91,8 @@ private:
     std::unique_ptr<platform::Timer> timer3_;
     std::unique_ptr<platform::Timer> drainWatchdog_;
     ReplyAssembler assembler_;
-    // A Send whose transmit-drained event has not come yet, and whether its reply already completed.
+    // A Send whose transmit-drained event has not come yet, and whether its reply already
+    // completed.
     bool drainPending_ = false;
     bool replyBeforeDrain_ = false;
     unsigned long sendSerial_ = 0;

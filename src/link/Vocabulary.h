@@ -18,15 +18,23 @@ inline constexpr std::string_view ReadTotalizer = "t,r";
 inline constexpr std::string_view ReadMaintenanceTimer = "c,r";
 inline constexpr std::string_view ReadGasNameLower = "mr,100";
 inline constexpr std::string_view ReadGasNameUpper = "MR,100";
-inline std::string relayStatus(int relay) { return "r," + std::to_string(relay) + ",s"; }
-inline std::string memoryRead(std::string_view index) { return "mr," + std::string(index); }
-inline std::string converterRead(std::string_view channel) { return "Read," + std::string(channel); }
+inline std::string relayStatus(int relay) {
+    return "r," + std::to_string(relay) + ",s";
+}
+inline std::string memoryRead(std::string_view index) {
+    return "mr," + std::string(index);
+}
+inline std::string converterRead(std::string_view channel) {
+    return "Read," + std::string(channel);
+}
 inline std::string converterReadLower(std::string_view channel) {
     return "read," + std::string(channel);
 }
 
 // Changing settings.
-inline std::string setPoint(std::string_view value) { return "s," + std::string(value); }
+inline std::string setPoint(std::string_view value) {
+    return "s," + std::string(value);
+}
 inline constexpr std::string_view InputAnalog = "m,a";
 inline constexpr std::string_view InputDigital = "m,d";
 inline constexpr std::string_view ValveAuto = "v,a";
@@ -35,20 +43,38 @@ inline constexpr std::string_view ValveOpen = "v,o";
 inline constexpr std::string_view ValveAutoUpper = "V,A";
 inline constexpr std::string_view ValveClosedUpper = "V,C";
 inline constexpr std::string_view ValveOpenUpper = "V,O";
-inline std::string inputModeDownload(bool digital) { return digital ? "M,D" : "M,A"; }
-inline std::string gasTable(int index) { return "g," + std::to_string(index); }
-inline std::string unit(std::string_view lowerUnit) { return "u," + std::string(lowerUnit); }
-inline std::string unitUpper(std::string_view token) { return "U," + std::string(token); }
-inline std::string userUnit(std::string_view factor) { return "u,ud," + std::string(factor) + ",S"; }
-inline std::string userUnitUpper(std::string_view factor) { return "UD," + std::string(factor); }
+inline std::string inputModeDownload(bool digital) {
+    return digital ? "M,D" : "M,A";
+}
+inline std::string gasTable(int index) {
+    return "g," + std::to_string(index);
+}
+inline std::string unit(std::string_view lowerUnit) {
+    return "u," + std::string(lowerUnit);
+}
+inline std::string unitUpper(std::string_view token) {
+    return "U," + std::string(token);
+}
+inline std::string userUnit(std::string_view factor) {
+    return "u,ud," + std::string(factor) + ",S";
+}
+inline std::string userUnitUpper(std::string_view factor) {
+    return "UD," + std::string(factor);
+}
 inline constexpr std::string_view AutoZeroEnable = "z,e";
 inline constexpr std::string_view AutoZeroDisable = "z,d";
 inline constexpr std::string_view AutoZeroNow = "z,n";
 inline constexpr std::string_view AutoZeroStore = "z,w";
-inline std::string alarmHigh(std::string_view v) { return "a,h," + std::string(v); }
-inline std::string alarmLow(std::string_view v) { return "a,l," + std::string(v); }
+inline std::string alarmHigh(std::string_view v) {
+    return "a,h," + std::string(v);
+}
+inline std::string alarmLow(std::string_view v) {
+    return "a,l," + std::string(v);
+}
 inline constexpr std::string_view AlarmOff = "a,d";
-inline std::string totalizerStartFlow(std::string_view v) { return "t,s,f," + std::string(v); }
+inline std::string totalizerStartFlow(std::string_view v) {
+    return "t,s,f," + std::string(v);
+}
 inline constexpr std::string_view TotalizerStartNow = "t,s,n";
 inline constexpr std::string_view TotalizerStopNowFirst = "t,s,f,-0.1";
 inline std::string totalizerStopTotal(std::string_view total, int action) {
@@ -62,11 +88,17 @@ inline std::string relayAssign(int relay, char action) {
     return "r," + std::to_string(relay) + "," + std::string(1, action);
 }
 inline constexpr std::string_view KFactorOff = "k,d";
-inline std::string kFactorUser(std::string_view v) { return "k,e," + std::string(v); }
-inline std::string kFactorIndex(std::string_view v) { return "k,i," + std::string(v); }
+inline std::string kFactorUser(std::string_view v) {
+    return "k,e," + std::string(v);
+}
+inline std::string kFactorIndex(std::string_view v) {
+    return "k,i," + std::string(v);
+}
 
 // Service commands.
-inline std::string memoryWrite(std::string_view indexAndValue) { return "mw," + std::string(indexAndValue); }
+inline std::string memoryWrite(std::string_view indexAndValue) {
+    return "mw," + std::string(indexAndValue);
+}
 inline std::string memoryWriteUpper(std::string_view index, std::string_view value) {
     return "MW," + std::string(index) + "," + std::string(value);
 }
@@ -82,7 +114,9 @@ inline constexpr std::string_view UpdateDisable = "write,4,d";
 inline constexpr std::string_view UpdateEnable = "write,4,n";
 inline constexpr std::string_view UpdateDisableUpper = "WRITE,4,D";
 inline constexpr std::string_view UpdateEnableUpper = "WRITE,4,N";
-inline std::string autoTuneStart(std::string_view setPoint) { return "at," + std::string(setPoint); }
+inline std::string autoTuneStart(std::string_view setPoint) {
+    return "at," + std::string(setPoint);
+}
 inline constexpr std::string_view AutoTuneStatus = "at,s";
 inline constexpr std::string_view AutoTuneStop = "AT,STOP";
 inline constexpr std::string_view SetPointZero = "s,0.0";
@@ -99,7 +133,9 @@ inline constexpr std::string_view ValveAuto = "VA";
 inline constexpr std::string_view ValveClosed = "VC";
 inline constexpr std::string_view ValveOpen = "VO";
 inline constexpr std::string_view ValveDownload = "V";
-inline std::string gasTable(int index) { return "G" + std::to_string(index); }
+inline std::string gasTable(int index) {
+    return "G" + std::to_string(index);
+}
 inline constexpr std::string_view GasDownload = "G";
 inline constexpr std::string_view UnitDownload = "U";
 inline constexpr std::string_view UserUnit = "UUD";
@@ -134,7 +170,8 @@ inline constexpr std::string_view AutoTuneDone = "ATSD";
 
 // "RN", "RT", "RH", "RL", "RR" for the relay actions n, t, h, l, r.
 inline std::string relay(char action) {
-    return std::string("R") + static_cast<char>(action >= 'a' && action <= 'z' ? action - 32 : action);
+    return std::string("R") +
+           static_cast<char>(action >= 'a' && action <= 'z' ? action - 32 : action);
 }
 // "U" + the unit in upper case ("U%", "USLPM", ...).
 std::string unit(std::string_view lowerUnit);

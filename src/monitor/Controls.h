@@ -9,12 +9,12 @@ namespace kvt::monitor {
 
 // One named control of a window as the logic sees it; the widget layer mirrors it.
 struct Control {
-    std::string caption{};  // caption or text
+    std::string caption{}; // caption or text
     std::string toolTip{};
     bool enabled = true;
     bool visible = true;
     bool checked = false;
-    std::string shortcut{};  // menu items: "Ctrl+F", "Shift+F9", ...
+    std::string shortcut{}; // menu items: "Ctrl+F", "Shift+F9", ...
     bool operator==(const Control&) const = default;
 };
 

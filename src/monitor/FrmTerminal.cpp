@@ -105,7 +105,7 @@ void FrmTerminal::menuClick(const std::string& name) {
     auto it = menuHandlers_.find(name);
     if (it == menuHandlers_.end() || !model.menu(name).enabled)
         return;
-    auto handler = it->second;  // a handler may re-register while it runs
+    auto handler = it->second; // a handler may re-register while it runs
     handler();
     model.changed();
 }
@@ -143,8 +143,8 @@ void FrmTerminal::Form_Load() {
     // 3: port preferences, each only when saved.
     if (auto s = pref("Settings", ""); !s.empty()) {
         if (auto error = port_.setSettings(s); !error.empty()) {
-            op_.message({error, link::kApplication, platform::Buttons::Ok,
-                         platform::Icon::Exclamation, 0});
+            op_.message(
+                {error, link::kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
             model.changed();
             return;
         }
@@ -152,14 +152,14 @@ void FrmTerminal::Form_Load() {
     if (auto n = pref("CommPort", ""); !n.empty()) {
         if (auto error = port_.setCommPort(static_cast<int>(link::leadingNumber(n)));
             !error.empty())
-            op_.message({error, link::kApplication, platform::Buttons::Ok,
-                         platform::Icon::Exclamation, 0});
+            op_.message(
+                {error, link::kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
     }
     if (auto h = pref("Handshaking", ""); !h.empty()) {
         if (auto error = port_.setHandshaking(static_cast<int>(link::leadingNumber(h)));
             !error.empty()) {
-            op_.message({error, link::kApplication, platform::Buttons::Ok,
-                         platform::Icon::Exclamation, 0});
+            op_.message(
+                {error, link::kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
             model.changed();
             return;
         }
@@ -227,7 +227,8 @@ void FrmTerminal::Form_Load() {
     setMenuEnabled("mnuStop", false);
 
     // 10, 11
-    currentAddress = table.holdsDevice(currentDevice()) ? table.record(currentDevice()).Address : "";
+    currentAddress =
+        table.holdsDevice(currentDevice()) ? table.record(currentDevice()).Address : "";
     std::string savedPort = pref("CommPort", "");
     model.sbrStatus1["Comport"].text =
         "COM Port: Com" + (savedPort.empty() ? std::to_string(port_.commPort()) : savedPort);
@@ -270,7 +271,7 @@ void FrmTerminal::Timer8_Timer() {
     timer8_->stop();
     deviceNotAccessible = 0;
     if (!port_.portOpen() && !ports_->portToggle())
-        return;  // the progress window stays; the operator has been told why
+        return; // the progress window stays; the operator has been told why
 
     // 3, 4
     int cur = currentDevice();
@@ -382,9 +383,14 @@ std::optional<std::string> FrmTerminal::exchange(int slot, std::string_view body
     auto& e = engine();
     bool ok = true;
     switch (steps.wait) {
-    case Wait::ForDone: ok = e.waitTransactionDone(); break;
-    case Wait::WhileAwaiting: ok = e.waitWhileAwaiting(); break;
-    case Wait::None: break;
+    case Wait::ForDone:
+        ok = e.waitTransactionDone();
+        break;
+    case Wait::WhileAwaiting:
+        ok = e.waitWhileAwaiting();
+        break;
+    case Wait::None:
+        break;
     }
     if (!ok)
         return std::nullopt;
@@ -497,7 +503,7 @@ bool FrmTerminal::Form_QueryUnload() {
     if (ended)
         return true;
     if (!ports_->closeWithDrain())
-        return false;  // Abort: the program keeps running
+        return false; // Abort: the program keeps running
     ports_->showPortClosed();
     saveClosingPreferences();
     ended = true;

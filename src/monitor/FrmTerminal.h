@@ -34,7 +34,7 @@ public:
         platform::Operator& op;
         platform::PreferenceStore& preferences;
         DialogHost& dialogs;
-        std::string setupPath;  // setup.dat
+        std::string setupPath; // setup.dat
     };
     explicit FrmTerminal(Services services);
     ~FrmTerminal();
@@ -52,14 +52,14 @@ public:
     int deviceNotAccessible = 0;
     int viewSize = 4;
     bool recorderOn() const { return recorder_; }
-    bool recordDue = false;  // set by the recorder tick
-    std::array<bool, config::DeviceTable::kMaxDevices + 1> edited{};  // by slot, 1-based
-    std::string entryText;      // the last text typed for a set point or gas table
-    bool comMonitor = false;    // "Com_monitor"
-    bool devInfo = false;       // "Dev_info"
+    bool recordDue = false;                                          // set by the recorder tick
+    std::array<bool, config::DeviceTable::kMaxDevices + 1> edited{}; // by slot, 1-based
+    std::string entryText;   // the last text typed for a set point or gas table
+    bool comMonitor = false; // "Com_monitor"
+    bool devInfo = false;    // "Dev_info"
     bool setPointRefresh = false;
     std::string currentAddress;
-    bool ended = false;         // the program has closed
+    bool ended = false; // the program has closed
 
     // Start-up and shutdown.
     void Form_Load();
@@ -84,11 +84,11 @@ public:
 
     enum class Wait { ForDone, WhileAwaiting, None };
     struct Steps {
-        bool openPort = true;        // open the port if closed; abandon when that fails
-        bool stopMonitoring = true;  // stop the single-unit sampling timer around the exchange
-        Wait wait = Wait::ForDone;   // before sending
-        bool showReply = true;       // reply to the status panel
-        bool waitReply = true;       // wait for the reply
+        bool openPort = true;       // open the port if closed; abandon when that fails
+        bool stopMonitoring = true; // stop the single-unit sampling timer around the exchange
+        Wait wait = Wait::ForDone;  // before sending
+        bool showReply = true;      // reply to the status panel
+        bool waitReply = true;      // wait for the reply
     };
     // Sends `body` to the device in `slot`: the steps of the setting exchange up to the reply.
     // nullopt: abandoned (port would not open, or the program is closing). "" : no reply.

@@ -8,8 +8,8 @@ namespace kvt::monitor {
 
 FrmTerminalModel::FrmTerminalModel() {
     for (const auto& node : terminalMenuTree())
-        menus[node.name] = Control{.caption = node.caption, .enabled = node.enabledAtStart,
-                                   .shortcut = node.shortcut};
+        menus[node.name] = Control{
+            .caption = node.caption, .enabled = node.enabledAtStart, .shortcut = node.shortcut};
     for (const auto& button : terminalToolbar())
         toolbar[button.key] = Control{.toolTip = button.toolTip};
     // The port is closed at start.

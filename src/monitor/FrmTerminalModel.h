@@ -28,7 +28,8 @@ struct FrmTerminalModel : Observable {
     Control fraCD{.caption = "Current device:"};
     ListControl cboCurUnit;
 
-    // Single-unit panel (its monitoring comes later); the valve selector and unit label are used now.
+    // Single-unit panel (its monitoring comes later); the valve selector and unit label are used
+    // now.
     Control fraSD{.visible = false};
     Control lblEU;
     ListControl cboValveS;
@@ -43,7 +44,8 @@ struct FrmTerminalModel : Observable {
     Control fraProg{.visible = false};
     Control txtTerm{.visible = false};
 
-    // Menu items by control name (see terminalMenuTree()), toolbar buttons by key, status panels by key.
+    // Menu items by control name (see terminalMenuTree()), toolbar buttons by key, status panels by
+    // key.
     std::map<std::string, Control> menus;
     std::map<std::string, Control> toolbar;
     std::map<std::string, Panel> sbrStatus;
@@ -91,24 +93,15 @@ struct InfoLabel {
     const char* prefix;
 };
 inline constexpr InfoLabel kInfoLabels[] = {
-    {"lblDescrp", "Description          :   "},
-    {"lblAddr", "Address (Hex)      :   "},
-    {"lblGas", "Gas Table (1-10)  :   "},
-    {"lblEngUnit", "Engineering Unit  :   "},
-    {"lblFullScale", "Full Scale Range :   "},
-    {"lblMode", "Input Mode          :   "},
-    {"lblValveMode", "Valve Mode         :   "},
-    {"lblAutoZero", "Auto Zero            :   "},
-    {"lblTotalizerMode", "Totalizer Mode    :   "},
-    {"lblTotStart", "    Start Flow (%)  :   "},
-    {"lblTotStop", "    Stop Volume    :   "},
-    {"lblAlarmMode", "Alarm Mode         :   "},
-    {"lblAlarmHigh", "    High (%F.S.)    :   "},
-    {"lblAlarmLow", "    Low (% F.S.)    :   "},
-    {"lblAlarmUpdate", "    Update Rate   :   "},
-    {"lblRelay1", "Relay #1 Status  :   "},
-    {"lblRelay2", "Relay #2 Status  :   "},
-    {"lblKfactor", "K Factor (N2)      :   "},
+    {"lblDescrp", "Description          :   "},     {"lblAddr", "Address (Hex)      :   "},
+    {"lblGas", "Gas Table (1-10)  :   "},           {"lblEngUnit", "Engineering Unit  :   "},
+    {"lblFullScale", "Full Scale Range :   "},      {"lblMode", "Input Mode          :   "},
+    {"lblValveMode", "Valve Mode         :   "},    {"lblAutoZero", "Auto Zero            :   "},
+    {"lblTotalizerMode", "Totalizer Mode    :   "}, {"lblTotStart", "    Start Flow (%)  :   "},
+    {"lblTotStop", "    Stop Volume    :   "},      {"lblAlarmMode", "Alarm Mode         :   "},
+    {"lblAlarmHigh", "    High (%F.S.)    :   "},   {"lblAlarmLow", "    Low (% F.S.)    :   "},
+    {"lblAlarmUpdate", "    Update Rate   :   "},   {"lblRelay1", "Relay #1 Status  :   "},
+    {"lblRelay2", "Relay #2 Status  :   "},         {"lblKfactor", "K Factor (N2)      :   "},
     {"lblCommStatus", "Communication   :   "},
 };
 const char* infoPrefix(const std::string& label);

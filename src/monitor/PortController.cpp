@@ -12,7 +12,8 @@ constexpr const char* kProgramTitle = "KVT Control Terminal";
 std::string formatElapsed(double seconds) {
     long long total = seconds > 0 ? static_cast<long long>(std::floor(seconds)) : 0;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                  total % 60);
     return buf;
 }
 
@@ -29,8 +30,8 @@ PortController::~PortController() = default;
 bool PortController::portToggle() {
     platform::PortError error = port_.setPortOpen(!port_.portOpen());
     if (!error.empty())
-        operator_.message({error, kProgramTitle, platform::Buttons::Ok,
-                           platform::Icon::Exclamation, 0});
+        operator_.message(
+            {error, kProgramTitle, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
     applyPortState();
     return error.empty();
 }
@@ -44,9 +45,9 @@ void PortController::applyPortState() {
         model_.toolbar["HangUpPhone"].enabled = true;
         model_.imgConnected.visible = true;
         model_.imgNotConnected.visible = false;
-        model_.sbrStatus["Settings"].text = "Settings: " + port_.settings() +
-                                            "       Handshaking: " +
-                                            std::to_string(port_.handshaking());
+        model_.sbrStatus["Settings"].text =
+            "Settings: " + port_.settings() +
+            "       Handshaking: " + std::to_string(port_.handshaking());
         connectedSince_ = runtime_.clock().monotonic();
         timer1_->start();
         model_.changed();
@@ -86,16 +87,15 @@ bool PortController::closeWithDrain() {
     auto& pump = runtime_.pump();
     while (port_.portOpen() && port_.outBufferCount() != 0) {
         bool ok = pump.waitUntil([&] {
-            return !port_.portOpen() || port_.outBufferCount() == 0 ||
-                   clock.monotonic() > deadline;
+            return !port_.portOpen() || port_.outBufferCount() == 0 || clock.monotonic() > deadline;
         });
         if (!ok)
-            break;  // shutting down: close regardless
+            break; // shutting down: close regardless
         if (!port_.portOpen() || port_.outBufferCount() == 0)
             break;
-        auto answer = operator_.message({"Data cannot be sent", kProgramTitle,
-                                         platform::Buttons::AbortRetryIgnore,
-                                         platform::Icon::Question, 0});
+        auto answer =
+            operator_.message({"Data cannot be sent", kProgramTitle,
+                               platform::Buttons::AbortRetryIgnore, platform::Icon::Question, 0});
         if (answer == platform::Answer::Abort)
             return false;
         if (answer == platform::Answer::Ignore)
@@ -132,6 +132,8 @@ void PortController::terminalReceived(const std::string& text) {
         onTerminalText(text);
 }
 
-void PortController::portClosedUnexpectedly() { showPortClosed(); }
+void PortController::portClosedUnexpectedly() {
+    showPortClosed();
+}
 
 } // namespace kvt::monitor

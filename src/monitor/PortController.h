@@ -12,8 +12,8 @@
 
 namespace kvt::monitor {
 
-// The main window's side of the serial port: the port toggle with the panels, icons and menu check it
-// drives, open-if-closed, close-with-drain, the connection clock, and the engine's view.
+// The main window's side of the serial port: the port toggle with the panels, icons and menu check
+// it drives, open-if-closed, close-with-drain, the connection clock, and the engine's view.
 class PortController final : public link::LinkView {
 public:
     PortController(FrmTerminalModel& model, platform::SerialPort& port, platform::Runtime& runtime,
@@ -22,7 +22,8 @@ public:
 
     link::TransactionEngine& engine() { return *engine_; }
 
-    // mnuOpen, imgConnected and imgNotConnected clicks. Returns false when the port raised an error.
+    // mnuOpen, imgConnected and imgNotConnected clicks. Returns false when the port raised an
+    // error.
     bool portToggle();
     void mnuOpen_Click() { portToggle(); }
     void imgConnected_Click() { portToggle(); }
@@ -31,8 +32,8 @@ public:
     // The first step of every sender: false means abandon the operation.
     bool openIfClosed();
 
-    // Drains the output (up to 10 s, then "Data cannot be sent": Abort / Retry / Ignore) and closes.
-    // Returns false on Abort: the port stays open and the caller gives up.
+    // Drains the output (up to 10 s, then "Data cannot be sent": Abort / Retry / Ignore) and
+    // closes. Returns false on Abort: the port stays open and the caller gives up.
     bool closeWithDrain();
     // The panels, icons, toolbar and menu check of a closed port.
     void showPortClosed();

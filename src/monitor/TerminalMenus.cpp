@@ -7,8 +7,8 @@ const std::vector<MenuNode>& terminalMenuTree() {
         std::vector<MenuNode> t;
         auto add = [&t](std::string name, std::string parent, std::string caption,
                         std::string shortcut = {}, bool enabled = true, bool separator = false) {
-            t.push_back({std::move(name), std::move(parent), std::move(caption), std::move(shortcut),
-                         enabled, separator});
+            t.push_back({std::move(name), std::move(parent), std::move(caption),
+                         std::move(shortcut), enabled, separator});
         };
         add("mnuFile", "", "&File");
         add("mnuOpenLog", "mnuFile", "&Open Log File...");

@@ -10,11 +10,11 @@ enum class Icon { None, Critical, Question, Exclamation, Information };
 enum class Answer { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
 
 struct Message {
-    std::string text;  // a carriage return in the text is a line break on screen
+    std::string text; // a carriage return in the text is a line break on screen
     std::string title;
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
-    int defaultButton = 0;  // position among the buttons, 0-based
+    int defaultButton = 0; // position among the buttons, 0-based
 };
 
 struct FileRequest {

@@ -39,8 +39,8 @@ class EventPump {
 public:
     virtual ~EventPump() = default;
     virtual void processEvents() = 0;
-    // Handles events until `done` holds. Returns false when the wait was abandoned because the program
-    // is shutting down; the caller must then give up its operation.
+    // Handles events until `done` holds. Returns false when the wait was abandoned because the
+    // program is shutting down; the caller must then give up its operation.
     virtual bool waitUntil(const std::function<bool()>& done) = 0;
     // Ends every wait in progress (waitUntil returns false) and refuses new ones.
     virtual void shutdown() = 0;

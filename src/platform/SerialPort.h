@@ -7,8 +7,8 @@ namespace kvt::platform {
 
 // Reasons of a port event, numbered as the serial control of the original terminal numbered them.
 namespace CommEvent {
-inline constexpr int Send = 1;     // transmit buffer drained
-inline constexpr int Receive = 2;  // received characters are waiting
+inline constexpr int Send = 1;    // transmit buffer drained
+inline constexpr int Receive = 2; // received characters are waiting
 inline constexpr int Cts = 3;
 inline constexpr int Dsr = 4;
 inline constexpr int Cd = 5;

@@ -1,6 +1,6 @@
 #include "config/SetupFile.h"
-#include "support/TempFolder.h"
 #include "link/NumberText.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -49,7 +49,8 @@ TEST(DevSimOverPty, Rs232Transactions) {
     ASSERT_TRUE(fullScale);
     EXPECT_FALSE(fullScale->empty());
     for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(l.ports.engine().exchange(i % 2 ? "m,a" : "m,d").value_or("?"), i % 2 ? "MA" : "MD");
+        ASSERT_EQ(l.ports.engine().exchange(i % 2 ? "m,a" : "m,d").value_or("?"),
+                  i % 2 ? "MA" : "MD");
     EXPECT_TRUE(l.op.shown.empty());
     EXPECT_TRUE(l.ports.closeWithDrain());
 }
@@ -75,7 +76,7 @@ TEST(DevSimOverPty, SimulatorGoneIsReportedOnceAndThePortCloses) {
     ASSERT_TRUE(l.rt.pump().waitUntil([&] { return !l.port.portOpen(); }));
     bool settled = false;
     QTimer::singleShot(300, [&] { settled = true; });
-    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; }));  // let any further events arrive
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; })); // let any further events arrive
     EXPECT_EQ(l.op.shown.size(), 1u);
     EXPECT_FALSE(l.model.menu("mnuOpen").checked);
 }

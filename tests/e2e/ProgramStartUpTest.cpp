@@ -56,12 +56,13 @@ TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
         std::ofstream setup(folder.file("setup.dat"), std::ios::binary);
         for (auto [number, address, enabled] :
              {std::tuple{"1", "01", 1}, {"2", "02", 0}, {"3", "1A", 1}})
-            setup << '"' << number << "\",\"" << address << "\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,"
+            setup << '"' << number << "\",\"" << address
+                  << "\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,"
                   << "2,1,0,0,0,1,1," << enabled << "\r\n";
     }
     std::string simLog = folder.file("devsim.log");
-    kvt::testing::DevSimProcess sim(KVT_DEVSIM_PATH, {"--rs485", "01,1A", "--baud", "38400", "--verbose"},
-                                    simLog);
+    kvt::testing::DevSimProcess sim(KVT_DEVSIM_PATH,
+                                    {"--rs485", "01,1A", "--baud", "38400", "--verbose"}, simLog);
     std::string configHome = folder.file("config");
     std::filesystem::create_directories(configHome + "/KVT Control Terminal");
     {
@@ -73,10 +74,10 @@ TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
     pid_t terminal = startProgram(program, configHome, folder.file("terminal.log"));
     ASSERT_GT(terminal, 0);
     std::vector<std::string> expected = {
-        "!01,g,0", "!01,MR,100", "!01,u,SLPM", "!01,V,C", "!01,M,A", "!01,r,1,N", "!01,r,2,N",
-        "!01,k,d", "!01,e",      "!01,z,s",    "!01,f",   "!01,e",   "!01,m,s",   "!01,v,s",
-        "!01,r,1,s", "!01,r,2,s", "!01,z,s",   "!01,a,s", "!01,t,r", "!01,MR,100", "!01,e",
-        "!1A,e"};
+        "!01,g,0",   "!01,MR,100", "!01,u,SLPM", "!01,V,C",   "!01,M,A", "!01,r,1,N",
+        "!01,r,2,N", "!01,k,d",    "!01,e",      "!01,z,s",   "!01,f",   "!01,e",
+        "!01,m,s",   "!01,v,s",    "!01,r,1,s",  "!01,r,2,s", "!01,z,s", "!01,a,s",
+        "!01,t,r",   "!01,MR,100", "!01,e",      "!1A,e"};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::vector<std::string> got;
     while (std::chrono::steady_clock::now() < deadline) {

@@ -15,7 +15,7 @@ TEST(CommandLine, BothFormsAndPrefix) {
 
 TEST(ReplyText, HeaderOnlyInRs485) {
     EXPECT_EQ(replyText(false, "1A: VO"), "VO");
-    EXPECT_EQ(replyText(false, "x>y!!VO"), "!VO");  // any four characters are the header
+    EXPECT_EQ(replyText(false, "x>y!!VO"), "!VO"); // any four characters are the header
     EXPECT_EQ(replyText(false, "abc"), "");
     EXPECT_EQ(replyText(false, "abcd"), "");
     EXPECT_EQ(replyText(false, ""), "");

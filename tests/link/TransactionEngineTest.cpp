@@ -12,7 +12,9 @@ using kvt::testing::SimWorld;
 
 namespace {
 
-std::string status(SimWorld& w) { return w.model.sbrStatus["Status"].text; }
+std::string status(SimWorld& w) {
+    return w.model.sbrStatus["Status"].text;
+}
 
 SimWorld& opened(SimWorld& w) {
     EXPECT_TRUE(w.ports.openIfClosed());
@@ -41,7 +43,7 @@ TEST(Transaction, Rs485ReplyLosesItsHeaderAndOnlyTheAddressedDeviceAnswers) {
     SimWorld w(sim::LineMode::Rs485, {"01", "1A"});
     opened(w);
     EXPECT_EQ(*w.engine().exchange("!1A,m,d"), "MD");
-    EXPECT_EQ(w.model.lblRs.caption.size(), 6u);  // the line keeps its four-character header
+    EXPECT_EQ(w.model.lblRs.caption.size(), 6u); // the line keeps its four-character header
     EXPECT_EQ(*w.engine().exchange("!01,m,a"), "MA");
     EXPECT_TRUE(w.op.shown.empty());
     // Nobody has address 22: no reply, "No connection!".
@@ -50,8 +52,7 @@ TEST(Transaction, Rs485ReplyLosesItsHeaderAndOnlyTheAddressedDeviceAnswers) {
 }
 
 TEST(Transaction, ChunkedRepliesCompleteOnTheLineFeed) {
-    for (std::vector<std::size_t> sizes :
-         {std::vector<std::size_t>{1}, {2, 1}, {3}, {1, 100}}) {
+    for (std::vector<std::size_t> sizes : {std::vector<std::size_t>{1}, {2, 1}, {3}, {1, 100}}) {
         SimWorld w(sim::LineMode::Rs485, {"1A"});
         w.port.chunkSizes = sizes;
         opened(w);
@@ -96,7 +97,7 @@ TEST(Transaction, SendingOnAClosedPortDoesNothingAndGivesNoStaleReply) {
     EXPECT_EQ(w.port.written.size(), writes);
     auto reply = w.engine().exchange("m,a");
     ASSERT_TRUE(reply);
-    EXPECT_EQ(*reply, "");  // not the "MD" of the previous transaction
+    EXPECT_EQ(*reply, ""); // not the "MD" of the previous transaction
     EXPECT_TRUE(w.op.shown.empty());
 }
 
@@ -140,10 +141,10 @@ TEST(Transaction, LineErrorsAskWhetherToCloseThePort) {
     SimWorld w;
     opened(w);
     const std::vector<std::pair<int, std::string>> errors = {
-        {CE::CtsTimeout, "CTS Timeout"},       {CE::DsrTimeout, "DSR Timeout"},
-        {CE::Overrun, "Overrun Error"},        {CE::CdTimeout, "Carrier Detect Timeout"},
+        {CE::CtsTimeout, "CTS Timeout"},         {CE::DsrTimeout, "DSR Timeout"},
+        {CE::Overrun, "Overrun Error"},          {CE::CdTimeout, "Carrier Detect Timeout"},
         {CE::RxOver, "Receive Buffer Overflow"}, {CE::RxParity, "Parity Error"},
-        {CE::TxFull, "Transmit Buffer Full"},  {CE::Dcb, "Error retrieving DCB"},
+        {CE::TxFull, "Transmit Buffer Full"},    {CE::Dcb, "Error retrieving DCB"},
         {1234, "Unknown error or event"}};
     for (const auto& [event, text] : errors) {
         w.op.answer(Answer::Ok);
@@ -173,7 +174,7 @@ TEST(Transaction, DrainedEventAfterTheReplyKeepsTheReply) {
     auto reply = w.engine().exchange("m,d");
     ASSERT_TRUE(reply);
     EXPECT_EQ(*reply, "MD");
-    w.rt.runFor(0.5);  // the late drained event has come
+    w.rt.runFor(0.5); // the late drained event has come
     EXPECT_TRUE(w.engine().transactionDone);
     EXPECT_EQ(w.engine().replyText, "MD");
     // The next sender is not held up, and no time-out fires.
@@ -185,7 +186,7 @@ TEST(Transaction, DrainedEventAfterTheReplyKeepsTheReply) {
 TEST(Transaction, PartialLineBeforeACommandDoesNotPrefixItsReply) {
     SimWorld w;
     opened(w);
-    w.port.injectReceived("VA");  // chatter without a line feed
+    w.port.injectReceived("VA"); // chatter without a line feed
     w.rt.runFor(0.1);
     EXPECT_EQ(*w.engine().exchange("m,d"), "MD");
 }
@@ -206,7 +207,7 @@ TEST(Transaction, ShowReplyWritesTheWholeLineAndWatchesAutoZero) {
     w.engine().autoZeroWait = true;
     EXPECT_EQ(*w.engine().exchange("!01,z,e", {.showReply = true}), "ZE");
     EXPECT_EQ(status(w).substr(0, 8), "Status: ");
-    EXPECT_EQ(status(w).size(), 8u + 6u);  // header and reply
+    EXPECT_EQ(status(w).size(), 8u + 6u); // header and reply
     EXPECT_EQ(w.engine().autoZeroReplyCode, "ZE");
     EXPECT_FALSE(w.engine().autoZeroWait);
     EXPECT_FALSE(w.engine().showReply);
@@ -252,7 +253,7 @@ TEST(Transaction, LostPortReleasesTheSenderAndCanBeOpenedAgain) {
     auto reply = w.engine().exchange("m,d");
     ASSERT_TRUE(reply);
     EXPECT_EQ(*reply, "");
-    EXPECT_LT(w.rt.now(), 1.0);  // released at once, not after the no-reply time-out
+    EXPECT_LT(w.rt.now(), 1.0); // released at once, not after the no-reply time-out
     EXPECT_EQ(w.op.texts(), std::vector<std::string>{"Connection to /dev/pts/9 lost: I/O error"});
     EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_TRUE(w.model.imgNotConnected.visible);

@@ -30,9 +30,9 @@ Lines prefixed(const std::string& prefix, const Lines& bodies) {
 // What the start-up loader sends the current device (all fields at their new-record values):
 // the settings download, the status readout, the gas name for the information frame.
 Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
-    Lines l = prefixed(prefix, {"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N", "r,2,N", "k,d",
-                                "e", "z,s", "f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s",
-                                "a,s", "t,r"});
+    Lines l =
+        prefixed(prefix, {"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N", "r,2,N", "k,d", "e",
+                          "z,s", "f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"});
     l.push_back(prefix + (rs232 ? "mr,100" : "MR,100"));
     return l;
 }
@@ -67,14 +67,19 @@ TEST(StartUp, FreshPreferencesGiveTheDefaults) {
     EXPECT_EQ(t.model.frmProgressBar.caption, "Loading Device Info. Standby...");
     EXPECT_TRUE(t.loading);
     EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_TRUE(w.port.written.empty());  // the loader waits a second
+    EXPECT_TRUE(w.port.written.empty()); // the loader waits a second
 }
 
 TEST(StartUp, StoredValuesTheProgramNeverWritesFallBack) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
-    for (auto [k, v] : {std::pair{"Interface", "maybe"}, {"Echo", "yes"}, {"Time_ss", "99"},
-                        {"Time_sr", "-1"}, {"Time_ms", "x"}, {"Time_mr", "2.5"},
-                        {"Cur_unit", "70"}, {"Com_monitor", "7"}})
+    for (auto [k, v] : {std::pair{"Interface", "maybe"},
+                        {"Echo", "yes"},
+                        {"Time_ss", "99"},
+                        {"Time_sr", "-1"},
+                        {"Time_ms", "x"},
+                        {"Time_mr", "2.5"},
+                        {"Cur_unit", "70"},
+                        {"Com_monitor", "7"}})
         w.prefs.save(kApp, "Properties", k, v);
     auto& t = w.terminal();
     t.Form_Load();
@@ -174,7 +179,7 @@ TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
     auto texts = w.op.texts();
     EXPECT_EQ(texts.back(), "Device is not accessible. Transmission is terminated!\r Make sure "
                             "device is connected to the system!");
-    EXPECT_EQ(t.deviceNotAccessible, 0);  // cleared again at the end of the loader
+    EXPECT_EQ(t.deviceNotAccessible, 0); // cleared again at the end of the loader
     EXPECT_FALSE(w.port.portOpen());
 }
 

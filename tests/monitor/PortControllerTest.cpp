@@ -56,7 +56,7 @@ TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
 
     w.port.failOpenWith.clear();
     EXPECT_TRUE(w.ports.openIfClosed());
-    EXPECT_TRUE(w.ports.openIfClosed());  // already open: nothing toggles back
+    EXPECT_TRUE(w.ports.openIfClosed()); // already open: nothing toggles back
     EXPECT_TRUE(w.port.portOpen());
     EXPECT_EQ(w.port.opens, 1);
 }
@@ -93,10 +93,10 @@ TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
 
 TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMoves) {
     SimWorld w;
-    ASSERT_TRUE(w.ports.closeWithDrain());  // closed port: nothing to do
+    ASSERT_TRUE(w.ports.closeWithDrain()); // closed port: nothing to do
     ASSERT_TRUE(w.ports.openIfClosed());
     ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
-    w.port.output(std::string(50, 'x'));  // 4.5 s of wire time at 110 baud
+    w.port.output(std::string(50, 'x')); // 4.5 s of wire time at 110 baud
     EXPECT_TRUE(w.ports.closeWithDrain());
     EXPECT_FALSE(w.port.portOpen());
     EXPECT_TRUE(w.op.shown.empty());

@@ -249,7 +249,8 @@ TEST_F(QtSerialPortTest, HandlerMayCloseAndReopen) {
     ASSERT_TRUE(waitFor(pump_, [&] { return pty.received() == "ack"; })) << pty.received();
     pty.send("two\r\n");
     ASSERT_TRUE(waitFor(pump_, [&] { return got == "one\r\ntwo\r\n"; })) << got;
-    ASSERT_TRUE(waitFor(pump_, [&] { return pty.received() == "ackack"; })) << pty.received() << "|" << port_->outBufferCount();
+    ASSERT_TRUE(waitFor(pump_, [&] { return pty.received() == "ackack"; }))
+        << pty.received() << "|" << port_->outBufferCount();
     EXPECT_TRUE(port_->portOpen());
 
     // A handler that tries to get the port back at once, while the device is gone.

@@ -1,11 +1,11 @@
 #pragma once
 
-// Starts kvt-devsim as a child process and learns the pseudo-terminal it serves. Plain POSIX, so both
-// the tests and the benchmarks can use it.
+// Starts kvt-devsim as a child process and learns the pseudo-terminal it serves. Plain POSIX, so
+// both the tests and the benchmarks can use it.
 
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>

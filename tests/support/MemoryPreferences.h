@@ -21,7 +21,7 @@ public:
         saves.push_back(key);
     }
     std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
-    std::vector<std::string> saves;  // keys in the order they were saved
+    std::vector<std::string> saves; // keys in the order they were saved
 };
 
 } // namespace kvt::testing

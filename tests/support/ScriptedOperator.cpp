@@ -15,12 +15,18 @@ namespace {
 
 std::vector<Answer> buttonsOf(Buttons b) {
     switch (b) {
-    case Buttons::Ok: return {Answer::Ok};
-    case Buttons::OkCancel: return {Answer::Ok, Answer::Cancel};
-    case Buttons::AbortRetryIgnore: return {Answer::Abort, Answer::Retry, Answer::Ignore};
-    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
-    case Buttons::YesNo: return {Answer::Yes, Answer::No};
-    case Buttons::RetryCancel: return {Answer::Retry, Answer::Cancel};
+    case Buttons::Ok:
+        return {Answer::Ok};
+    case Buttons::OkCancel:
+        return {Answer::Ok, Answer::Cancel};
+    case Buttons::AbortRetryIgnore:
+        return {Answer::Abort, Answer::Retry, Answer::Ignore};
+    case Buttons::YesNoCancel:
+        return {Answer::Yes, Answer::No, Answer::Cancel};
+    case Buttons::YesNo:
+        return {Answer::Yes, Answer::No};
+    case Buttons::RetryCancel:
+        return {Answer::Retry, Answer::Cancel};
     }
     return {Answer::Ok};
 }

@@ -13,7 +13,8 @@ namespace kvt::testing {
 class SimRuntime;
 
 // The operator of a test: answers come from a queue, and every box shown is kept in a transcript.
-// While a box is "open" the simulated world can go on for a while, as it does behind a real modal box.
+// While a box is "open" the simulated world can go on for a while, as it does behind a real modal
+// box.
 class ScriptedOperator final : public platform::Operator {
 public:
     explicit ScriptedOperator(SimRuntime* runtime = nullptr) : runtime_(runtime) {}
@@ -27,10 +28,12 @@ public:
     };
     struct Scripted {
         platform::Answer answer;
-        double holdSeconds = 0.0;  // virtual time that passes before the answer is given
+        double holdSeconds = 0.0; // virtual time that passes before the answer is given
     };
 
-    void answer(platform::Answer a, double holdSeconds = 0.0) { answers_.push_back({a, holdSeconds}); }
+    void answer(platform::Answer a, double holdSeconds = 0.0) {
+        answers_.push_back({a, holdSeconds});
+    }
     void type(std::string text) { inputs_.push_back(std::move(text)); }
     void choose(std::optional<std::string> file) { files_.push_back(std::move(file)); }
 

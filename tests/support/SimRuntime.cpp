@@ -59,7 +59,9 @@ std::unique_ptr<platform::Timer> SimRuntime::createTimer(int intervalMs) {
     return std::make_unique<SimTimer>(*this, intervalMs);
 }
 
-double SimRuntime::timeOfDay() const { return std::fmod(startTimeOfDay_ + now_, 86400.0); }
+double SimRuntime::timeOfDay() const {
+    return std::fmod(startTimeOfDay_ + now_, 86400.0);
+}
 
 platform::Date SimRuntime::date() const {
     // Day 0 is 2026-12-06; the simulated runs never last long enough to need a real calendar.

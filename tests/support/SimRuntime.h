@@ -17,7 +17,8 @@ struct SimulationStalled : std::runtime_error {
 };
 
 // Deterministic stand-in for the host: a virtual clock and one queue of events ordered by due time.
-// Waiting dispatches the next due event and advances the clock to it, so a 2 s time-out costs nothing.
+// Waiting dispatches the next due event and advances the clock to it, so a 2 s time-out costs
+// nothing.
 class SimRuntime final : public platform::Runtime, platform::Clock, platform::EventPump {
 public:
     explicit SimRuntime(double startTimeOfDay = 10 * 3600.0);

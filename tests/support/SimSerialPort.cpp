@@ -122,7 +122,8 @@ void SimSerialPort::output(const std::string& bytes) {
         if (!tx_.empty())
             return;
         if (replyBeforeDrain && !reply.empty() && !dropReplies)
-            scheduled_.push_back(rt_.schedule(rxFreeAt_ - rt_.now() + 1e-4, [this] { raise(platform::CommEvent::Send); }));
+            scheduled_.push_back(rt_.schedule(rxFreeAt_ - rt_.now() + 1e-4,
+                                              [this] { raise(platform::CommEvent::Send); }));
         else
             raise(platform::CommEvent::Send);
     }));

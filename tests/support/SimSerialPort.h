@@ -11,9 +11,9 @@
 
 namespace kvt::testing {
 
-// A serial port wired to in-process simulated devices. Characters take wire time (bits per character /
-// baud) both ways; faults can be injected: chunked, late, lost or garbled replies, a stalled transmitter,
-// line events, a port that will not open or rejects its settings.
+// A serial port wired to in-process simulated devices. Characters take wire time (bits per
+// character / baud) both ways; faults can be injected: chunked, late, lost or garbled replies, a
+// stalled transmitter, line events, a port that will not open or rejects its settings.
 class SimSerialPort final : public platform::SerialPort {
 public:
     SimSerialPort(SimRuntime& rt, sim::Bus* bus);
@@ -41,7 +41,8 @@ public:
     double replyLatency = 0.002;         // device turnaround, seconds
     std::vector<std::size_t> chunkSizes; // split each reply into these sizes (last one repeats)
     double chunkGap = 0.001;             // seconds between chunks
-    bool replyBeforeDrain = false;       // deliver a reply's Receive event before the command's Send event
+    bool replyBeforeDrain =
+        false; // deliver a reply's Receive event before the command's Send event
     // Replaces each reply before it goes on the line, e.g. to garble it.
     std::function<std::string(std::string)> rewriteReply;
 

@@ -13,13 +13,12 @@
 
 namespace kvt::testing {
 
-// One simulated bench: virtual time, simulated devices on a simulated port, a scripted operator, and
-// the main window's port logic on top.
+// One simulated bench: virtual time, simulated devices on a simulated port, a scripted operator,
+// and the main window's port logic on top.
 struct SimWorld {
     explicit SimWorld(sim::LineMode mode = sim::LineMode::Rs232,
                       std::vector<std::string> addresses = {"01"})
-        : bus(mode, optionsFor(addresses)), port(rt, &bus), op(&rt),
-          ports(model, port, rt, op) {
+        : bus(mode, optionsFor(addresses)), port(rt, &bus), op(&rt), ports(model, port, rt, op) {
         ports.engine().interfaceRs232 = mode == sim::LineMode::Rs232;
     }
 

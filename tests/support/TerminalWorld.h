@@ -55,8 +55,8 @@ struct TerminalWorld {
     }
 
     // One simulated device per record; an RS-232 line holds only the first.
-    static std::vector<sim::DeviceOptions> optionsFor(sim::LineMode mode,
-                                                      const std::vector<config::DeviceRecord>& records) {
+    static std::vector<sim::DeviceOptions>
+    optionsFor(sim::LineMode mode, const std::vector<config::DeviceRecord>& records) {
         std::vector<sim::DeviceOptions> out;
         std::uint64_t seed = 1;
         for (const auto& r : records) {

@@ -243,7 +243,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     t.model.lblRs.caption = "01 \xB0"
                             "C\rnext\r\nlast <b>x</b>";
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(lblRs->text(), QString("01 ") + QChar(0xB0) + "C\nnext\nlast <b>x</b>");
     EXPECT_EQ(lblRs->textFormat(), Qt::PlainText);
 
@@ -252,7 +252,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     t.model.lblRs.caption = std::string(5000, 'X');
     t.model.sbrStatus["Status"].text = "Status: " + std::string(5000, 'Y');
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(window.width(), width);
 
     // Lists: new items, a selection out of range, no selection.
@@ -260,16 +260,16 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     t.model.cboCurUnit.itemData = {7, 8};
     t.model.cboCurUnit.listIndex = 1;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     ASSERT_EQ(units->count(), 2);
     EXPECT_EQ(units->currentText(), "8");
     t.model.cboCurUnit.listIndex = 5;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(units->currentIndex(), -1);
     t.model.cboCurUnit.enabled = false;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_FALSE(units->isEnabled());
 
     // Enabled, visible and caption of entries, buttons and areas.
@@ -280,7 +280,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     t.model.txtTerm.visible = true;
     t.model.txtTerm.caption = "typed\rreceived";
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_FALSE(menuAction(window, "mnuOpen")->isEnabled());
     EXPECT_FALSE(menuAction(window, "mnuTools")->isVisible());
     EXPECT_EQ(menuAction(window, "mnuHelpA")->text(), "&About it");
@@ -292,7 +292,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     // An entry the model checks that was not expected to carry a mark gets one.
     t.model.menu("mnuOptionsEU_SLPM").checked = true;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_TRUE(menuAction(window, "mnuOptionsEU_SLPM")->isChecked());
 }
 
@@ -346,14 +346,14 @@ TEST(FrmTerminalWindow, ActionsReachTheirHandlers) {
     t.registerMenu("mnuCommProg", [&] { ++runs; });
     t.setMenuEnabled("mnuCommProg", true);
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     menuAction(window, "mnuCommProg")->trigger();
     EXPECT_EQ(runs, 1);
     EXPECT_FALSE(menuAction(window, "mnuCommProg")->isChecked());
     // A disabled entry does not run.
     t.setMenuEnabled("mnuCommProg", false);
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     menuAction(window, "mnuCommProg")->trigger();
     EXPECT_EQ(runs, 1);
 
@@ -413,15 +413,15 @@ TEST(FrmTerminalWindow, ProgressWindowShowsTheLoader) {
     // Values outside the bar's range do not leave it standing where it was.
     t.model.progressValue = 9;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(bar->value(), 9);
     t.model.progressValue = 22;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(bar->value(), 21);
     t.model.progressValue = 0;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(bar->value(), 1);
 
     w.rt.runFor(2);
@@ -442,7 +442,7 @@ TEST(FrmTerminalWindow, ListsMovedByTheProgramRunNoHandler) {
     w.takeWritten();
     t.model.fraSD.visible = true;
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
 
     auto* valve = child<QComboBox>(window, "cboValveS");
     ASSERT_EQ(valve->count(), 3);
@@ -548,7 +548,7 @@ TEST(FrmTerminalWindow, ModelOutlivingTheWindowIsSafe) {
     FrmTerminalWindow again(t);
     t.model.lblTr.caption = "!01,f";
     t.model.changed();
-    QCoreApplication::processEvents();  // the window refreshes once per loop pass
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
     EXPECT_EQ(again.findChild<QLabel*>("lblTr")->text(), "!01,f");
     w.start();
     QCoreApplication::processEvents();

@@ -362,7 +362,7 @@ void QtSerialPort::postLoss(std::string reason) {
 void QtSerialPort::deliver(int commEvent, std::uint64_t generation) {
     if (commEvent == CommEvent::Receive)
         if (generation != generation_ || !port_.isOpen())
-        return;
+            return;
     if (commEvent == CommEvent::Receive && port_.bytesAvailable() == 0)
         return;
     if (auto handler = handler_)
