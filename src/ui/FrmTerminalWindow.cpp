@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -74,19 +75,16 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
 
     progress_ = new FrmProgressBarWindow(model_, this);
 
-    // One refresh per pass of the event loop, however many changes the logic made in it: an
-    // exchange changes the model several times, and each full refresh walks every widget.
+    // Changes are shown together a moment later: an exchange changes the model several times,
+    // and repainting for each change costs more than the exchange itself.
     model_.subscribe([this, alive = alive_] {
         if (!*alive || refreshQueued_)
             return;
         refreshQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                refreshQueued_ = false;
-                refresh();
-            },
-            Qt::QueuedConnection);
+        QTimer::singleShot(refreshDelayMs_, this, [this] {
+            refreshQueued_ = false;
+            refresh();
+        });
     });
     refresh();
     resize(820, 600);

@@ -30,6 +30,9 @@ public:
     // Copies the whole model into the widgets.
     // Copies the model into the widgets; `force` re-applies controls that did not change.
     void refresh(bool force = false);
+    // How long after a change of the model the widgets follow (0: at the next loop pass).
+    void setRefreshDelay(int ms) { refreshDelayMs_ = ms; }
+    static constexpr int kRefreshDelayMs = 40;
 
     FrmProgressBarWindow* progressWindow() const { return progress_; }
 
@@ -54,6 +57,7 @@ private:
     // The model cannot forget a listener, and it may outlive the window.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool refreshQueued_ = false;
+    int refreshDelayMs_ = kRefreshDelayMs;
     std::map<std::string, monitor::Control> applied_;
 
     std::map<std::string, QWidget*> widgets_;     // by control name

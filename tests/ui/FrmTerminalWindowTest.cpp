@@ -68,6 +68,7 @@ TEST(FrmTerminalWindow, EveryNamedControlHasItsWidget) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     EXPECT_EQ(window.objectName(), "frmTerminal");
 
     t.model.forEachControl([&](const std::string& name, monitor::Control&) {
@@ -120,6 +121,7 @@ TEST(FrmTerminalWindow, MenusToolbarAndPanelsFollowTheirTables) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
 
     std::vector<QString> topLevel;
     for (const auto& node : monitor::terminalMenuTree())
@@ -213,6 +215,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     w.prefs.save(kApp, "Properties", "Cur_unit", "2");
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
@@ -300,6 +303,7 @@ TEST(FrmTerminalWindow, ActionsReachTheirHandlers) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
@@ -371,6 +375,7 @@ TEST(FrmTerminalWindow, ShortcutsReachTheirEntries) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -390,6 +395,7 @@ TEST(FrmTerminalWindow, ProgressWindowShowsTheLoader) {
     TerminalWorld w = rs485World(3);
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     auto* progress = child(window, "frmProgressBar");
     ASSERT_NE(progress, nullptr);
@@ -436,6 +442,7 @@ TEST(FrmTerminalWindow, ListsMovedByTheProgramRunNoHandler) {
     TerminalWorld w = rs485World(3);
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
@@ -485,6 +492,7 @@ TEST(FrmTerminalWindow, ClosingRunsTheCloseSequence) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
@@ -522,6 +530,7 @@ TEST(FrmTerminalWindow, ExitEndsTheApplication) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
@@ -542,10 +551,12 @@ TEST(FrmTerminalWindow, ModelOutlivingTheWindowIsSafe) {
     auto& t = w.terminal();
     {
         FrmTerminalWindow window(t);
+        window.setRefreshDelay(0); // the widgets follow at the next loop pass
         window.show();
     }
     // A second window on the same logic follows it; the first one's listener stays quiet.
     FrmTerminalWindow again(t);
+    again.setRefreshDelay(0);
     t.model.lblTr.caption = "!01,f";
     t.model.changed();
     QCoreApplication::processEvents(); // the window refreshes once per loop pass
@@ -561,6 +572,7 @@ TEST(FrmTerminalWindow, LayoutKeepsItsPlacesWhenResized) {
     w.prefs.save(kApp, "Properties", "Dev_info", "1");
     auto& t = w.terminal();
     FrmTerminalWindow window(t);
+    window.setRefreshDelay(0); // the widgets follow at the next loop pass
     window.show();
     w.start();
     QCoreApplication::processEvents();
