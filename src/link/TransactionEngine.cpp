@@ -95,16 +95,26 @@ bool TransactionEngine::waitWhileAwaiting() {
 
 std::optional<std::string> TransactionEngine::exchange(const std::string& line,
                                                        ExchangeOptions options) {
-    if (options.waitForDone) {
-        bool ok = options.onlyWhileAwaiting ? waitWhileAwaiting() : waitTransactionDone();
-        if (!ok)
-            return std::nullopt;
+    bool ok = true;
+    switch (options.wait) {
+    case Wait::ForDone:
+        ok = waitTransactionDone();
+        break;
+    case Wait::WhileAwaiting:
+        ok = waitWhileAwaiting();
+        break;
+    case Wait::None:
+        break;
     }
+    if (!ok)
+        return std::nullopt;
     bool sent = port_.portOpen();
     Send(line);
     view_.showTransmitted(line);
     if (options.showReply)
         showReply = true;
+    if (!options.waitReply)
+        return std::string{};
     if (!waitWhileAwaiting())
         return std::nullopt;
     // A line that never went out has no answer; the previous reply must not pass for one.

@@ -57,10 +57,12 @@ public:
     bool waitTransactionDone();
     bool waitWhileAwaiting();
 
+    // What a sender waits for before it sends.
+    enum class Wait { ForDone, WhileAwaiting, None };
     struct ExchangeOptions {
-        bool waitForDone = true;        // wait for the previous transaction first
-        bool onlyWhileAwaiting = false; // ...or only while a reply is still awaited
-        bool showReply = false;         // have the reply written to the status panel
+        Wait wait = Wait::ForDone;
+        bool showReply = false; // have the reply written to the status panel
+        bool waitReply = true;  // false: send and return at once with the empty text
     };
     // Steps 4 to 6 of the standard transaction: wait, send, show the line, wait for the reply.
     // Returns the reply text (empty: no reply), or nullopt when the wait was abandoned.

@@ -9,7 +9,6 @@
 #include "monitor/TerminalMenus.h"
 
 #include <cmath>
-#include <set>
 
 namespace kvt::monitor {
 
@@ -75,11 +74,8 @@ void FrmTerminal::registerToolbar(const std::string& key, std::function<void()> 
 
 void FrmTerminal::updateMenuEnabling() {
     // Entries whose features are not built yet stay visible but cannot be chosen.
-    std::set<std::string> parents;
     for (const auto& node : terminalMenuTree())
-        parents.insert(node.parent);
-    for (const auto& node : terminalMenuTree())
-        if (!parents.count(node.name) && !menuHandlers_.count(node.name))
+        if (!isMenuParent(node.name) && !menuHandlers_.count(node.name))
             model.menu(node.name).enabled = false;
     for (auto& [key, button] : model.toolbar)
         if (!toolbarHandlers_.count(key))
@@ -92,13 +88,6 @@ void FrmTerminal::setMenuEnabled(const std::string& name, bool enabled) {
 
 void FrmTerminal::setToolbarEnabled(const std::string& key, bool enabled) {
     model.toolbar[key].enabled = enabled && toolbarHandlers_.count(key);
-}
-
-bool FrmTerminal::isMenuParent(const std::string& name) {
-    for (const auto& node : terminalMenuTree())
-        if (node.parent == name)
-            return true;
-    return false;
 }
 
 void FrmTerminal::menuClick(const std::string& name) {
@@ -380,31 +369,8 @@ std::optional<std::string> FrmTerminal::exchange(int slot, std::string_view body
     std::string line = config::deviceCommand(table, slot, rs232(), body);
     if (steps.stopMonitoring)
         stopMonitoring();
-    auto& e = engine();
-    bool ok = true;
-    switch (steps.wait) {
-    case Wait::ForDone:
-        ok = e.waitTransactionDone();
-        break;
-    case Wait::WhileAwaiting:
-        ok = e.waitWhileAwaiting();
-        break;
-    case Wait::None:
-        break;
-    }
-    if (!ok)
-        return std::nullopt;
-    bool sent = port_.portOpen();
-    e.Send(line);
-    ports_->showTransmitted(line);
-    if (steps.showReply)
-        e.showReply = true;
-    if (!steps.waitReply)
-        return std::string{};
-    if (!e.waitWhileAwaiting())
-        return std::nullopt;
-    // A line that never went out has no answer; the previous reply must not pass for one.
-    return sent ? e.replyText : std::string{};
+    return engine().exchange(
+        line, {.wait = steps.wait, .showReply = steps.showReply, .waitReply = steps.waitReply});
 }
 
 void FrmTerminal::finishExchange(bool restart) {
@@ -487,10 +453,7 @@ bool FrmTerminal::mnuFileExit_Click() {
     if (port_.portOpen()) {
         // Half a second for whatever is still on its way.
         double until = runtime_.clock().monotonic() + 0.5;
-        auto wake = runtime_.createTimer(100);
-        wake->setOnTick([] {});
-        wake->start();
-        if (!runtime_.pump().waitUntil([&] { return runtime_.clock().monotonic() >= until; }))
+        if (!platform::waitUntilOrDeadline(runtime_, until, [] { return false; }))
             return false;
         if (!ports_->portToggle())
             return false;

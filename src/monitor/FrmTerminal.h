@@ -82,7 +82,7 @@ public:
     void setInterfaceRs232(bool rs232);
     bool rs232() const { return settings.interfaceRs232; }
 
-    enum class Wait { ForDone, WhileAwaiting, None };
+    using Wait = link::TransactionEngine::Wait;
     struct Steps {
         bool openPort = true;       // open the port if closed; abandon when that fails
         bool stopMonitoring = true; // stop the single-unit sampling timer around the exchange
@@ -153,7 +153,6 @@ private:
     void mnuDeviceInfo_Click();
     void recorder(bool on);
     void updateMenuEnabling();
-    static bool isMenuParent(const std::string& name);
 
     platform::SerialPort& port_;
     platform::Runtime& runtime_;

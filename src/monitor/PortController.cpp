@@ -79,19 +79,12 @@ bool PortController::closeWithDrain() {
     if (!port_.portOpen())
         return true;
     auto& clock = runtime_.clock();
+    auto drained = [this] { return !port_.portOpen() || port_.outBufferCount() == 0; };
     double deadline = std::round(clock.monotonic() + kDrainSeconds);
-    // Wakes the wait now and then, so the deadline is noticed even when the line is silent.
-    auto wake = runtime_.createTimer(250);
-    wake->setOnTick([] {});
-    wake->start();
-    auto& pump = runtime_.pump();
-    while (port_.portOpen() && port_.outBufferCount() != 0) {
-        bool ok = pump.waitUntil([&] {
-            return !port_.portOpen() || port_.outBufferCount() == 0 || clock.monotonic() > deadline;
-        });
-        if (!ok)
+    while (!drained()) {
+        if (!platform::waitUntilOrDeadline(runtime_, deadline, drained))
             break; // shutting down: close regardless
-        if (!port_.portOpen() || port_.outBufferCount() == 0)
+        if (drained())
             break;
         auto answer =
             operator_.message({"Data cannot be sent", kProgramTitle,

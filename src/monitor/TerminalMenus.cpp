@@ -1,5 +1,7 @@
 #include "monitor/TerminalMenus.h"
 
+#include <set>
+
 namespace kvt::monitor {
 
 const std::vector<MenuNode>& terminalMenuTree() {
@@ -143,6 +145,16 @@ const std::vector<MenuNode>& terminalMenuTree() {
         return t;
     }();
     return tree;
+}
+
+bool isMenuParent(const std::string& name) {
+    static const std::set<std::string> parents = [] {
+        std::set<std::string> p;
+        for (const auto& node : terminalMenuTree())
+            p.insert(node.parent);
+        return p;
+    }();
+    return parents.count(name) > 0;
 }
 
 const std::vector<ToolbarNode>& terminalToolbar() {

@@ -19,6 +19,9 @@ struct MenuNode {
 // The whole menu tree in display order (parents before their children).
 const std::vector<MenuNode>& terminalMenuTree();
 
+// True for an entry that opens a submenu (some entry names it as parent).
+bool isMenuParent(const std::string& name);
+
 // Toolbar buttons in display order.
 struct ToolbarNode {
     std::string key;

@@ -56,4 +56,16 @@ public:
     virtual std::unique_ptr<Timer> createTimer(int intervalMs = 0) = 0;
 };
 
+// Waits until `done` holds or the monotonic clock passes `deadline`, whichever comes first. A timer
+// wakes the wait now and then, so the deadline is noticed even when nothing else happens. Returns
+// false when the program is shutting down.
+inline bool waitUntilOrDeadline(Runtime& runtime, double deadline,
+                                const std::function<bool()>& done) {
+    auto wake = runtime.createTimer(100);
+    wake->setOnTick([] {});
+    wake->start();
+    auto& clock = runtime.clock();
+    return runtime.pump().waitUntil([&] { return done() || clock.monotonic() >= deadline; });
+}
+
 } // namespace kvt::platform
