@@ -1,5 +1,6 @@
 #include "link/TransactionEngine.h"
 
+#include "link/CommSettings.h"
 #include "link/CommandLine.h"
 
 namespace kvt::link {
@@ -233,8 +234,7 @@ void TransactionEngine::reportPortLost() {
         why = "The connection to the device was lost.";
     view_.portClosedUnexpectedly();
     view_.setStatusPanel("Status: " + why);
-    operator_.message(
-        {why, "KVT Control Terminal", platform::Buttons::Ok, platform::Icon::Exclamation, 0});
+    operator_.message({why, kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
     timer2_->start();
 }
 

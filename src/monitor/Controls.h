@@ -7,6 +7,9 @@
 
 namespace kvt::monitor {
 
+// Title of most of the program's messages and confirmations.
+inline constexpr const char* kSystemMonitor = "System Monitor";
+
 // One named control of a window as the logic sees it; the widget layer mirrors it.
 struct Control {
     std::string caption{}; // caption or text

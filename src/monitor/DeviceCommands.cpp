@@ -7,6 +7,7 @@
 #include "monitor/FrmTerminal.h"
 #include "monitor/UnitTable.h"
 
+#include <cctype>
 #include <cmath>
 #include <string_view>
 
@@ -19,11 +20,13 @@ using Wait = FrmTerminal::Wait;
 
 namespace {
 
-constexpr const char* kSystemMonitor = "System Monitor";
-
-// The unit words the menu sends after "u,", by unit index; 9 (USER) has a command of its own.
-constexpr std::string_view kUnitWords[] = {"%",    "slpm", "slph", "mlpm", "mlph",
-                                           "scfh", "scfm", "lbph", "lbpm"};
+// The menu sends the unit's token in lower case ("u,slpm"); USER has a command of its own.
+std::string unitWord(int index) {
+    std::string word(UnitTable::token(index));
+    for (char& c : word)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
 
 constexpr const char* kUnitMenus[] = {"mnuOptionsEU_FS",   "mnuOptionsEU_SLPM", "mnuOptionsEU_SLPH",
                                       "mnuOptionsEU_mLPM", "mnuOptionsEU_mLPH", "mnuOptionsEU_SCFH",
@@ -278,8 +281,8 @@ void DeviceCommands::engineeringUnit(int index) {
         body = cmd::userUnit(link::formatNumber(t_.table.record(slot).UserEuFactor));
         expected = token::UserUnit;
     } else {
-        body = cmd::unit(kUnitWords[index]);
-        expected = token::unit(kUnitWords[index]);
+        body = cmd::unit(unitWord(index));
+        expected = token::unit(unitWord(index));
     }
     auto reply = t_.exchange(slot, body);
     if (!reply)

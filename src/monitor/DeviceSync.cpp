@@ -19,7 +19,6 @@ using Wait = FrmTerminal::Wait;
 
 namespace {
 
-constexpr const char* kSystemMonitor = "System Monitor";
 constexpr const char* kNotAccessible = "Device is not accessible. Transmission is terminated!\r"
                                        " Make sure device is connected to the system!";
 

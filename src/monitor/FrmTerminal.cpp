@@ -15,7 +15,6 @@ namespace kvt::monitor {
 namespace {
 
 constexpr const char* kSection = "Properties";
-constexpr const char* kSystemMonitor = "System Monitor";
 
 // A stored timing code: a list position 0..12; anything else falls back to the default.
 int timingCode(const std::string& text, int fallback) {

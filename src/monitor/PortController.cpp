@@ -1,12 +1,14 @@
 #include "monitor/PortController.h"
 
+#include "link/CommSettings.h"
+
 #include <cmath>
 #include <cstdio>
 
 namespace kvt::monitor {
 
 namespace {
-constexpr const char* kProgramTitle = "KVT Control Terminal";
+constexpr const char* kProgramTitle = link::kApplication;
 }
 
 std::string formatElapsed(double seconds) {
