@@ -275,6 +275,10 @@ bool isNumber(std::string_view typed) {
     return parseNumber(commasToPoints(typed)).has_value();
 }
 
+bool storable(double v) {
+    return std::isfinite(v) && parseNumber(formatNumber(v)).has_value();
+}
+
 long long roundHalfEven(double v) {
     if (std::isnan(v)) {
         return 0;

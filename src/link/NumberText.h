@@ -36,6 +36,10 @@ std::optional<double> parseNumber(std::string_view text);
 // that is not a number.
 bool isNumber(std::string_view typed);
 
+// The number's shortest text reads back as a number: what setup.dat and the devices can take.
+// False for NaN, infinities and magnitudes whose 15-digit form rounds past the largest double.
+bool storable(double v);
+
 // Round to the nearest whole number, a half to the even neighbour. NaN gives 0; values beyond the
 // target range are clamped to it.
 long long roundHalfEven(double v);

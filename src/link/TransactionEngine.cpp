@@ -48,7 +48,29 @@ namespace {
 // Output that has not drained by then is taken as gone, so a dead handshake line cannot hold a
 // sender forever; the usual no-reply time-out then runs.
 constexpr int kDrainWatchdogMs = 10000;
+
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// "!1A,f" went to 1A.
+std::string addressOf(const std::string& line) {
+    if (line.size() < 4 || line[0] != '!' || line[3] != ',')
+        return {};
+    return {upper(line[1]), upper(line[2])};
+}
+
 } // namespace
+
+bool namesOtherAddress(std::string_view replyLine, std::string_view address) {
+    if (address.size() != 2 || replyLine.size() < 2 || !isHex(replyLine[0]) || !isHex(replyLine[1]))
+        return false;
+    return upper(replyLine[0]) != address[0] || upper(replyLine[1]) != address[1];
+}
 
 TransactionEngine::TransactionEngine(platform::SerialPort& port, platform::Runtime& runtime,
                                      platform::Operator& op, LinkView& view)
@@ -62,7 +84,7 @@ TransactionEngine::TransactionEngine(platform::SerialPort& port, platform::Runti
     timer3_->setOnTick([this] { onNoReplyTick(); });
     drainWatchdog_->setOnTick([this] {
         drainWatchdog_->stop();
-        if (drainPending_ && awaitingReply)
+        if (undrained_)
             onTransmitDrained();
     });
     port_.setEventHandler([this](int event) { onPortEvent(event); });
@@ -72,18 +94,28 @@ TransactionEngine::~TransactionEngine() {
     port_.setEventHandler(nullptr);
 }
 
-void TransactionEngine::Send(const std::string& line) {
+TransactionEngine::SendId TransactionEngine::Send(const std::string& line, bool reportNoReply) {
     if (!port_.portOpen())
-        return;
-    // Whatever is waiting now came before this command and cannot be its answer.
-    (void)port_.input();
-    assembler_.clearPending();
+        return 0;
+    // With nothing awaited, whatever is waiting now came before this command and cannot be its
+    // answer. With a reply still awaited it may be that reply, and must stay.
+    if (outstanding_.empty()) {
+        (void)port_.input();
+        assembler_.clearPending();
+    }
     port_.output(line + "\r");
-    awaitingReply = true;
-    ++sendSerial_;
-    drainPending_ = true;
-    replyBeforeDrain_ = false;
+    SendId id = ++lastId_;
+    outstanding_.push_back(
+        {id, interfaceRs232 ? std::string{} : addressOf(line), reportNoReply, true});
+    updateFlags();
+    undrained_ = true;
     drainWatchdog_->start();
+    return id;
+}
+
+void TransactionEngine::updateFlags() {
+    awaitingReply = !outstanding_.empty();
+    transactionDone = outstanding_.empty();
 }
 
 bool TransactionEngine::waitTransactionDone() {
@@ -109,17 +141,47 @@ std::optional<std::string> TransactionEngine::exchange(const std::string& line,
     }
     if (!ok)
         return std::nullopt;
-    bool sent = port_.portOpen();
-    Send(line);
+    SendId id = Send(line, options.reportNoReply);
     view_.showTransmitted(line);
+    // A line that never went out has no answer; no earlier reply may pass for one.
+    if (id == 0)
+        return std::string{};
     if (options.showReply)
         showReply = true;
-    if (!options.waitReply)
+    if (!options.waitReply) {
+        outstanding_.back().collect = false;
         return std::string{};
-    if (!waitWhileAwaiting())
+    }
+    bool done = runtime_.pump().waitUntil([this, id] { return answers_.count(id) > 0; });
+    auto it = answers_.find(id);
+    if (!done) {
+        if (it != answers_.end())
+            answers_.erase(it);
+        for (auto& o : outstanding_)
+            if (o.id == id)
+                o.collect = false;
         return std::nullopt;
-    // A line that never went out has no answer; the previous reply must not pass for one.
-    return sent ? replyText : std::string{};
+    }
+    std::string reply = std::move(it->second);
+    answers_.erase(it);
+    return reply;
+}
+
+void TransactionEngine::answer(SendId id, const std::string& reply) {
+    for (auto it = outstanding_.begin(); it != outstanding_.end(); ++it) {
+        if (it->id != id)
+            continue;
+        if (it->collect)
+            answers_[id] = reply;
+        outstanding_.erase(it);
+        break;
+    }
+    updateFlags();
+}
+
+void TransactionEngine::answerOldest(const std::string& reply) {
+    if (!outstanding_.empty())
+        answer(outstanding_.front().id, reply);
 }
 
 void TransactionEngine::onPortEvent(int commEvent) {
@@ -145,8 +207,10 @@ void TransactionEngine::onPortEvent(int commEvent) {
         operator_.beep();
         auto answer = operator_.message({errorText, "Click Cancel to quit, OK to ignore.",
                                          platform::Buttons::OkCancel, platform::Icon::None, 0});
-        if (answer == platform::Answer::Cancel)
+        if (answer == platform::Answer::Cancel) {
             (void)port_.setPortOpen(false);
+            portClosed();
+        }
         timer2_->start();
     }
 }
@@ -160,15 +224,18 @@ void TransactionEngine::onReceive() {
         view_.showReceived(*line);
     if (!autoSingleMonitoring && !autoMultiMonitoring)
         view_.terminalReceived(text);
-    if (!awaitingReply || !line)
+    if (outstanding_.empty() || !line)
         return;
-    timer3_->stop();
-    drainWatchdog_->stop();
+    // A late answer of another device is not this command's reply; it was shown, and that is all.
+    if (!interfaceRs232 && namesOtherAddress(*line, outstanding_.front().address))
+        return;
     replyText = link::replyText(interfaceRs232, *line);
-    awaitingReply = false;
-    transactionDone = true;
-    if (drainPending_)
-        replyBeforeDrain_ = true;
+    answerOldest(replyText);
+    timer3_->stop();
+    if (!outstanding_.empty() && !undrained_)
+        timer3_->start(); // the next command's bytes are gone; its two seconds run from now
+    if (!undrained_)
+        drainWatchdog_->stop();
     if (showReply) {
         view_.setStatusPanel("Status: " + *line);
         if (autoZeroWait) {
@@ -181,24 +248,19 @@ void TransactionEngine::onReceive() {
 }
 
 void TransactionEngine::onTransmitDrained() {
-    if (autoMultiMonitoring) {
-        drainPending_ = false;
+    if (autoMultiMonitoring)
         view_.showReceived("");
+    // Only our own commands start the no-reply clock: text typed in the terminal window drains
+    // too, and must not hold the next sender.
+    if (!undrained_)
         return;
-    }
-    // Only our own commands start the no-reply clock: text typed in the terminal window drains too,
-    // and clearing the done flag for it would leave the next sender waiting for ever.
-    if (!drainPending_)
-        return;
-    drainPending_ = false;
+    undrained_ = false;
     drainWatchdog_->stop();
-    // The reply overtook this event; clearing now would erase it.
-    if (replyBeforeDrain_) {
-        replyBeforeDrain_ = false;
+    // Every send has its answer already (the replies overtook this event, or timed out): a late
+    // event must not leave the engine waiting.
+    if (outstanding_.empty())
         return;
-    }
     timer3_->start();
-    transactionDone = false;
     replyText.clear();
 }
 
@@ -206,29 +268,39 @@ void TransactionEngine::onNoReplyTick() {
     // Stopped before the box: the box is modal, and the timer would otherwise raise it again and
     // again.
     timer3_->stop();
-    if (!awaitingReply)
+    if (outstanding_.empty())
         return;
-    auto serial = sendSerial_;
-    operator_.message({"No connection!", "Communication Error", platform::Buttons::Ok,
-                       platform::Icon::Information, 0});
-    if (serial != sendSerial_)
-        return; // a newer command went out while the box was open; its flags are its own
-    awaitingReply = false;
-    transactionDone = true;
+    const std::deque<Outstanding> expired = outstanding_;
+    bool report = false;
+    for (const auto& o : expired)
+        report = report || o.reportNoReply;
+    if (report)
+        operator_.message({"No connection!", "Communication Error", platform::Buttons::Ok,
+                           platform::Icon::Information, 0});
+    // Commands sent while the box was open keep their own clock; a reply that came meanwhile
+    // has already been handed out.
+    for (const auto& o : expired)
+        answer(o.id, {});
+    if (outstanding_.empty())
+        replyText.clear();
+}
+
+void TransactionEngine::portClosed() {
+    timer3_->stop();
+    drainWatchdog_->stop();
+    undrained_ = false;
+    assembler_.clearPending();
+    const std::deque<Outstanding> waiting = outstanding_;
+    for (const auto& o : waiting)
+        answer(o.id, {});
+    if (!waiting.empty())
+        replyText.clear();
+    updateFlags();
 }
 
 void TransactionEngine::reportPortLost() {
-    timer3_->stop();
-    drainWatchdog_->stop();
-    drainPending_ = false;
-    replyBeforeDrain_ = false;
-    assembler_.clearPending();
     // A sender waiting on the lost port is released at once with no reply.
-    if (awaitingReply) {
-        awaitingReply = false;
-        replyText.clear();
-    }
-    transactionDone = true;
+    portClosed();
     std::string why = port_.errorText();
     if (why.empty())
         why = "The connection to the device was lost.";

@@ -5,9 +5,13 @@
 #include "platform/Runtime.h"
 #include "platform/SerialPort.h"
 
+#include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace kvt::link {
@@ -26,7 +30,10 @@ public:
 };
 
 // The one transaction of the program: send a line, assemble the reply, time out after two seconds.
-// Every sender shares these flags; waits are cooperative, so handlers re-enter while one waits.
+// Waits are cooperative, so handlers re-enter while one waits and several commands can be on their
+// way at once. Replies come back in the order the commands went out, so the engine hands each
+// completed line to the oldest send still waiting: every exchange gets its own reply, whatever
+// nested waits do to the shared flags.
 class TransactionEngine {
 public:
     TransactionEngine(platform::SerialPort& port, platform::Runtime& runtime,
@@ -49,9 +56,13 @@ public:
     // True = RS-232 (unaddressed), false = RS-485.
     bool interfaceRs232 = true;
 
-    // Writes the line and a carriage return if the port is open, and raises the awaiting-reply
-    // flag. Never waits; with the port closed it does nothing at all.
-    void Send(const std::string& line);
+    // Identifies one send; 0 is a line that never went out (the port was closed).
+    using SendId = std::uint64_t;
+
+    // Writes the line and a carriage return if the port is open, and raises the awaiting-reply flag
+    // and clears the transaction-done flag. Never waits; with the port closed it does nothing at
+    // all. `reportNoReply` false: a time-out of this send releases it without "No connection!".
+    SendId Send(const std::string& line, bool reportNoReply = true);
 
     // The waits of the standard transaction. They return false when the program is shutting down.
     bool waitTransactionDone();
@@ -61,8 +72,9 @@ public:
     enum class Wait { ForDone, WhileAwaiting, None };
     struct ExchangeOptions {
         Wait wait = Wait::ForDone;
-        bool showReply = false; // have the reply written to the status panel
-        bool waitReply = true;  // false: send and return at once with the empty text
+        bool showReply = false;    // have the reply written to the status panel
+        bool waitReply = true;     // false: send and return at once with the empty text
+        bool reportNoReply = true; // false: a time-out gives the empty reply without a box
     };
     // Steps 4 to 6 of the standard transaction: wait, send, show the line, wait for the reply.
     // Returns the reply text (empty: no reply), or nullopt when the wait was abandoned.
@@ -71,6 +83,10 @@ public:
 
     // The port's one event handler.
     void onPortEvent(int commEvent);
+    // The port was closed: sends still waiting get no reply, and nobody waits for one.
+    void portClosed();
+    // Commands sent and not yet answered or timed out.
+    std::size_t inFlight() const { return outstanding_.size(); }
 
     platform::Timer& Timer2() { return *timer2_; }
     platform::Timer& Timer3() { return *timer3_; }
@@ -80,10 +96,21 @@ public:
     static constexpr int kStatusResetMs = 2000;
 
 private:
+    struct Outstanding {
+        SendId id;
+        std::string address; // RS-485 address the command went to, upper case; "" if unaddressed
+        bool reportNoReply;
+        bool collect; // a sender will ask for the answer
+    };
+
     void onReceive();
     void onTransmitDrained();
     void onNoReplyTick();
     void reportPortLost();
+    // The oldest send still waiting gets `reply` (empty: none came).
+    void answerOldest(const std::string& reply);
+    void answer(SendId id, const std::string& reply);
+    void updateFlags();
 
     platform::SerialPort& port_;
     platform::Runtime& runtime_;
@@ -93,12 +120,17 @@ private:
     std::unique_ptr<platform::Timer> timer3_;
     std::unique_ptr<platform::Timer> drainWatchdog_;
     ReplyAssembler assembler_;
-    // A Send whose transmit-drained event has not come yet, and whether its reply already
-    // completed.
-    bool drainPending_ = false;
-    bool replyBeforeDrain_ = false;
-    unsigned long sendSerial_ = 0;
+    std::deque<Outstanding> outstanding_;
+    // Answers (or time-outs) that their senders have not collected yet.
+    std::map<SendId, std::string> answers_;
+    // Our own bytes may still be in the transmitter; its drained event has not come yet.
+    bool undrained_ = false;
+    SendId lastId_ = 0;
 };
+
+// True when an RS-485 reply line's header names another device than `address`: its first two
+// characters are hexadecimal digits of a different address. Any other header may be the answer.
+bool namesOtherAddress(std::string_view replyLine, std::string_view address);
 
 // Texts of the port events: (event text, error text); at most one is non-empty.
 std::pair<std::string, std::string> portEventTexts(int commEvent);

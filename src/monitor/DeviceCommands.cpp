@@ -145,6 +145,13 @@ void DeviceCommands::setPoint() {
         t_.restartMonitoring();
         return;
     }
+    // setup.dat must be able to hold it and read it back.
+    if (!link::storable(link::leadingNumber(t_.entryText))) {
+        t_.op().message({"\"" + typed + "\" is out of range.", kSystemMonitor,
+                         platform::Buttons::Ok, platform::Icon::Information, 0});
+        t_.restartMonitoring();
+        return;
+    }
     const Steps send{.openPort = false,
                      .stopMonitoring = false,
                      .wait = Wait::None,

@@ -153,7 +153,7 @@ void DeviceSync::queryInputMode(int slot) {
         mode = 1;
     else
         return;
-    t_.table.record(slot).InputMode = static_cast<std::int16_t>(mode);
+    t_.setField(t_.table.record(slot).InputMode, mode);
     t_.setInfo("lblMode", inputModeText(mode));
 }
 
@@ -171,11 +171,11 @@ void DeviceSync::valveQuery(int slot, bool restartMonitoring) {
             mode = 1;
         else if (link::matchesExact(*reply, token::ValveOpen))
             mode = 2;
-        t_.table.record(slot).ValveMode = static_cast<std::int16_t>(mode);
+        t_.setField(t_.table.record(slot).ValveMode, mode);
         t_.setInfo("lblValveMode", valveModeText(mode));
     }
     if (restartMonitoring)
-        t_.restartMonitoring();
+        t_.finishExchange();
 }
 
 void DeviceSync::queryRelay(int slot, int relay) {
@@ -192,13 +192,13 @@ void DeviceSync::relayQuery(int slot, int relay, bool restartMonitoring) {
             if (!link::matchesExact(*reply, token::relay(kRelayLetters[code])))
                 continue;
             auto& rec = t_.table.record(slot);
-            (relay == 1 ? rec.Relay1Action : rec.Relay2Action) = static_cast<std::int16_t>(code);
+            t_.setField(relay == 1 ? rec.Relay1Action : rec.Relay2Action, code);
             t_.setInfo(relay == 1 ? "lblRelay1" : "lblRelay2", relayText(code));
             break;
         }
     }
     if (restartMonitoring)
-        t_.restartMonitoring();
+        t_.finishExchange();
 }
 
 void DeviceSync::queryAutoZero(int slot) {
@@ -287,7 +287,8 @@ void DeviceSync::statusReadout(int slot) {
     t_.advanceProgress();
     queryTotalizer(slot);
     t_.advanceProgress();
-    t_.restartMonitoring();
+    // What the device said replaces the stored settings, so the next download sends it back.
+    t_.finishExchange();
 }
 
 // ---- settings download ------------------------------------------------------------------------

@@ -297,6 +297,8 @@ void FrmProperties::cmdOK_Click() {
         if (port.portOpen()) {
             wasOpen = true;
             error = port.setPortOpen(false);
+            // Nothing sent on the old port can be answered on the new one.
+            t_.engine().portClosed();
         }
         if (error.empty())
             error = port.setCommPort(newPort);

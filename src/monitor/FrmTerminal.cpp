@@ -368,8 +368,10 @@ std::optional<std::string> FrmTerminal::exchange(int slot, std::string_view body
     std::string line = config::deviceCommand(table, slot, rs232(), body);
     if (steps.stopMonitoring)
         stopMonitoring();
-    return engine().exchange(
-        line, {.wait = steps.wait, .showReply = steps.showReply, .waitReply = steps.waitReply});
+    return engine().exchange(line, {.wait = steps.wait,
+                                    .showReply = steps.showReply,
+                                    .waitReply = steps.waitReply,
+                                    .reportNoReply = steps.reportNoReply});
 }
 
 void FrmTerminal::finishExchange(bool restart) {

@@ -89,6 +89,7 @@ public:
         Wait wait = Wait::ForDone;  // before sending
         bool showReply = true;      // reply to the status panel
         bool waitReply = true;      // wait for the reply
+        bool reportNoReply = true;  // "No connection!" when no reply comes
     };
     // Sends `body` to the device in `slot`: the steps of the setting exchange up to the reply.
     // nullopt: abandoned (port would not open, or the program is closing). "" : no reply.

@@ -31,6 +31,8 @@ PortController::~PortController() = default;
 
 bool PortController::portToggle() {
     platform::PortError error = port_.setPortOpen(!port_.portOpen());
+    if (!port_.portOpen())
+        engine_->portClosed();
     if (!error.empty())
         operator_.message(
             {error, kProgramTitle, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
@@ -98,6 +100,7 @@ bool PortController::closeWithDrain() {
         deadline = std::round(clock.monotonic() + kDrainSeconds);
     }
     (void)port_.setPortOpen(false);
+    engine_->portClosed();
     return true;
 }
 

@@ -102,6 +102,14 @@ TEST(NumberText, LeadingNumberSurvivesExtremeInput) {
               9007199254740994.0);
 }
 
+TEST(NumberText, StorableNumbersReadBack) {
+    for (double v : {0.0, -12.5, 1e300, 1.7976931348623e308, 5e-324})
+        EXPECT_TRUE(storable(v)) << v;
+    for (double v : {std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN(), -1.79769313486232e308})
+        EXPECT_FALSE(storable(v)) << v;
+}
+
 TEST(NumberText, OperatorNumberAndIsNumberReadCommasAsPoints) {
     EXPECT_DOUBLE_EQ(operatorNumber("0,75"), 0.75);
     EXPECT_DOUBLE_EQ(operatorNumber("1,234.5"), 1.234);

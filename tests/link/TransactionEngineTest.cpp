@@ -218,21 +218,99 @@ TEST(Transaction, ShowReplyWritesTheWholeLineAndWatchesAutoZero) {
     EXPECT_TRUE(w.engine().autoZeroWait);
 }
 
-TEST(Transaction, MultiMonitoringLeavesTheNoReplyTimerToTheScan) {
+TEST(Transaction, MultiMonitoringClearsTheReceivedLineAndMayTimeOutSilently) {
     SimWorld w(sim::LineMode::Rs485, {"01"});
     opened(w);
     w.engine().autoMultiMonitoring = true;
     w.model.lblRs.caption = "old";
     w.port.dropReplies = true;
-    w.engine().Send("!01,f");
-    w.rt.runFor(5);
+    auto reply = w.engine().exchange("!01,f", {.reportNoReply = false});
     EXPECT_EQ(w.model.lblRs.caption, "");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(*reply, "");
     EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_TRUE(w.engine().awaitingReply);
-    w.engine().Timer3().start();
-    w.rt.runFor(2.1);
+    EXPECT_TRUE(w.engine().transactionDone);
+    EXPECT_EQ(*w.engine().exchange("!01,f"), "");
     EXPECT_EQ(w.op.texts(), std::vector<std::string>{"No connection!"});
-    EXPECT_FALSE(w.engine().awaitingReply);
+}
+
+// Every sender gets the reply to its own command, however the waits nest and whatever comes late.
+TEST(ReplyOwnership, NestedSenderCannotTakeTheOuterSendersReply) {
+    SimWorld w;
+    opened(w);
+    std::optional<std::string> inner;
+    // A second command starts while the first one waits (a button pressed during a cycle).
+    w.rt.schedule(0.001, [&] { inner = w.engine().exchange("m,a"); });
+    auto outer = w.engine().exchange("m,d");
+    ASSERT_TRUE(outer && inner);
+    EXPECT_EQ(*outer, "MD");
+    EXPECT_EQ(*inner, "MA");
+    EXPECT_EQ(w.port.written, (std::vector<std::string>{"m,d\r", "m,a\r"}));
+}
+
+TEST(ReplyOwnership, SendMarksTheTransactionInProgressAtOnce) {
+    SimWorld w;
+    opened(w);
+    w.engine().Send("m,d");
+    EXPECT_FALSE(w.engine().transactionDone); // before the drained event
+    EXPECT_EQ(*w.engine().exchange("m,a"), "MA");
+    w.rt.runFor(3);
+    EXPECT_TRUE(w.op.shown.empty());
+}
+
+TEST(ReplyOwnership, SendDuringAnotherReplyKeepsThatReplyWhole) {
+    SimWorld w;
+    opened(w);
+    bool first = true;
+    w.port.rewriteReply = [&](std::string r) {
+        if (!first)
+            return r;
+        first = false;
+        return std::string("99.007\r\n>");
+    };
+    w.port.chunkSizes = {2};
+    std::string pendingAtSend;
+    std::optional<std::string> second;
+    w.rt.schedule(0.007, [&] {
+        pendingAtSend = w.engine().assembler().pending();
+        second = w.engine().exchange("m,a", {.wait = link::TransactionEngine::Wait::None});
+    });
+    auto reply = w.engine().exchange("f");
+    EXPECT_FALSE(pendingAtSend.empty()); // the second command really went out mid-reply
+    ASSERT_TRUE(reply && second);
+    EXPECT_EQ(*reply, "99.007");
+    EXPECT_EQ(*second, "MA");
+}
+
+TEST(ReplyOwnership, LateDrainedEventAfterATimeOutLeavesTheEngineDone) {
+    SimWorld w;
+    opened(w);
+    w.port.dropReplies = true;
+    w.port.stallTransmit = true;
+    EXPECT_EQ(*w.engine().exchange("m,d"), "");
+    w.port.stallTransmit = false;
+    w.port.dropReplies = false;
+    w.port.injectEvent(CE::Send); // the stalled bytes finally left
+    w.rt.runFor(0.01);
+    EXPECT_TRUE(w.engine().transactionDone);
+    double before = w.rt.now();
+    EXPECT_EQ(*w.engine().exchange("m,a"), "MA");
+    EXPECT_LT(w.rt.now() - before, 0.1);
+}
+
+TEST(ReplyOwnership, LateReplyOfAnotherDeviceIsNotTheNextCommandsAnswer) {
+    SimWorld w(sim::LineMode::Rs485, {"01", "02"});
+    opened(w);
+    w.port.replyLatency = 2.5;
+    EXPECT_EQ(*w.engine().exchange("!01,m,d"), "");
+    w.port.replyLatency = 0.002;
+    // 01's "MD" arrives half a second later, while 02's command waits.
+    EXPECT_EQ(*w.engine().exchange("!02,m,a"), "MA");
+    EXPECT_EQ(w.op.texts(), std::vector<std::string>{"No connection!"});
+    // The same holds for a header in lower case.
+    EXPECT_TRUE(link::namesOtherAddress("1a: MD", "01"));
+    EXPECT_FALSE(link::namesOtherAddress("1a: MD", "1A"));
+    EXPECT_FALSE(link::namesOtherAddress("x>y!MD", "1A")); // not an address: may be the answer
 }
 
 TEST(Transaction, StalledTransmitterCannotHoldASenderForEver) {

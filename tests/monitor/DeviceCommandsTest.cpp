@@ -485,6 +485,13 @@ TEST(DeviceCommands, SetPointAsTyped) {
         EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
         EXPECT_EQ(x.w.op.shown[0].icon, Icon::Information);
         EXPECT_EQ(x.rec().SetPoint, 12.5);
+
+        // A number setup.dat could not read back is refused before it reaches the device.
+        x.w.op.type("1.7976931348623157e308");
+        x.t.menuClick("mnuCommandsSetPoint");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_EQ(x.w.op.shown.back().text, "\"1.7976931348623157e308\" is out of range.");
+        EXPECT_EQ(x.saved().SetPoint, 12.5);
     }
 }
 

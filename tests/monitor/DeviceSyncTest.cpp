@@ -106,11 +106,46 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
         EXPECT_EQ(x.info("lblRelay2"), "Relay #2 Status  :   Range between H & L");
         EXPECT_EQ(x.info("lblAutoZero"), "Auto Zero            :   Disabled");
         EXPECT_TRUE(x.w.op.shown.empty());
+        // What was read is saved, so the next start-up download does not undo it.
+        config::DeviceTable saved;
+        config::LoadDeviceTable(saved, x.w.setupPath());
+        EXPECT_EQ(saved.record(1), x.rec());
 
         // Now open: the toolbar button does the same.
         x.t.toolbarClick("HangUpPhone");
         EXPECT_EQ(x.w.takeWritten().size(), 9u);
     }
+}
+
+TEST(StatusQueries, ValveAndRelayStatusSaveWhatTheDeviceReports) {
+    World x(kRs485);
+    double now = x.w.rt.now();
+    for (const char* body : {"v,o", "r,2,l"})
+        x.w.bus.device(0).handle(body, now);
+    x.t.menuClick("mnuCommandValveStatus");
+    x.t.menuClick("mnuOptionsRelay2Status");
+    config::DeviceTable saved;
+    config::LoadDeviceTable(saved, x.w.setupPath());
+    EXPECT_EQ(saved.record(1).ValveMode, 2);
+    EXPECT_EQ(saved.record(1).Relay2Action, 3);
+}
+
+TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
+    World x(kRs485);
+    int flows = 0;
+    // Two Flow clicks while the download waits for its answers.
+    for (double at : {0.02, 0.05})
+        x.w.rt.schedule(at, [&] {
+            x.t.menuClick("mnuCommandsFlow");
+            ++flows;
+        });
+    x.t.menuClick("mnuDeviceSinhronizeTr");
+    x.w.rt.runUntilIdle(10);
+    EXPECT_EQ(flows, 2);
+    EXPECT_TRUE(x.w.op.shown.empty()) << x.w.op.shown.front().text;
+    EXPECT_EQ(x.t.deviceNotAccessible, 0);
+    auto written = x.w.takeWritten();
+    EXPECT_EQ(std::count(written.begin(), written.end(), "!1A,f"), 2);
 }
 
 TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
