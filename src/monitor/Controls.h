@@ -18,7 +18,20 @@ struct Control {
     bool visible = true;
     bool checked = false;
     std::string shortcut{}; // menu items: "Ctrl+F", "Shift+F9", ...
+    bool alert = false;     // drawn in red instead of the window-text colour
     bool operator==(const Control&) const = default;
+};
+
+// A scroll bar. The widget layer moves it from the model without raising the change handler; the
+// logic decides which moves count as changes.
+struct ScrollControl {
+    int value = 0;
+    int min = 0;
+    int max = 1100;
+    int largeChange = 10;
+    bool enabled = true;
+    bool visible = true;
+    bool operator==(const ScrollControl&) const = default;
 };
 
 // A combo or list box: items with their item data, and the selection (-1: none).

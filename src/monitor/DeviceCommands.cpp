@@ -196,9 +196,11 @@ void DeviceCommands::inputModeStatus() {
     t_.finishExchange();
 }
 
-void DeviceCommands::valve(int position) {
+void DeviceCommands::valve(int position, bool selector) {
     static constexpr std::string_view kBodies[] = {cmd::ValveClosed, cmd::ValveAuto,
                                                    cmd::ValveOpen};
+    static constexpr std::string_view kSelectorBodies[] = {
+        cmd::ValveClosedUpper, cmd::ValveAutoUpper, cmd::ValveOpenUpper};
     static constexpr std::string_view kTokens[] = {token::ValveClosed, token::ValveAuto,
                                                    token::ValveOpen};
     if (position < 0 || position > 2)
@@ -206,7 +208,7 @@ void DeviceCommands::valve(int position) {
     int slot = device();
     if (!slot)
         return;
-    auto reply = t_.exchange(slot, kBodies[position]);
+    auto reply = t_.exchange(slot, selector ? kSelectorBodies[position] : kBodies[position]);
     if (reply) {
         if (link::matchesExact(*reply, kTokens[position])) {
             t_.setField(t_.table.record(slot).ValveMode, position);

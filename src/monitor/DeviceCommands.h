@@ -14,8 +14,15 @@ public:
     // Registers a handler for every menu entry it serves.
     DeviceCommands(FrmTerminal& terminal, DeviceSync& sync);
 
-    // Valve selector positions 0 "Close", 1 "Auto", 2 "Open".
-    void valve(int position);
+    // Valve positions 0 "Close", 1 "Auto", 2 "Open"; the main window's selector sends the
+    // upper-case form.
+    void valve(int position, bool selector = false);
+
+    // Also the single-unit panel's buttons.
+    void totalizerStart(bool atFlow);
+    void totalizerStopNow();
+    void alarmEnable();
+    void alarmDisable();
 
 private:
     void flow();
@@ -28,13 +35,9 @@ private:
     void engineeringUnit(int index);
     void gasTable();
     void totalizerRead();
-    void totalizerStart(bool atFlow);
-    void totalizerStopNow();
     void totalizerDisable();
     void totalizerReset();
     void alarmStatus();
-    void alarmEnable();
-    void alarmDisable();
     // 0 off, 1 internal table, 2 user value.
     void kFactor(int source);
     void timerRead();

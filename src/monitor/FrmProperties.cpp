@@ -162,6 +162,13 @@ void FrmProperties::cboInterface_Click(int listIndex) {
     t_.setMenuEnabled("mnuAutoM", !rs232);
     t_.setMenuEnabled("mnuView", !rs232);
     t_.setToolbarEnabled("StartAM", !rs232);
+    // On an RS-485 line both views can be chosen, and one of them is: four a page.
+    t_.setMenuEnabled("mnuVM4", !rs232);
+    t_.setMenuEnabled("mnuVM8", !rs232);
+    if (!rs232 && !t_.model.menu("mnuVM8").checked) {
+        t_.model.menu("mnuVM4").checked = true;
+        t_.viewSize = 4;
+    }
     t_.model.changed();
     model.changed();
 }

@@ -6,8 +6,11 @@
 #include "monitor/DeviceCommands.h"
 #include "monitor/DeviceSync.h"
 #include "monitor/FrmProperties.h"
+#include "monitor/MultiUnitMonitor.h"
+#include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kvt::monitor {
@@ -58,6 +61,8 @@ FrmTerminal::FrmTerminal(Services s)
 
     sync_ = std::make_unique<DeviceSync>(*this);
     commands_ = std::make_unique<DeviceCommands>(*this, *sync_);
+    single_ = std::make_unique<SingleUnitMonitor>(*this);
+    multi_ = std::make_unique<MultiUnitMonitor>(*this);
     updateMenuEnabling();
 }
 
@@ -326,10 +331,17 @@ void FrmTerminal::loaderCommonPart() {
 void FrmTerminal::cboCurUnit_Click(int listIndex) {
     if (listIndex < 0 || listIndex >= static_cast<int>(model.cboCurUnit.itemData.size()))
         return;
-    model.cboCurUnit.listIndex = listIndex;
     int slot = model.cboCurUnit.itemData[listIndex];
     if (!table.holdsDevice(slot))
         return;
+    const bool monitoring = single_->running();
+    // 1: a disabled device cannot be monitored; the list goes back to the device being watched.
+    if (monitoring && !single_->deviceChanging(slot)) {
+        selectCurrentInList();
+        model.changed();
+        return;
+    }
+    model.cboCurUnit.listIndex = listIndex;
     // 2
     table.setCurrentDevice(slot);
     currentAddress = table.record(slot).Address;
@@ -345,14 +357,23 @@ void FrmTerminal::cboCurUnit_Click(int listIndex) {
     model.sbrStatus1["Address"].text = "Address: " + currentAddress;
     model.sbrStatus1["Device"].text = "Device: " + table.record(slot).Number;
     model.sbrStatus1["FSF"].text = "FSF: " + link::formatNumber(table.status(slot).FullScale);
+    // 5
+    if (monitoring && single_->running())
+        single_->deviceChanged();
     model.changed();
+}
+
+void FrmTerminal::selectCurrentInList() {
+    auto& data = model.cboCurUnit.itemData;
+    auto it = std::find(data.begin(), data.end(), currentDevice());
+    model.cboCurUnit.listIndex = it == data.end() ? -1 : static_cast<int>(it - data.begin());
 }
 
 void FrmTerminal::cboValveS_Click(int listIndex) {
     if (listIndex < 0 || listIndex > 2)
         return;
     model.cboValveS.listIndex = listIndex;
-    commands_->valve(listIndex);
+    commands_->valve(listIndex, true);
 }
 
 void FrmTerminal::showValveMode(int valveMode) {
@@ -415,6 +436,46 @@ void FrmTerminal::restartMonitoring() {
     if (engine().autoSingleMonitoring)
         timer4_->start();
 }
+
+void FrmTerminal::enableForMode(const std::vector<std::string>& menus,
+                                const std::vector<std::string>& buttons, bool enabled) {
+    for (const auto& name : menus)
+        setMenuEnabled(name, enabled);
+    for (const auto& key : buttons)
+        setToolbarEnabled(key, enabled);
+    model.imgConnected.enabled = model.imgNotConnected.enabled = enabled;
+    if (enabled) {
+        bool open = port_.portOpen();
+        setToolbarEnabled("TransmitTextFile", open);
+        setToolbarEnabled("HangUpPhone", open);
+    }
+    if (rs232()) {
+        setMenuEnabled("mnuAutoM", false);
+        setToolbarEnabled("StartAM", false);
+    }
+    model.changed();
+}
+
+void FrmTerminal::tellDisabledForCommunication() {
+    op_.message({"Device is Disabled for Communication!\rChange Device Properties and try again!",
+                 kSystemMonitor, platform::Buttons::Ok, platform::Icon::Information, 0});
+}
+
+void FrmTerminal::closePortAfterASecond() {
+    if (!port_.portOpen())
+        return;
+    double until = std::round(runtime_.clock().monotonic() + 1.0);
+    if (!platform::waitUntilOrDeadline(runtime_, until, [] { return false; }))
+        return;
+    if (port_.portOpen())
+        ports_->portToggle();
+}
+
+void FrmTerminal::writeAutoRecord(const std::string&) {}
+
+void FrmTerminal::writeAlarmRecord(const std::string&, const std::string&, const std::string&) {}
+
+void FrmTerminal::closeAlarmLog() {}
 
 void FrmTerminal::mnuMonitor_Click() {
     comMonitor = !comMonitor;

@@ -19,11 +19,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvt::monitor {
 
 class DeviceSync;
 class DeviceCommands;
+class SingleUnitMonitor;
+class MultiUnitMonitor;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -118,6 +121,20 @@ public:
     void restartMonitoring();
     void refreshDevicePanels();
 
+    // Enables or disables what a monitoring mode locks; the port-dependent toolbar buttons follow
+    // the port again when enabled, and the multi-unit entries stay off on an RS-232 line.
+    void enableForMode(const std::vector<std::string>& menus,
+                       const std::vector<std::string>& buttons, bool enabled);
+    // "Device is Disabled for Communication!" ...
+    void tellDisabledForCommunication();
+    // Ending a monitoring mode: a second for the last answers, then the port closes.
+    void closePortAfterASecond();
+    // The log writers the monitoring loops call.
+    void writeAutoRecord(const std::string& record);
+    void writeAlarmRecord(const std::string& number, const std::string& reading,
+                          const std::string& alarm);
+    void closeAlarmLog();
+
     // Enabled states that respect entries whose features are not built yet (they stay disabled).
     void setMenuEnabled(const std::string& name, bool enabled);
     void setToolbarEnabled(const std::string& key, bool enabled);
@@ -130,6 +147,8 @@ public:
     link::TransactionEngine& engine() { return ports_->engine(); }
     DeviceSync& sync() { return *sync_; }
     DeviceCommands& commands() { return *commands_; }
+    SingleUnitMonitor& single() { return *single_; }
+    MultiUnitMonitor& multi() { return *multi_; }
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -154,6 +173,7 @@ private:
     void mnuDeviceInfo_Click();
     void recorder(bool on);
     void updateMenuEnabling();
+    void selectCurrentInList();
 
     platform::SerialPort& port_;
     platform::Runtime& runtime_;
@@ -167,6 +187,8 @@ private:
     std::map<std::string, std::function<void()>> toolbarHandlers_;
     std::unique_ptr<DeviceSync> sync_;
     std::unique_ptr<DeviceCommands> commands_;
+    std::unique_ptr<SingleUnitMonitor> single_;
+    std::unique_ptr<MultiUnitMonitor> multi_;
     bool recorder_ = false;
 };
 

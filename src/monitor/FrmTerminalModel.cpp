@@ -30,6 +30,8 @@ FrmTerminalModel::FrmTerminalModel() {
         {"FSF", {"FSF: ", "Full Scale Flow Range in L/Min"}},
         {"Total", {"Total in System: ", "Total in the System"}},
     };
+    for (auto& panel : fraMD8)
+        panel.hsc.largeChange = 1;
     for (const auto& label : kInfoLabels)
         info[label.name] = Control{.caption = label.prefix};
 }

@@ -2,11 +2,23 @@
 
 #include "monitor/Controls.h"
 
+#include <array>
 #include <map>
 #include <stdexcept>
 #include <string>
 
 namespace kvt::monitor {
+
+// One device's panel of the multi-unit page (fraMD / fraMD8 and their labels, box and slider).
+struct MultiPanel {
+    Control fra{.visible = false};
+    Control lblNum;
+    Control lblName;
+    Control lblRe;
+    Control lblEU;
+    Control txtSP{.caption = "0.00"};
+    ScrollControl hsc;
+};
 
 // The main window's named controls as its logic sees them. The widget layer builds one widget per
 // control, named like it, and follows changed().
@@ -28,19 +40,37 @@ struct FrmTerminalModel : Observable {
     Control fraCD{.caption = "Current device:"};
     ListControl cboCurUnit;
 
-    // Single-unit panel (its monitoring comes later); the valve selector and unit label are used
-    // now.
+    // Single-unit panel.
     Control fraSD{.visible = false};
+    Control lblDNumber;
+    Control lblDName;
+    Control lblRead;
     Control lblEU;
+    Control txtSetP{.caption = "0.00"};
+    ScrollControl hscSetP;
     ListControl cboValveS;
+    Control fraTS{.caption = "Totalizer"};
+    Control lblTO;
+    Control cmdTReset{.caption = "RESET"};
+    Control cmdTcontr{.caption = "ON / OFF"};
+    Control fraDSA{.caption = "Alarm"};
+    Control lblAH;
+    Control Label6;
+    Control cmdAContr{.caption = "ON / OFF"};
 
     // Device information frame and its labels (lblDescrp, lblAddr, ...), by name.
     Control FrmInfo{.visible = false};
     std::map<std::string, Control> info;
 
+    // Multi-unit pages: four panels (large step 10) or eight (large step 1), and the page buttons.
+    Control fraMulti{.caption = "Auto Multi Mode", .visible = false};
+    Control fraMulti8{.caption = "Auto Multi Mode", .visible = false};
+    std::array<MultiPanel, 4> fraMD{};
+    std::array<MultiPanel, 8> fraMD8{};
+    Control cmdLeftSh{.caption = "<<", .visible = false};
+    Control cmdRightSh{.caption = ">>", .visible = false};
+
     // Areas of later features, present and hidden.
-    Control fraMulti{.visible = false};
-    Control fraMulti8{.visible = false};
     Control fraProg{.visible = false};
     Control txtTerm{.visible = false};
 
@@ -74,16 +104,55 @@ struct FrmTerminalModel : Observable {
         f("imgNotConnected", imgNotConnected);
         f("fraCD", fraCD);
         f("fraSD", fraSD);
+        f("lblDNumber", lblDNumber);
+        f("lblDName", lblDName);
+        f("lblRead", lblRead);
         f("lblEU", lblEU);
+        f("txtSetP", txtSetP);
+        f("fraTS", fraTS);
+        f("lblTO", lblTO);
+        f("cmdTReset", cmdTReset);
+        f("cmdTcontr", cmdTcontr);
+        f("fraDSA", fraDSA);
+        f("lblAH", lblAH);
+        f("Label6", Label6);
+        f("cmdAContr", cmdAContr);
+        f("cmdLeftSh", cmdLeftSh);
+        f("cmdRightSh", cmdRightSh);
         f("FrmInfo", FrmInfo);
         f("fraMulti", fraMulti);
         f("fraMulti8", fraMulti8);
         f("fraProg", fraProg);
         f("txtTerm", txtTerm);
+        auto panels = [&f](auto& set, const char* fra, const char* num, const char* name,
+                           const char* re, const char* eu, const char* sp) {
+            for (std::size_t k = 0; k < set.size(); ++k) {
+                auto at = [k](const char* n) {
+                    return std::string(n) + "(" + std::to_string(k) + ")";
+                };
+                f(at(fra), set[k].fra);
+                f(at(num), set[k].lblNum);
+                f(at(name), set[k].lblName);
+                f(at(re), set[k].lblRe);
+                f(at(eu), set[k].lblEU);
+                f(at(sp), set[k].txtSP);
+            }
+        };
+        panels(fraMD, "fraMD", "lblMDNum", "lblMDName", "lblMDRe", "lblMDEU", "txtMDSP");
+        panels(fraMD8, "fraMD8", "lblMD8Num", "lblMD8Name", "lblMD8RE", "lblMD8EU", "txtMDSP8");
         for (auto& [name, c] : info)
             f(name, c);
         for (auto& [name, c] : menus)
             f(name, c);
+    }
+
+    // Every scroll bar with its name: hscSetP, hscMD(k), HScMD8(k).
+    template <typename F> void forEachScroll(F&& f) {
+        f("hscSetP", hscSetP);
+        for (std::size_t k = 0; k < fraMD.size(); ++k)
+            f("hscMD(" + std::to_string(k) + ")", fraMD[k].hsc);
+        for (std::size_t k = 0; k < fraMD8.size(); ++k)
+            f("HScMD8(" + std::to_string(k) + ")", fraMD8[k].hsc);
     }
 };
 

@@ -1,8 +1,11 @@
 #include "ui/FrmTerminalWindow.h"
 
+#include "monitor/MultiUnitMonitor.h"
+#include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
 #include "ui/FrmProgressBarWindow.h"
 #include "ui/Icons.h"
+#include "ui/SetPointEdit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -10,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,6 +22,8 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -178,20 +184,17 @@ void FrmTerminalWindow::buildCentralArea() {
 
     // Middle: the areas of the single-unit, multi-unit, program and terminal modes.
     auto* middle = new QVBoxLayout;
-    auto* fraSD = frame("fraSD", content);
-    auto* sdLayout = new QFormLayout(fraSD);
-    QLabel* lblEU = modelLabel("lblEU", fraSD);
-    lblEU->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    cboValveS_ = new QComboBox(fraSD);
-    cboValveS_->setObjectName("cboValveS");
-    sdLayout->addRow(lblEU);
-    sdLayout->addRow("Valve:", cboValveS_);
-    widgets_["fraSD"] = fraSD;
-    widgets_["lblEU"] = lblEU;
-    middle->addWidget(fraSD);
-    for (const char* name : {"fraMulti", "fraMulti8", "fraProg"}) {
-        auto* box = frame(name, content);
-        widgets_[name] = box;
+    middle->addWidget(buildSinglePanel(content));
+    middle->addWidget(buildMultiFrame(content, false));
+    middle->addWidget(buildMultiFrame(content, true));
+    auto* pages = new QHBoxLayout;
+    pages->addStretch();
+    pages->addWidget(button(content, "cmdLeftSh", [this] { logic_.multi().cmdLeftSh_Click(); }));
+    pages->addWidget(button(content, "cmdRightSh", [this] { logic_.multi().cmdRightSh_Click(); }));
+    middle->addLayout(pages);
+    {
+        auto* box = frame("fraProg", content);
+        widgets_["fraProg"] = box;
         middle->addWidget(box);
     }
     txtTerm_ = new QPlainTextEdit(content);
@@ -271,6 +274,162 @@ void FrmTerminalWindow::buildCentralArea() {
             [this](int index) { forward([&] { logic_.cboValveS_Click(index); }); });
 }
 
+QWidget* FrmTerminalWindow::button(QWidget* parent, const char* name, std::function<void()> click) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    b->setFocusPolicy(Qt::TabFocus);
+    widgets_[name] = b;
+    connect(b, &QPushButton::clicked, this, [this, click] { forward(click); });
+    return b;
+}
+
+QWidget* FrmTerminalWindow::setPointEdit(QWidget* parent, const std::string& name,
+                                         std::function<void(const std::string&)> commit) {
+    auto* edit = new SetPointEdit(parent);
+    edit->setObjectName(QString::fromStdString(name));
+    edit->setMaximumWidth(110);
+    edit->onCommit = [this, commit](const QString& text) {
+        QByteArray latin = text.toLatin1();
+        forward([&] { commit(std::string(latin.constData(), latin.size())); });
+    };
+    widgets_[name] = edit;
+    return edit;
+}
+
+QScrollBar* FrmTerminalWindow::setPointSlider(QWidget* parent, const std::string& name,
+                                              std::function<void(int)> change) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromStdString(name));
+    bar->setMinimumWidth(100);
+    scrolls_[name] = bar;
+    // Moves made from the model are blocked, so this is the operator.
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, change](int value) { forward([&] { change(value); }); });
+    return bar;
+}
+
+QGroupBox* FrmTerminalWindow::buildSinglePanel(QWidget* parent) {
+    auto* fraSD = frame("fraSD", parent);
+    widgets_["fraSD"] = fraSD;
+    auto* grid = new QGridLayout(fraSD);
+    grid->setHorizontalSpacing(10);
+    auto* lblDNumber = modelLabel("lblDNumber", fraSD);
+    auto* lblDName = modelLabel("lblDName", fraSD);
+    auto* lblRead = modelLabel("lblRead", fraSD);
+    QFont big = lblRead->font();
+    big.setPointSizeF(big.pointSizeF() * 2.0);
+    big.setBold(true);
+    lblRead->setFont(big);
+    lblRead->setMinimumWidth(QFontMetrics(big).horizontalAdvance("-00000.000"));
+    auto* lblEU = modelLabel("lblEU", fraSD);
+    lblEU->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    for (auto* l : {lblDNumber, lblDName, lblRead, lblEU})
+        widgets_[l->objectName().toStdString()] = l;
+    grid->addWidget(new QLabel("Device:", fraSD), 0, 0);
+    grid->addWidget(lblDNumber, 0, 1);
+    grid->addWidget(lblDName, 0, 2, 1, 2);
+    grid->addWidget(new QLabel("Reading:", fraSD), 1, 0);
+    grid->addWidget(lblRead, 1, 1, 1, 2);
+    grid->addWidget(lblEU, 1, 3);
+    grid->addWidget(new QLabel("Set Point", fraSD), 2, 0);
+    grid->addWidget(
+        setPointEdit(fraSD, "txtSetP",
+                     [this](const std::string& t) { logic_.single().txtSetP_Commit(t); }),
+        2, 1);
+    grid->addWidget(
+        setPointSlider(fraSD, "hscSetP", [this](int v) { logic_.single().hscSetP_Change(v); }), 2,
+        2, 1, 2);
+    cboValveS_ = new QComboBox(fraSD);
+    cboValveS_->setObjectName("cboValveS");
+    grid->addWidget(new QLabel("Valve", fraSD), 3, 0);
+    grid->addWidget(cboValveS_, 3, 1);
+
+    auto* fraTS = frame("fraTS", fraSD);
+    widgets_["fraTS"] = fraTS;
+    auto* ts = new QHBoxLayout(fraTS);
+    auto* lblTO = modelLabel("lblTO", fraTS);
+    widgets_["lblTO"] = lblTO;
+    ts->addWidget(lblTO, 1);
+    ts->addWidget(button(fraTS, "cmdTReset", [this] { logic_.single().cmdTReset_Click(); }));
+    ts->addWidget(button(fraTS, "cmdTcontr", [this] { logic_.single().cmdTcontr_Click(); }));
+    grid->addWidget(fraTS, 4, 0, 1, 4);
+
+    auto* fraDSA = frame("fraDSA", fraSD);
+    widgets_["fraDSA"] = fraDSA;
+    auto* al = new QHBoxLayout(fraDSA);
+    auto* label6 = modelLabel("Label6", fraDSA);
+    label6->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    auto* lblAH = modelLabel("lblAH", fraDSA);
+    widgets_["Label6"] = label6;
+    widgets_["lblAH"] = lblAH;
+    al->addWidget(label6);
+    al->addWidget(lblAH, 1);
+    al->addWidget(button(fraDSA, "cmdAContr", [this] { logic_.single().cmdAContr_Click(); }));
+    grid->addWidget(fraDSA, 5, 0, 1, 4);
+    grid->setColumnStretch(2, 1);
+    return fraSD;
+}
+
+QGroupBox* FrmTerminalWindow::buildMultiFrame(QWidget* parent, bool eight) {
+    const char* name = eight ? "fraMulti8" : "fraMulti";
+    auto* outer = frame(name, parent);
+    widgets_[name] = outer;
+    auto* grid = new QGridLayout(outer);
+    grid->setSpacing(6);
+    const int count = eight ? 8 : 4;
+    auto n = [](const char* base, int k) {
+        return std::string(base) + "(" + std::to_string(k) + ")";
+    };
+    for (int k = 0; k < count; ++k) {
+        auto* panel = frame(n(eight ? "fraMD8" : "fraMD", k).c_str(), outer);
+        widgets_[panel->objectName().toStdString()] = panel;
+        auto* v = new QGridLayout(panel);
+        v->setSpacing(3);
+        auto label = [&](const char* base) {
+            QLabel* l = modelLabel(n(base, k).c_str(), panel);
+            widgets_[l->objectName().toStdString()] = l;
+            return l;
+        };
+        QLabel* num = label(eight ? "lblMD8Num" : "lblMDNum");
+        QLabel* nameLabel = label(eight ? "lblMD8Name" : "lblMDName");
+        QLabel* reading = label(eight ? "lblMD8RE" : "lblMDRe");
+        QLabel* unit = label(eight ? "lblMD8EU" : "lblMDEU");
+        QFont bold = reading->font();
+        bold.setBold(true);
+        bold.setPointSizeF(bold.pointSizeF() * 1.3);
+        reading->setFont(bold);
+        v->addWidget(new QLabel("Device:", panel), 0, 0);
+        v->addWidget(num, 0, 1);
+        v->addWidget(nameLabel, 1, 0, 1, 2);
+        v->addWidget(new QLabel("Reading:", panel), 2, 0, 1, 2);
+        v->addWidget(reading, 3, 0);
+        v->addWidget(unit, 3, 1);
+        v->addWidget(new QLabel("Set Point", panel), 4, 0, 1, 2);
+        v->addWidget(
+            setPointEdit(panel, n(eight ? "txtMDSP8" : "txtMDSP", k),
+                         [this, k](const std::string& t) { logic_.multi().txtMDSP_Commit(k, t); }),
+            5, 0, 1, 2);
+        v->addWidget(
+            setPointSlider(panel, n(eight ? "HScMD8" : "hscMD", k),
+                           [this, k](int value) { logic_.multi().hscMD_Change(k, value); }),
+            6, 0, 1, 2);
+        v->setColumnStretch(0, 1);
+        grid->addWidget(panel, k / 4, k % 4);
+    }
+    return outer;
+}
+
+void FrmTerminalWindow::applyScroll(QScrollBar* bar, const monitor::ScrollControl& scroll) {
+    const QSignalBlocker block(bar);
+    bar->setRange(scroll.min, scroll.max);
+    bar->setPageStep(scroll.largeChange);
+    bar->setValue(scroll.value);
+    bar->setEnabled(scroll.enabled);
+    if (bar->isHidden() == scroll.visible)
+        bar->setVisible(scroll.visible);
+}
+
 void FrmTerminalWindow::buildStatusBars(QStatusBar* sbrStatus1) {
     auto addPanels = [](QStatusBar* bar, const std::vector<std::pair<const char*, int>>& keys,
                         std::map<std::string, QLabel*>& panels) {
@@ -307,12 +466,28 @@ void FrmTerminalWindow::refresh(bool force) {
         auto last = applied_.find(name);
         if (!force && last != applied_.end() && last->second == control)
             return;
+        // A box shows a new text from the model only when the model's text changed: what the
+        // operator is typing is not thrown away by another change of the same control.
+        bool newText = last == applied_.end() || last->second.caption != control.caption;
         applied_[name] = control;
-        if (auto w = widgets_.find(name); w != widgets_.end())
+        if (auto w = widgets_.find(name); w != widgets_.end()) {
+            if (auto* edit = qobject_cast<QLineEdit*>(w->second)) {
+                if (newText)
+                    edit->setText(text(control.caption));
+            }
             applyWidget(w->second, control);
-        else if (auto a = menuActions_.find(name); a != menuActions_.end())
+        } else if (auto a = menuActions_.find(name); a != menuActions_.end())
             applyAction(a->second, control);
     });
+    model_.forEachScroll(
+        [this, force](const std::string& name, const monitor::ScrollControl& scroll) {
+            auto last = appliedScrolls_.find(name);
+            if (!force && last != appliedScrolls_.end() && last->second == scroll)
+                return;
+            appliedScrolls_[name] = scroll;
+            if (auto bar = scrolls_.find(name); bar != scrolls_.end())
+                applyScroll(bar->second, scroll);
+        });
     for (auto& [key, action] : toolActions_) {
         auto c = model_.toolbar.find(key);
         if (c == model_.toolbar.end())
@@ -358,6 +533,10 @@ void FrmTerminalWindow::applyWidget(QWidget* widget, const monitor::Control& con
             box->setTitle(caption);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(caption);
+        label->setStyleSheet(control.alert ? "color: red" : "");
+    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        if (button->text() != caption)
+            button->setText(caption);
     } else if (widget == txtTerm_) {
         if (txtTermShown_ != control.caption) {
             txtTerm_->setPlainText(caption);

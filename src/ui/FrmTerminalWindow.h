@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,7 +13,9 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QGroupBox;
 class QPlainTextEdit;
+class QScrollBar;
 class QStatusBar;
 
 namespace kvt::ui {
@@ -44,6 +47,15 @@ private:
     void buildToolbar();
     void buildCentralArea();
     void buildStatusBars(QStatusBar* sbrStatus1);
+    QGroupBox* buildSinglePanel(QWidget* parent);
+    QGroupBox* buildMultiFrame(QWidget* parent, bool eight);
+    // A set-point box and its slider, named, with their handlers.
+    QWidget* setPointEdit(QWidget* parent, const std::string& name,
+                          std::function<void(const std::string&)> commit);
+    QScrollBar* setPointSlider(QWidget* parent, const std::string& name,
+                               std::function<void(int)> change);
+    QWidget* button(QWidget* parent, const char* name, std::function<void()> click);
+    void applyScroll(QScrollBar* bar, const monitor::ScrollControl& scroll);
     // Runs a handler of the logic, then shows what it changed (unless the window went away).
     template <typename F> void forward(F&& handler);
     void applyWidget(QWidget* widget, const monitor::Control& control);
@@ -65,6 +77,8 @@ private:
     std::map<std::string, QAction*> toolActions_; // by button key
     std::map<std::string, QLabel*> sbrStatusPanels_;
     std::map<std::string, QLabel*> sbrStatus1Panels_;
+    std::map<std::string, QScrollBar*> scrolls_;
+    std::map<std::string, monitor::ScrollControl> appliedScrolls_;
     QComboBox* cboCurUnit_ = nullptr;
     QComboBox* cboValveS_ = nullptr;
     std::vector<std::string> curUnitItems_;

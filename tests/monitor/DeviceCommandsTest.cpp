@@ -539,17 +539,18 @@ TEST(DeviceCommands, ValveSelector) {
     x.w.rt.runFor(3);
     EXPECT_TRUE(x.written().empty());
 
-    // Moved by the operator: one command, and the selector ends where the device is.
+    // Moved by the operator: one command in the selector's upper-case form, and the selector ends
+    // where the device is.
     x.t.cboValveS_Click(1);
     x.w.rt.runFor(3);
-    EXPECT_EQ(x.written(), (Lines{"v,a"}));
+    EXPECT_EQ(x.written(), (Lines{"V,A"}));
     EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
     EXPECT_EQ(x.rec().ValveMode, 1);
 
     // Refused: the selector goes back to the stored mode.
-    x.answer("v,o", "VX");
+    x.answer("V,O", "VX");
     x.t.cboValveS_Click(2);
-    EXPECT_EQ(x.written(), (Lines{"v,o"}));
+    EXPECT_EQ(x.written(), (Lines{"V,O"}));
     EXPECT_EQ(x.rec().ValveMode, 1);
     EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
 

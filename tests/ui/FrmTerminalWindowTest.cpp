@@ -476,7 +476,7 @@ TEST(FrmTerminalWindow, ListsMovedByTheProgramRunNoHandler) {
     w.rt.runFor(3);
     QCoreApplication::processEvents();
     auto lines = w.takeWritten();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "!01,v,a"), lines.end()) << lines.size();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "!01,V,A"), lines.end()) << lines.size();
 
     // Choosing another device makes it current.
     auto* units = child<QComboBox>(window, "cboCurUnit");

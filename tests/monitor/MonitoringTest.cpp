@@ -1,0 +1,391 @@
+#include "config/SetupFile.h"
+#include "monitor/MultiUnitMonitor.h"
+#include "monitor/SetPointEntry.h"
+#include "monitor/SingleUnitMonitor.h"
+#include "support/TerminalWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace kvt;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct Mode {
+    sim::LineMode line;
+    std::string prefix;
+};
+const Mode kRs232{sim::LineMode::Rs232, ""};
+const Mode kRs485{sim::LineMode::Rs485, "!1A,"};
+
+config::DeviceRecord unit(const std::string& number, const std::string& address,
+                          int commEnabled = 1) {
+    auto r = deviceRecord(number, address, commEnabled);
+    r.Name = "Unit " + number;
+    r.EngUnit = 1;
+    return r;
+}
+
+// A started terminal whose start-up traffic and messages are discarded; sampling at 100 ms.
+struct Bench {
+    Bench(sim::LineMode mode, std::vector<config::DeviceRecord> records,
+          std::vector<sim::DeviceOptions> devices = {})
+        : w(mode, records, std::move(devices)) {
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ss", "1");
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "0");
+        w.start();
+        w.takeWritten();
+        w.op.shown.clear();
+    }
+    monitor::FrmTerminal& t() { return *w.term; }
+    config::DeviceRecord& rec(int slot = 1) { return t().table.record(slot); }
+    config::DeviceStatus& status(int slot = 1) { return t().table.status(slot); }
+    Lines run(double seconds) {
+        w.rt.runFor(seconds);
+        return w.takeWritten();
+    }
+    config::DeviceRecord saved(int slot = 1) {
+        config::DeviceTable table;
+        config::LoadDeviceTable(table, w.setupPath());
+        return table.record(slot);
+    }
+    TerminalWorld w;
+};
+
+int count(const Lines& lines, const std::string& line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+sim::DeviceOptions device(const std::string& address, double fullScale = 100) {
+    sim::DeviceOptions o;
+    o.address = address;
+    o.noisePercent = 0;
+    o.fullScaleSlpm = fullScale;
+    return o;
+}
+
+} // namespace
+
+TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
+    for (const Mode& mode : {kRs232, kRs485}) {
+        SCOPED_TRACE(mode.prefix);
+        auto r = unit("7", "1A");
+        r.AlarmEnabled = 1;
+        r.AlarmUpdateRate = 2;
+        r.TotalizerEnabled = 1;
+        Bench b(mode.line, {r}, {device("1A")});
+        auto& m = b.t().model;
+        b.t().menuClick("mnuAutoS");
+        EXPECT_TRUE(m.menu("mnuAutoS").checked);
+        EXPECT_TRUE(m.fraSD.visible);
+        EXPECT_EQ(m.lblDNumber.caption, "7");
+        EXPECT_EQ(m.lblEU.caption, "SLPM");
+        EXPECT_EQ(m.txtSetP.caption, "0.000");
+        EXPECT_EQ(m.hscSetP.value, 0);
+        EXPECT_EQ(m.Label6.caption, "Enl'd:");
+        EXPECT_TRUE(m.fraTS.enabled);
+        for (const char* name : {"mnuFile", "mnuPort", "mnuQuery", "mnuTools", "mnuAutoM"})
+            EXPECT_FALSE(m.menu(name).enabled) << name;
+        EXPECT_FALSE(m.toolbar["StartAM"].enabled);
+
+        Lines lines = b.run(3.05);
+        // About one cycle a sampling interval; the alarm every two seconds, the total every second.
+        EXPECT_GE(count(lines, mode.prefix + "f"), 20);
+        EXPECT_EQ(count(lines, mode.prefix + "a,s"), 2);
+        EXPECT_GE(count(lines, mode.prefix + "t,r"), 2);
+        EXPECT_LE(count(lines, mode.prefix + "t,r"), 3);
+        EXPECT_EQ(lines.front(), mode.prefix + "f");
+        EXPECT_EQ(m.lblAH.caption, "  N");
+        EXPECT_FALSE(m.lblRead.caption.empty());
+        EXPECT_TRUE(b.w.op.shown.empty());
+
+        // Stopping: a second later the port closes and everything is given back.
+        b.t().toolbarClick("StartAS");
+        EXPECT_FALSE(m.fraSD.visible);
+        EXPECT_FALSE(b.w.port.portOpen());
+        EXPECT_TRUE(m.menu("mnuFile").enabled);
+        EXPECT_EQ(m.menu("mnuAutoM").enabled, mode.line == sim::LineMode::Rs485);
+        EXPECT_TRUE(b.run(2).empty());
+    }
+}
+
+TEST(SingleUnit, TypedSetPointGoesThroughTheSliderAndIsConfirmed) {
+    auto r = unit("1", "1A");
+    r.SetPoint = 10;
+    Bench b(sim::LineMode::Rs485, {r}, {device("1A", 50)});
+    auto& m = b.t().model;
+    b.t().menuClick("mnuAutoS");
+    // Starting moved the slider from 0 to the stored set point: it goes out in the first cycle.
+    EXPECT_EQ(b.run(0.12), (Lines{"!1A,f", "!1A,s,10.000"}));
+    b.run(0.5);
+    // 12.34 of 50 SLPM is position 246.8 -> 247, and the position's set point 12.35 is sent.
+    b.t().single().txtSetP_Commit("12.34");
+    EXPECT_EQ(m.hscSetP.value, 247);
+    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 12.35);
+    Lines lines = b.run(0.3);
+    EXPECT_EQ(count(lines, "!1A,s,12.350"), 1);
+    EXPECT_FALSE(b.status().SetPointPending);
+    EXPECT_DOUBLE_EQ(b.saved().SetPoint, 12.35);
+    EXPECT_DOUBLE_EQ(b.w.bus.device(0).setPoint(), 12.35);
+
+    // Above 100 % the slider stops at 1000, and the set point follows the slider.
+    b.t().single().txtSetP_Commit("80");
+    EXPECT_EQ(m.hscSetP.value, 1000);
+    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 50);
+    b.t().single().hscSetP_Change(1100);
+    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 55);
+    // No digit: nothing is committed.
+    for (const char* junk : {"", ".", "abc", ".."}) {
+        b.run(0.5);
+        b.t().single().txtSetP_Commit(junk);
+        EXPECT_FALSE(b.status().SetPointPending) << junk;
+    }
+    EXPECT_EQ(monitor::setPointText("1a2.,5"), "12.5");
+
+    // A refused set point stays pending and goes again the next cycle.
+    b.w.port.rewriteReply = [&](std::string r) {
+        return b.w.bus.commandLog().back().find(",s,") != std::string::npos ? "1A: ?\r\n" : r;
+    };
+    b.t().single().hscSetP_Change(500);
+    lines = b.run(0.35);
+    EXPECT_GE(count(lines, "!1A,s,25.000"), 2);
+    EXPECT_TRUE(b.status().SetPointPending);
+}
+
+TEST(SingleUnit, SilentDeviceCostsOneTimeOutACycle) {
+    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {device("01")});
+    b.t().menuClick("mnuAutoS");
+    b.w.port.dropReplies = true;
+    Lines lines = b.run(10);
+    // Every cycle waits for its own two seconds; ticks meanwhile start nothing.
+    EXPECT_EQ(count(lines, "f"), 5);
+    EXPECT_EQ(b.w.op.shown.size(), lines.size());
+    EXPECT_EQ(b.t().model.lblRead.caption, "");
+}
+
+TEST(SingleUnit, RefusalsLeaveTheModeOffAndTheSelectionWhereItWas) {
+    // A port that will not open.
+    {
+        Bench b(sim::LineMode::Rs232, {unit("1", "01")});
+        b.w.port.failOpenWith = "Port busy";
+        b.t().menuClick("mnuAutoS");
+        EXPECT_FALSE(b.t().single().running());
+        EXPECT_FALSE(b.t().model.menu("mnuAutoS").checked);
+        EXPECT_TRUE(b.t().model.menu("mnuFile").enabled);
+        EXPECT_EQ(b.w.op.texts(), Lines{"Port busy"});
+    }
+    // A disabled device: not started; chosen while running, the list goes back, nothing sent.
+    {
+        Bench b(sim::LineMode::Rs485, {unit("1", "01"), unit("2", "02", 0)},
+                {device("01"), device("02")});
+        const std::string disabled = "Device is Disabled for Communication!\r"
+                                     "Change Device Properties and try again!";
+        b.t().menuClick("mnuAutoS");
+        b.run(0.3);
+        b.t().cboCurUnit_Click(1);
+        EXPECT_EQ(b.t().currentDevice(), 1);
+        EXPECT_EQ(b.t().model.cboCurUnit.listIndex, 0);
+        EXPECT_EQ(b.w.op.texts(), Lines{disabled});
+        for (const auto& l : b.run(0.5))
+            EXPECT_EQ(l.substr(0, 4), "!01,");
+    }
+}
+
+TEST(SingleUnit, TotalizerLimitBeepsOnceUntilReset) {
+    auto r = unit("1", "01");
+    r.TotalizerEnabled = 1;
+    r.TotalizerStopTotal = 0.5;
+    r.SetPoint = 60;
+    r.ValveMode = 1;
+    r.InputMode = 1; // digital: the device follows the set point it is sent
+    Bench b(sim::LineMode::Rs232, {r}, {device("01")});
+    b.t().menuClick("mnuOptionsTotalStartNow");
+    b.t().menuClick("mnuAutoS");
+    b.run(6);
+    EXPECT_TRUE(b.t().model.lblTO.alert);
+    EXPECT_EQ(b.w.op.beeps, 1);
+    b.t().single().cmdTReset_Click();
+    EXPECT_FALSE(b.t().model.lblTO.alert);
+    EXPECT_EQ(b.t().model.lblTO.caption, "0.00   L");
+    // The device stopped counting at its limit; counting again reaches it again.
+    b.t().menuClick("mnuOptionsTotalStartNow");
+    b.run(6);
+    EXPECT_EQ(b.w.op.beeps, 2);
+}
+
+TEST(SingleUnit, UnitChangeKeepsTheSliderAndSendsNothing) {
+    auto r = unit("1", "01");
+    r.SetPoint = 10;
+    Bench b(sim::LineMode::Rs232, {r}, {device("01", 50)});
+    b.t().menuClick("mnuAutoS");
+    b.run(0.3);
+    int position = b.t().model.hscSetP.value;
+    b.t().menuClick("mnuOptionsEU_SLPH");
+    Lines lines = b.run(0.3);
+    EXPECT_EQ(b.t().model.hscSetP.value, position);
+    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 600); // 10 SLPM is 600 SLPH
+    EXPECT_EQ(b.t().model.lblEU.caption, "SLPH");
+    EXPECT_EQ(count(lines, "s,600.000"), 0);
+    EXPECT_DOUBLE_EQ(b.saved().SetPoint, 600);
+}
+
+namespace {
+
+std::vector<config::DeviceRecord> units(int n, int disabled = 0) {
+    std::vector<config::DeviceRecord> out;
+    for (int i = 1; i <= n; ++i) {
+        char address[3];
+        std::snprintf(address, sizeof address, "%02X", i);
+        out.push_back(unit(std::to_string(i), address, i == disabled ? 0 : 1));
+    }
+    return out;
+}
+
+std::vector<sim::DeviceOptions> devices(int n) {
+    std::vector<sim::DeviceOptions> out;
+    for (int i = 1; i <= n; ++i) {
+        char address[3];
+        std::snprintf(address, sizeof address, "%02X", i);
+        out.push_back(device(address));
+    }
+    return out;
+}
+
+std::vector<int> shown(monitor::FrmTerminal& t) {
+    std::vector<int> out;
+    for (const auto& p : t.model.fraMD)
+        if (p.fra.visible)
+            out.push_back(std::stoi(p.lblNum.caption));
+    return out;
+}
+
+} // namespace
+
+TEST(MultiUnit, PagesOfFourOverTenDevices) {
+    Bench b(sim::LineMode::Rs485, units(10, 3), devices(10));
+    auto& t = b.t();
+    auto& m = t.model;
+    t.menuClick("mnuAutoM");
+    EXPECT_TRUE(m.fraMulti.visible);
+    EXPECT_FALSE(m.fraCD.enabled);
+    EXPECT_FALSE(m.menu("mnuAutoS").enabled);
+    EXPECT_EQ(shown(t), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(m.cmdLeftSh.enabled);
+    EXPECT_TRUE(m.cmdRightSh.enabled);
+    // One device a tick, the disabled one skipped, its slot still taken.
+    Lines lines = b.run(0.4);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"!01,f", "!02,f", "!04,f", "!01,f"}));
+    lines = b.run(0.5);
+    EXPECT_EQ(count(lines, "!03,f"), 0);
+    EXPECT_GT(count(lines, "!01,f"), 0);
+    EXPECT_EQ(count(lines, "!05,f"), 0);
+    EXPECT_TRUE(m.fraMD[2].lblRe.caption.empty());
+    EXPECT_FALSE(m.fraMD[3].lblRe.caption.empty());
+
+    t.multi().cmdRightSh_Click();
+    b.run(0.2);
+    EXPECT_EQ(shown(t), (std::vector<int>{5, 6, 7, 8}));
+    t.multi().cmdRightSh_Click();
+    lines = b.run(0.5);
+    EXPECT_EQ(shown(t), (std::vector<int>{9, 10}));
+    EXPECT_FALSE(m.cmdRightSh.enabled);
+    EXPECT_TRUE(m.cmdLeftSh.enabled);
+    EXPECT_GT(count(lines, "!0A,f"), 0);
+    // A request past the last page does nothing; back from the partial page is 5-8.
+    t.multi().cmdRightSh_Click();
+    b.run(0.2);
+    EXPECT_EQ(t.multi().pageOffset(), 8);
+    t.multi().cmdLeftSh_Click();
+    b.run(0.2);
+    EXPECT_EQ(shown(t), (std::vector<int>{5, 6, 7, 8}));
+    t.multi().cmdLeftSh_Click();
+    t.multi().cmdLeftSh_Click();
+    b.run(0.2);
+    t.multi().cmdLeftSh_Click();
+    b.run(0.2);
+    EXPECT_EQ(t.multi().pageOffset(), 0);
+    EXPECT_FALSE(m.cmdLeftSh.enabled);
+
+    // Stopping hides the page; the next start begins on the first page again.
+    t.multi().cmdRightSh_Click();
+    b.run(0.2);
+    t.menuClick("mnuAutoM");
+    EXPECT_FALSE(m.fraMulti.visible);
+    EXPECT_TRUE(m.fraCD.enabled);
+    b.run(2);
+    EXPECT_FALSE(b.w.port.portOpen());
+    t.menuClick("mnuAutoM");
+    EXPECT_EQ(shown(t), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(m.cmdLeftSh.enabled);
+    EXPECT_TRUE(b.w.op.shown.empty());
+}
+
+TEST(MultiUnit, SetPointOfTheSecondPageIsShownInItsOwnPanel) {
+    Bench b(sim::LineMode::Rs485, units(6), devices(6));
+    auto& t = b.t();
+    t.menuClick("mnuAutoM");
+    t.multi().cmdRightSh_Click();
+    b.run(0.2);
+    t.multi().txtMDSP_Commit(1, "25");
+    EXPECT_EQ(t.model.fraMD[1].hsc.value, 250);
+    Lines lines = b.run(0.3);
+    EXPECT_EQ(count(lines, "!06,s,25.000"), 1);
+    EXPECT_EQ(t.model.fraMD[1].txtSP.caption, "25.000");
+    EXPECT_FALSE(b.status(6).SetPointPending);
+    EXPECT_DOUBLE_EQ(b.w.bus.device(5).setPoint(), 25);
+}
+
+TEST(MultiUnit, SilentDeviceIsReportedOnceAndTheScanGoesOn) {
+    Bench b(sim::LineMode::Rs485, units(3), devices(3));
+    b.w.port.rewriteReply = [&](std::string r) {
+        return b.w.bus.commandLog().back().substr(0, 4) == "!02," ? std::string{} : r;
+    };
+    b.t().menuClick("mnuAutoM");
+    Lines lines = b.run(9);
+    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
+    EXPECT_GE(count(lines, "!02,f"), 3);
+    EXPECT_GE(count(lines, "!01,f"), 3);
+    EXPECT_EQ(b.t().model.fraMD[1].lblRe.caption, "No reply");
+    EXPECT_TRUE(b.t().model.fraMD[1].lblRe.alert);
+    EXPECT_FALSE(b.t().model.fraMD[0].lblRe.alert);
+    // The other devices wait for the one time-out a pass and no more.
+    EXPECT_LE(count(lines, "!01,f") - count(lines, "!02,f"), 1);
+}
+
+TEST(MultiUnit, DrawingAboveTheSliderLeavesTheSetPointAlone) {
+    auto records = units(3);
+    records[0].SetPoint = 150; // 150 % of 100 SLPM
+    records[1].SetPoint = 105;
+    Bench b(sim::LineMode::Rs485, records, devices(3));
+    b.t().menuClick("mnuAutoM");
+    EXPECT_EQ(b.t().model.fraMD[0].hsc.value, 1100);
+    EXPECT_DOUBLE_EQ(b.rec(1).SetPoint, 150);
+    EXPECT_FALSE(b.status(1).SetPointPending);
+    // Between 100 % and 110 % the slider shows it without the cap; the moved slider sends it.
+    EXPECT_EQ(b.t().model.fraMD[1].hsc.value, 1050);
+    EXPECT_TRUE(b.status(2).SetPointPending);
+    EXPECT_FALSE(b.status(3).SetPointPending);
+    EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f", "!01,f"}));
+}
+
+TEST(MultiUnit, ViewEntriesAndEightPanels) {
+    Bench b(sim::LineMode::Rs485, units(9), devices(9));
+    auto& m = b.t().model;
+    EXPECT_TRUE(m.menu("mnuVM4").checked);
+    b.t().menuClick("mnuVM8");
+    EXPECT_TRUE(m.menu("mnuVM8").checked);
+    EXPECT_FALSE(m.menu("mnuVM4").checked);
+    b.t().menuClick("mnuAutoM");
+    EXPECT_TRUE(m.fraMulti8.visible);
+    EXPECT_FALSE(m.fraMulti.visible);
+    int visible = 0;
+    for (const auto& p : m.fraMD8)
+        visible += p.fra.visible;
+    EXPECT_EQ(visible, 8);
+    EXPECT_FALSE(m.menu("mnuView").enabled);
+}
