@@ -10,6 +10,7 @@
 
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace kvt;
 
@@ -79,4 +80,26 @@ TEST(DevSimOverPty, SimulatorGoneIsReportedOnceAndThePortCloses) {
     ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; })); // let any further events arrive
     EXPECT_EQ(l.op.shown.size(), 1u);
     EXPECT_FALSE(l.model.menu("mnuOpen").checked);
+}
+
+TEST(DevSimOverPty, NestedSendersEachGetTheirOwnReply) {
+    RealLink l({"--baud", "9600"}, true);
+    ASSERT_TRUE(l.ports.openIfClosed());
+    std::optional<std::string> inner;
+    // A second command starts while the first one waits, as a button pressed during a cycle.
+    QTimer::singleShot(1, [&] { inner = l.ports.engine().exchange("m,a"); });
+    auto outer = l.ports.engine().exchange("m,d");
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return inner.has_value(); }));
+    EXPECT_EQ(outer.value_or("?"), "MD");
+    EXPECT_EQ(inner.value_or("?"), "MA");
+    EXPECT_TRUE(l.op.shown.empty());
+}
+
+TEST(DevSimOverPty, LateReplyOfOneDeviceIsNotTakenByTheNext) {
+    RealLink l({"--rs485", "01,02", "--baud", "115200", "--delay", "2500"}, false);
+    ASSERT_TRUE(l.ports.openIfClosed());
+    EXPECT_EQ(l.ports.engine().exchange("!01,m,d").value_or("?"), "");
+    // 01's "MD" arrives while 02's command waits: it is shown, never taken as 02's answer.
+    EXPECT_EQ(l.ports.engine().exchange("!02,m,a").value_or("?"), "");
+    EXPECT_EQ(l.op.texts(), (std::vector<std::string>{"No connection!", "No connection!"}));
 }
