@@ -24,6 +24,7 @@ namespace kvt::monitor {
 
 class DeviceSync;
 class DeviceCommands;
+class DataLogs;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -35,6 +36,7 @@ public:
         platform::PreferenceStore& preferences;
         DialogHost& dialogs;
         std::string setupPath; // setup.dat
+        std::string logFolder; // where the log choosers propose their default names
     };
     explicit FrmTerminal(Services services);
     ~FrmTerminal();
@@ -51,8 +53,6 @@ public:
     int progressCounter = 1;
     int deviceNotAccessible = 0;
     int viewSize = 4;
-    bool recorderOn() const { return recorder_; }
-    bool recordDue = false;                                          // set by the recorder tick
     std::array<bool, config::DeviceTable::kMaxDevices + 1> edited{}; // by slot, 1-based
     std::string entryText;   // the last text typed for a set point or gas table
     bool comMonitor = false; // "Com_monitor"
@@ -129,6 +129,7 @@ public:
     link::TransactionEngine& engine() { return ports_->engine(); }
     DeviceSync& sync() { return *sync_; }
     DeviceCommands& commands() { return *commands_; }
+    DataLogs& logs() { return *logs_; }
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -151,7 +152,6 @@ private:
     void saveClosingPreferences();
     void mnuMonitor_Click();
     void mnuDeviceInfo_Click();
-    void recorder(bool on);
     void updateMenuEnabling();
 
     platform::SerialPort& port_;
@@ -166,7 +166,7 @@ private:
     std::map<std::string, std::function<void()>> toolbarHandlers_;
     std::unique_ptr<DeviceSync> sync_;
     std::unique_ptr<DeviceCommands> commands_;
-    bool recorder_ = false;
+    std::unique_ptr<DataLogs> logs_;
 };
 
 } // namespace kvt::monitor
