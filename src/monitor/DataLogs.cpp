@@ -130,10 +130,10 @@ bool DataLogs::refuseIfOpenElsewhere(LogSlot s, const std::string& path,
             continue;
         bool same = slot(other).canonical == canonical;
         // A second name (hard link) of the same file is the same file too.
-        struct stat open {};
-        if (!same && exists && ::fstat(slot(other).fd, &open) == 0)
-            same = open.st_dev == chosen.st_dev && open.st_ino == chosen.st_ino &&
-                   S_ISREG(open.st_mode);
+        struct stat held {};
+        if (!same && exists && ::fstat(slot(other).fd, &held) == 0)
+            same = held.st_dev == chosen.st_dev && held.st_ino == chosen.st_ino &&
+                   S_ISREG(held.st_mode);
         if (same) {
             t_.op().message(
                 {"The file " + path + " is already open as the " + textsOf(other).what + ".",
