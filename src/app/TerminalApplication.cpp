@@ -44,12 +44,21 @@ std::string chooseSetupPath() {
                          QFile::encodeName(dataFolder).toStdString());
 }
 
+// Logs are proposed beside the program, or in the user's documents when that folder is read-only.
+std::string chooseLogFolder() {
+    QString programFolder = QCoreApplication::applicationDirPath();
+    QString folder = QFileInfo(programFolder).isWritable()
+                         ? programFolder
+                         : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFile::encodeName(folder).toStdString();
+}
+
 } // namespace
 
 TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-        p.port, p.runtime, p.op, p.preferences, p.dialogs, chooseSetupPath()});
+        p.port, p.runtime, p.op, p.preferences, p.dialogs, chooseSetupPath(), chooseLogFolder()});
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());

@@ -3,6 +3,7 @@
 #include "config/DeviceCommand.h"
 #include "config/SetupFile.h"
 #include "link/NumberText.h"
+#include "monitor/DataLogs.h"
 #include "monitor/DeviceCommands.h"
 #include "monitor/DeviceSync.h"
 #include "monitor/FrmProperties.h"
@@ -39,7 +40,6 @@ FrmTerminal::FrmTerminal(Services s)
       timer7_(runtime_.createTimer(200)), timer8_(runtime_.createTimer(1000)),
       timer9_(runtime_.createTimer(50)), timerM_(runtime_.createTimer(0)) {
     timer8_->setOnTick([this] { Timer8_Timer(); });
-    timer5_->setOnTick([this] { recordDue = true; });
 
     registerMenu("mnuOpen", [this] { ports_->mnuOpen_Click(); });
     registerMenu("mnuMonitor", [this] { mnuMonitor_Click(); });
@@ -52,15 +52,12 @@ FrmTerminal::FrmTerminal(Services s)
         dialogs_.showProperties(dialog);
     };
     registerMenu("mnuProperties", properties);
-    registerMenu("mnuDRecStart", [this] { recorder(true); });
-    registerMenu("mnuDRecStop", [this] { recorder(false); });
     registerToolbar("Properties", properties);
     registerToolbar("TransmitTextFile", [this] { mnuDeviceInfo_Click(); });
-    registerToolbar("RStart", [this] { recorder(true); });
-    registerToolbar("RStop", [this] { recorder(false); });
 
     sync_ = std::make_unique<DeviceSync>(*this);
     commands_ = std::make_unique<DeviceCommands>(*this, *sync_);
+    logs_ = std::make_unique<DataLogs>(*this, std::move(s.logFolder));
     single_ = std::make_unique<SingleUnitMonitor>(*this);
     multi_ = std::make_unique<MultiUnitMonitor>(*this);
     updateMenuEnabling();
@@ -215,8 +212,7 @@ void FrmTerminal::Form_Load() {
     model.menu("mnuDeviceInfo").checked = devInfo;
     model.FrmInfo.visible = devInfo;
 
-    // 9
-    recorder_ = false;
+    // 9: the recorder is off until started, which needs an open auto log.
     setMenuEnabled("mnuStop", false);
 
     // 10, 11
@@ -448,6 +444,9 @@ void FrmTerminal::enableForMode(const std::vector<std::string>& menus,
         bool open = port_.portOpen();
         setToolbarEnabled("TransmitTextFile", open);
         setToolbarEnabled("HangUpPhone", open);
+        // A log that is open cannot be opened again.
+        setToolbarEnabled("ALogO", !logs_->isOpen(LogSlot::Auto));
+        setToolbarEnabled("OpenLogFile", !logs_->isOpen(LogSlot::Comm));
     }
     if (rs232()) {
         setMenuEnabled("mnuAutoM", false);
@@ -471,12 +470,6 @@ void FrmTerminal::closePortAfterASecond() {
         ports_->portToggle();
 }
 
-void FrmTerminal::writeAutoRecord(const std::string&) {}
-
-void FrmTerminal::writeAlarmRecord(const std::string&, const std::string&, const std::string&) {}
-
-void FrmTerminal::closeAlarmLog() {}
-
 void FrmTerminal::mnuMonitor_Click() {
     comMonitor = !comMonitor;
     model.menu("mnuMonitor").checked = comMonitor;
@@ -491,20 +484,6 @@ void FrmTerminal::mnuDeviceInfo_Click() {
     model.changed();
 }
 
-void FrmTerminal::recorder(bool on) {
-    recorder_ = on;
-    if (on)
-        timer5_->start();
-    else
-        timer5_->stop();
-    setToolbarEnabled("RStart", !on);
-    setToolbarEnabled("RStop", on);
-    setMenuEnabled("mnuDRecStart", !on);
-    setMenuEnabled("mnuDRecStop", on);
-    op_.beep();
-    model.changed();
-}
-
 void FrmTerminal::saveClosingPreferences() {
     savePref("Cur_unit", std::to_string(currentDevice()));
     savePref("Com_monitor", comMonitor ? "1" : "0");
@@ -512,6 +491,7 @@ void FrmTerminal::saveClosingPreferences() {
 }
 
 bool FrmTerminal::mnuFileExit_Click() {
+    logs_->closeLog(LogSlot::Alarm);
     if (port_.portOpen()) {
         // Half a second for whatever is still on its way.
         double until = runtime_.clock().monotonic() + 0.5;
@@ -530,6 +510,7 @@ bool FrmTerminal::Form_QueryUnload() {
     if (!ports_->closeWithDrain())
         return false; // Abort: the program keeps running
     ports_->showPortClosed();
+    logs_->closeAll();
     saveClosingPreferences();
     ended = true;
     timer8_->stop();

@@ -25,6 +25,7 @@ namespace kvt::monitor {
 
 class DeviceSync;
 class DeviceCommands;
+class DataLogs;
 class SingleUnitMonitor;
 class MultiUnitMonitor;
 
@@ -38,6 +39,7 @@ public:
         platform::PreferenceStore& preferences;
         DialogHost& dialogs;
         std::string setupPath; // setup.dat
+        std::string logFolder; // where the log choosers propose their default names
     };
     explicit FrmTerminal(Services services);
     ~FrmTerminal();
@@ -54,8 +56,6 @@ public:
     int progressCounter = 1;
     int deviceNotAccessible = 0;
     int viewSize = 4;
-    bool recorderOn() const { return recorder_; }
-    bool recordDue = false;                                          // set by the recorder tick
     std::array<bool, config::DeviceTable::kMaxDevices + 1> edited{}; // by slot, 1-based
     std::string entryText;   // the last text typed for a set point or gas table
     bool comMonitor = false; // "Com_monitor"
@@ -129,11 +129,6 @@ public:
     void tellDisabledForCommunication();
     // Ending a monitoring mode: a second for the last answers, then the port closes.
     void closePortAfterASecond();
-    // The log writers the monitoring loops call.
-    void writeAutoRecord(const std::string& record);
-    void writeAlarmRecord(const std::string& number, const std::string& reading,
-                          const std::string& alarm);
-    void closeAlarmLog();
 
     // Enabled states that respect entries whose features are not built yet (they stay disabled).
     void setMenuEnabled(const std::string& name, bool enabled);
@@ -147,6 +142,7 @@ public:
     link::TransactionEngine& engine() { return ports_->engine(); }
     DeviceSync& sync() { return *sync_; }
     DeviceCommands& commands() { return *commands_; }
+    DataLogs& logs() { return *logs_; }
     SingleUnitMonitor& single() { return *single_; }
     MultiUnitMonitor& multi() { return *multi_; }
     platform::Operator& op() { return op_; }
@@ -171,7 +167,6 @@ private:
     void saveClosingPreferences();
     void mnuMonitor_Click();
     void mnuDeviceInfo_Click();
-    void recorder(bool on);
     void updateMenuEnabling();
     void selectCurrentInList();
 
@@ -187,9 +182,9 @@ private:
     std::map<std::string, std::function<void()>> toolbarHandlers_;
     std::unique_ptr<DeviceSync> sync_;
     std::unique_ptr<DeviceCommands> commands_;
+    std::unique_ptr<DataLogs> logs_;
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
-    bool recorder_ = false;
 };
 
 } // namespace kvt::monitor

@@ -3,6 +3,7 @@
 #include "link/CommandLine.h"
 #include "link/NumberText.h"
 #include "link/Vocabulary.h"
+#include "monitor/DataLogs.h"
 #include "monitor/FrmTerminal.h"
 #include "monitor/SetPointEntry.h"
 #include "monitor/UnitTable.h"
@@ -285,14 +286,15 @@ void MultiUnitMonitor::scanOne() {
 }
 
 void MultiUnitMonitor::writeRecord() {
-    if (!t_.recorderOn() || !t_.recordDue)
+    auto& logs = t_.logs();
+    if (!logs.recorderOn() || !logs.recordDue)
         return;
     std::string line;
     for (int d = first_; d <= last_; ++d)
         if (t_.table.holdsDevice(d) && t_.table.record(d).CommEnabled == 1)
-            line += link::formatPattern(t_.table.status(d).Flow, "######0.0000") + "   ";
-    t_.writeAutoRecord(line);
-    t_.recordDue = false;
+            line += DataLogs::multiUnitField(t_.table.status(d).Flow);
+    logs.writeAuto(line);
+    logs.recordDue = false;
 }
 
 } // namespace kvt::monitor

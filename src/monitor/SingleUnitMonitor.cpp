@@ -2,6 +2,7 @@
 
 #include "link/NumberText.h"
 #include "link/Vocabulary.h"
+#include "monitor/DataLogs.h"
 #include "monitor/DeviceCommands.h"
 #include "monitor/FrmTerminal.h"
 #include "monitor/SetPointEntry.h"
@@ -74,14 +75,15 @@ void SingleUnitMonitor::toggle() {
     layoutTotalizer();
 
     if (!eng.autoSingleMonitoring) {
-        t_.closeAlarmLog();
+        if (t_.logs().alarmLogOpen())
+            t_.logs().closeLog(LogSlot::Alarm);
         m.changed();
         return;
     }
     t_.Timer4().setInterval(link::kSamplingListMs[t_.settings.singleSamplingCode]);
     t_.Timer4().start();
     t_.Timer5().setInterval(link::kRecordingListMs[t_.settings.singleRecordingCode]);
-    if (t_.recorderOn())
+    if (t_.logs().recorderOn())
         t_.Timer5().start();
     m.fraSD.visible = true;
     t_.setPointRefresh = false;
@@ -245,8 +247,9 @@ void SingleUnitMonitor::cycle(int slot) {
         m.lblAH.caption = "  " + *reply;
         alarmDeadline_ = clock.monotonic() + std::max<int>(0, rec.AlarmUpdateRate);
         alarmDue_ = false;
-        if (*reply == "H" || *reply == "L")
-            t_.writeAlarmRecord(rec.Number, m.lblRead.caption, *reply);
+        if ((*reply == "H" || *reply == "L") && t_.logs().alarmLogOpen())
+            t_.logs().writeAlarm(DataLogs::alarmRecord(rec.Number, m.lblRead.caption, *reply,
+                                                       clock.timeOfDay(), clock.date()));
         m.changed();
     }
 
@@ -281,9 +284,10 @@ void SingleUnitMonitor::cycle(int slot) {
     }
 
     // 9
-    if (t_.recorderOn() && t_.recordDue) {
-        t_.writeAutoRecord(rec.Number + "     " + m.lblRead.caption);
-        t_.recordDue = false;
+    auto& logs = t_.logs();
+    if (logs.recorderOn() && logs.recordDue) {
+        logs.writeAuto(DataLogs::singleUnitRecord(rec.Number, m.lblRead.caption));
+        logs.recordDue = false;
     }
 }
 

@@ -22,6 +22,9 @@ struct FileRequest {
     std::string filter;
     std::string proposedName;
     bool save = false;
+    // Save choosers: the chooser itself asks before an existing file is taken. Off when the caller
+    // asks its own question (replace or append).
+    bool confirmReplace = true;
 };
 
 // The person at the keyboard: message boxes, input boxes, file choosers, the beep.

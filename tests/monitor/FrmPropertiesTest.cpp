@@ -67,7 +67,7 @@ struct ReportingWorld {
     monitor::FrmTerminal& terminal() {
         if (!term)
             term = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-                port, w.rt, w.op, w.prefs, w.dialogs, w.setupPath()});
+                port, w.rt, w.op, w.prefs, w.dialogs, w.setupPath(), w.folder.path()});
         return *term;
     }
     TerminalWorld w;

@@ -241,29 +241,6 @@ TEST(MainWindow, MonitorAndInfoTogglesAndUnbuiltEntries) {
     EXPECT_EQ(w.port.written.size(), before);
 }
 
-TEST(MainWindow, RecorderButtons) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.start();
-    EXPECT_TRUE(t.model.toolbar["RStart"].enabled);
-    EXPECT_FALSE(t.model.toolbar["RStop"].enabled);
-    int beeps = w.op.beeps;
-    t.toolbarClick("RStart");
-    EXPECT_TRUE(t.recorderOn());
-    EXPECT_TRUE(t.Timer5().isActive());
-    EXPECT_FALSE(t.model.toolbar["RStart"].enabled);
-    EXPECT_TRUE(t.model.toolbar["RStop"].enabled);
-    EXPECT_FALSE(t.model.menu("mnuDRecStart").enabled);
-    EXPECT_TRUE(t.model.menu("mnuDRecStop").enabled);
-    w.rt.runFor(1.1);
-    EXPECT_TRUE(t.recordDue);
-    t.menuClick("mnuDRecStop");
-    EXPECT_FALSE(t.recorderOn());
-    EXPECT_FALSE(t.Timer5().isActive());
-    EXPECT_TRUE(t.model.toolbar["RStart"].enabled);
-    EXPECT_TRUE(t.model.menu("mnuDRecStart").enabled);
-    EXPECT_EQ(w.op.beeps, beeps + 2);
-}
-
 TEST(Shutdown, ExitWaitsHalfASecondClosesThePortAndSavesThreeValues) {
     TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02")});
     auto& t = w.start();

@@ -1,4 +1,6 @@
 #include "config/SetupFile.h"
+#include "link/NumberText.h"
+#include "monitor/DataLogs.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SetPointEntry.h"
 #include "monitor/SingleUnitMonitor.h"
@@ -388,4 +390,70 @@ TEST(MultiUnit, ViewEntriesAndEightPanels) {
         visible += p.fra.visible;
     EXPECT_EQ(visible, 8);
     EXPECT_FALSE(m.menu("mnuView").enabled);
+}
+
+namespace {
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::string text = test::readFile(path);
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        out.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "every record ends with CR LF";
+    return out;
+}
+
+void openLog(Bench& b, const char* menu, const std::string& path) {
+    b.w.op.choose(path);
+    b.t().menuClick(menu);
+}
+
+} // namespace
+
+TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
+    auto r = unit("7", "01");
+    r.AlarmEnabled = 1;
+    r.AlarmHigh = 50;
+    r.AlarmLow = 10;
+    r.AlarmUpdateRate = 1;
+    r.SetPoint = 60;
+    r.InputMode = 1;
+    r.ValveMode = 1;
+    Bench b(sim::LineMode::Rs232, {r}, {device("01")});
+    std::string autoLog = b.w.folder.file("run.log"), alarmLog = b.w.folder.file("run.alg");
+    openLog(b, "mnuFileALogO", autoLog);
+    openLog(b, "mnuOALF", alarmLog);
+    b.w.prefs.save("KVT Control Terminal", "Properties", "Time_sr", "4"); // 1 s
+    b.t().settings.singleRecordingCode = 4;
+    b.t().menuClick("mnuDRecStart");
+    b.t().menuClick("mnuAutoS");
+    b.run(3.5);
+    b.t().menuClick("mnuAutoS");
+    EXPECT_FALSE(b.t().logs().alarmLogOpen()); // stopping the mode closes the alarm log
+
+    auto records = fileLines(autoLog);
+    ASSERT_GE(records.size(), 3u);
+    for (const auto& rec : records) {
+        ASSERT_EQ(rec.substr(0, 6), "7     ") << rec;
+        EXPECT_TRUE(link::parseNumber(rec.substr(6))) << rec;
+    }
+    // The first poll finds the flow still far below the set point; later polls say "N", which
+    // writes nothing.
+    EXPECT_EQ(fileLines(alarmLog), Lines{"7   0.000   L  10:0:1 12 6 2026"});
+}
+
+TEST(MonitoringLogs, MultiUnitRecordLeavesDisabledDevicesOut) {
+    Bench b(sim::LineMode::Rs485, units(3, 2), devices(3));
+    std::string autoLog = b.w.folder.file("multi.log");
+    openLog(b, "mnuFileALogO", autoLog);
+    b.t().settings.multiRecordingCode = 4;
+    b.t().menuClick("mnuDRecStart");
+    b.t().menuClick("mnuAutoM");
+    b.run(2.5);
+    b.t().menuClick("mnuAutoM");
+    auto records = fileLines(autoLog);
+    ASSERT_GE(records.size(), 2u);
+    for (const auto& rec : records)
+        EXPECT_EQ(rec, "0.0000   0.0000   ");
 }

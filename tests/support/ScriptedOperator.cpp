@@ -65,6 +65,7 @@ std::string ScriptedOperator::input(const std::string& prompt, const std::string
 
 std::optional<std::string> ScriptedOperator::chooseFile(const platform::FileRequest& request) {
     prompts.push_back(request.title);
+    fileRequests.push_back(request);
     if (files_.empty()) {
         ADD_FAILURE() << "unscripted file chooser: " << request.title;
         return std::nullopt;

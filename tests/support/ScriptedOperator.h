@@ -45,6 +45,7 @@ public:
 
     std::vector<Shown> shown;
     std::vector<std::string> prompts;
+    std::vector<platform::FileRequest> fileRequests; // every chooser shown, in order
     int beeps = 0;
     // Texts of the boxes shown, for compact assertions.
     std::vector<std::string> texts() const;

@@ -83,8 +83,8 @@ struct TerminalWorld {
     // Builds the window's logic (after the test has set up preferences and the table).
     monitor::FrmTerminal& terminal() {
         if (!term)
-            term = std::make_unique<monitor::FrmTerminal>(
-                monitor::FrmTerminal::Services{port, rt, op, prefs, dialogs, setupPath()});
+            term = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
+                port, rt, op, prefs, dialogs, setupPath(), folder.path()});
         return *term;
     }
 

@@ -1,4 +1,5 @@
 #include "ui/FrmTerminalWindow.h"
+#include "monitor/DataLogs.h"
 #include "monitor/TerminalMenus.h"
 #include "support/TerminalWorld.h"
 #include "ui/FrmProgressBarWindow.h"
@@ -361,11 +362,18 @@ TEST(FrmTerminalWindow, ActionsReachTheirHandlers) {
     menuAction(window, "mnuCommProg")->trigger();
     EXPECT_EQ(runs, 1);
 
-    // The recorder buttons swap their enabled states.
+    // The recorder waits for an auto log; then its buttons swap their enabled states.
     auto* rStart = child<QAction>(window, "RStart");
     auto* rStop = child<QAction>(window, "RStop");
+    EXPECT_FALSE(rStart->isEnabled());
+    w.op.choose(w.folder.file("run.log"));
+    child<QAction>(window, "ALogO")->trigger();
+    QCoreApplication::processEvents(); // the window refreshes once per loop pass
+    EXPECT_EQ(window.windowTitle(), QString(kApp) + " - run.log");
+    EXPECT_TRUE(rStart->isEnabled());
     rStart->trigger();
-    EXPECT_TRUE(t.recorderOn());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(t.logs().recorderOn());
     EXPECT_FALSE(rStart->isEnabled());
     EXPECT_TRUE(rStop->isEnabled());
     EXPECT_TRUE(menuAction(window, "mnuDRecStop")->isEnabled());

@@ -179,6 +179,7 @@ std::optional<std::string> QtOperator::chooseFile(const FileRequest& request) {
     if (request.save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmReplace);
         // A typed name without extension gets the first filter's one ("*.prg" gives "prg").
         const auto firstPattern = qtFilter.section(QLatin1String(";;"), 0, 0);
         const auto open = firstPattern.lastIndexOf(QLatin1String("(*."));
