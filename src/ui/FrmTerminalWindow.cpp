@@ -395,6 +395,9 @@ QGroupBox* FrmTerminalWindow::buildMultiFrame(QWidget* parent, bool eight) {
         QLabel* nameLabel = label(eight ? "lblMD8Name" : "lblMDName");
         QLabel* reading = label(eight ? "lblMD8RE" : "lblMDRe");
         QLabel* unit = label(eight ? "lblMD8EU" : "lblMDEU");
+        // Short texts that must show whole; the name and reading may be cut at the edge.
+        for (QLabel* l : {num, unit})
+            l->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         QFont bold = reading->font();
         bold.setBold(true);
         bold.setPointSizeF(bold.pointSizeF() * 1.3);
