@@ -247,8 +247,12 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     d2.cboInterface_Click(1);
     EXPECT_FALSE(t.engine().interfaceRs232);
     EXPECT_TRUE(t.model.menu("mnuView").enabled);
-    // Entries of features not built yet stay disabled whatever the interface.
-    EXPECT_EQ(t.model.menu("mnuAutoM").enabled, t.hasMenuHandler("mnuAutoM"));
+    EXPECT_TRUE(t.model.menu("mnuAutoM").enabled);
+    // Started on RS-232 neither view was checked: now both can be chosen and "Four" is.
+    EXPECT_TRUE(t.model.menu("mnuVM4").enabled);
+    EXPECT_TRUE(t.model.menu("mnuVM8").enabled);
+    EXPECT_TRUE(t.model.menu("mnuVM4").checked);
+    EXPECT_FALSE(t.model.menu("mnuVM8").checked);
 }
 
 TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrder) {

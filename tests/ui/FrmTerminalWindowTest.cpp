@@ -6,14 +6,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -623,4 +626,43 @@ TEST(FrmTerminalWindow, LayoutKeepsItsPlacesWhenResized) {
     if (auto path = qEnvironmentVariable("KVT_SCREENSHOT"); !path.isEmpty()) {
         EXPECT_TRUE(shot.save(path));
     }
+}
+
+TEST(FrmTerminalWindow, SetPointBoxKeepsItsKeysAndCommitsOnEnter) {
+    TerminalWorld w = rs485World(1);
+    auto& t = w.terminal();
+    FrmTerminalWindow window(t);
+    window.setRefreshDelay(0);
+    window.show();
+    w.start();
+    t.menuClick("mnuAutoS");
+    QCoreApplication::processEvents();
+    auto* box = child<QLineEdit>(window, "txtSetP");
+    ASSERT_NE(box, nullptr);
+    box->setFocus();
+    box->clear();
+    w.takeWritten();
+    // Letters are dropped; Ctrl+A, Ctrl+C, Ctrl+X and Ctrl+V edit the box and never reach the
+    // valve, exit or input-mode entries of the menus.
+    QTest::keyClicks(box, "1a2.5x");
+    EXPECT_EQ(box->text(), "12.5");
+    for (auto key : {Qt::Key_A, Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_V})
+        QTest::keyClick(box, key, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "12.512.5");
+    QApplication::clipboard()->setText("3,7 SLPM");
+    box->clear();
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "37");
+    EXPECT_FALSE(t.ended);
+    w.rt.runFor(0.05);
+    for (const auto& line : w.takeWritten())
+        EXPECT_EQ(line, "!01,f");
+    box->setText("12.5");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(t.table.record(1).SetPoint, 12.5);
+    EXPECT_TRUE(t.table.status(1).SetPointPending);
+    EXPECT_EQ(child<QScrollBar>(window, "hscSetP")->value(), 125);
+    // Other shortcuts still work from the box: Ctrl+I stops single-unit monitoring.
+    QTest::keyClick(box, Qt::Key_I, Qt::ControlModifier);
+    EXPECT_FALSE(t.engine().autoSingleMonitoring);
 }
