@@ -13,6 +13,7 @@
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
 #include "support/DevSimProcess.h"
+#include "support/ForwardingPort.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -29,17 +30,9 @@ namespace {
 
 // Time-stamps the line feed of each reply as the engine reads it, and each command as it is
 // written.
-class TimingPort final : public platform::SerialPort {
+class TimingPort final : public testing::ForwardingPort {
 public:
-    explicit TimingPort(platform::SerialPort& inner) : inner_(inner) {}
-    int commPort() const override { return inner_.commPort(); }
-    platform::PortError setCommPort(int p) override { return inner_.setCommPort(p); }
-    std::string settings() const override { return inner_.settings(); }
-    platform::PortError setSettings(const std::string& s) override { return inner_.setSettings(s); }
-    int handshaking() const override { return inner_.handshaking(); }
-    platform::PortError setHandshaking(int m) override { return inner_.setHandshaking(m); }
-    bool portOpen() const override { return inner_.portOpen(); }
-    platform::PortError setPortOpen(bool o) override { return inner_.setPortOpen(o); }
+    using ForwardingPort::ForwardingPort;
     void output(const std::string& bytes) override {
         if (lineFeedAt_) {
             turnarounds.push_back(
@@ -54,14 +47,10 @@ public:
             lineFeedAt_ = Clock::now();
         return in;
     }
-    int outBufferCount() const override { return inner_.outBufferCount(); }
-    std::string errorText() const override { return inner_.errorText(); }
-    void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
 
     std::vector<double> turnarounds;
 
 private:
-    platform::SerialPort& inner_;
     std::optional<Clock::time_point> lineFeedAt_;
 };
 

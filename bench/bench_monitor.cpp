@@ -15,6 +15,7 @@
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
 #include "support/DevSimProcess.h"
+#include "support/ForwardingPort.h"
 #include "support/MemoryPreferences.h"
 #include "ui/FrmTerminalWindow.h"
 
@@ -52,33 +53,18 @@ double cpuSeconds() {
 }
 
 // Time-stamps every command written, by command text.
-class TimingPort final : public platform::SerialPort {
+class TimingPort final : public testing::ForwardingPort {
 public:
-    explicit TimingPort(platform::SerialPort& inner) : inner_(inner) {}
-    int commPort() const override { return inner_.commPort(); }
-    platform::PortError setCommPort(int p) override { return inner_.setCommPort(p); }
-    std::string settings() const override { return inner_.settings(); }
-    platform::PortError setSettings(const std::string& s) override { return inner_.setSettings(s); }
-    int handshaking() const override { return inner_.handshaking(); }
-    platform::PortError setHandshaking(int m) override { return inner_.setHandshaking(m); }
-    bool portOpen() const override { return inner_.portOpen(); }
-    platform::PortError setPortOpen(bool o) override { return inner_.setPortOpen(o); }
+    using ForwardingPort::ForwardingPort;
     void output(const std::string& bytes) override {
         if (recording)
             sent[bytes].push_back(
                 std::chrono::duration<double>(Clock::now().time_since_epoch()).count());
         inner_.output(bytes);
     }
-    std::string input() override { return inner_.input(); }
-    int outBufferCount() const override { return inner_.outBufferCount(); }
-    std::string errorText() const override { return inner_.errorText(); }
-    void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
 
     bool recording = false;
     std::map<std::string, std::vector<double>> sent;
-
-private:
-    platform::SerialPort& inner_;
 };
 
 // Boxes are answered at once; a modal box would stop the measurement.

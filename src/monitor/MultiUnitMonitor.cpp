@@ -188,26 +188,17 @@ void MultiUnitMonitor::hscMD_Change(int k, int position) {
     int slot = pageOffset_ + k + 1;
     if (!p || !t_.table.holdsDevice(slot))
         return;
-    p->hsc.value = std::clamp(position, p->hsc.min, p->hsc.max);
-    auto& rec = t_.table.record(slot);
-    auto& st = t_.table.status(slot);
-    rec.SetPoint = t_.units.setPointFromPosition(rec, st, p->hsc.value);
-    st.SetPointPending = true;
+    moveSetPointSlider(p->hsc, position, t_.units, t_.table.record(slot), t_.table.status(slot));
     t_.model.changed();
 }
 
 void MultiUnitMonitor::txtMDSP_Commit(int k, const std::string& text) {
     MultiPanel* p = panel(k);
     int slot = pageOffset_ + k + 1;
-    auto value = setPointToCommit(text);
-    if (!p || !value || !t_.table.holdsDevice(slot))
+    if (!p || !t_.table.holdsDevice(slot) ||
+        !commitTypedSetPoint(text, p->hsc, t_.units, t_.table.record(slot), t_.table.status(slot)))
         return;
-    auto& rec = t_.table.record(slot);
-    auto& st = t_.table.status(slot);
     p->txtSP.caption = text;
-    st.SetPointPending = true;
-    rec.SetPoint = *value;
-    moveSlider(k, t_.units.positionFromSetPoint(rec, st, true));
     t_.model.changed();
 }
 

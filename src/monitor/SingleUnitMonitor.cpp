@@ -142,26 +142,18 @@ void SingleUnitMonitor::hscSetP_Change(int position) {
     int slot = t_.currentDevice();
     if (!t_.table.holdsDevice(slot))
         return;
-    auto& m = t_.model;
-    m.hscSetP.value = std::clamp(position, m.hscSetP.min, m.hscSetP.max);
-    auto& rec = t_.table.record(slot);
-    auto& st = t_.table.status(slot);
-    rec.SetPoint = t_.units.setPointFromPosition(rec, st, m.hscSetP.value);
-    st.SetPointPending = true;
-    m.changed();
+    moveSetPointSlider(t_.model.hscSetP, position, t_.units, t_.table.record(slot),
+                       t_.table.status(slot));
+    t_.model.changed();
 }
 
 void SingleUnitMonitor::txtSetP_Commit(const std::string& text) {
     int slot = t_.currentDevice();
-    auto value = setPointToCommit(text);
-    if (!value || !t_.table.holdsDevice(slot))
+    if (!t_.table.holdsDevice(slot) ||
+        !commitTypedSetPoint(text, t_.model.hscSetP, t_.units, t_.table.record(slot),
+                             t_.table.status(slot)))
         return;
-    auto& rec = t_.table.record(slot);
-    auto& st = t_.table.status(slot);
     t_.model.txtSetP.caption = text;
-    st.SetPointPending = true;
-    rec.SetPoint = *value;
-    moveSlider(t_.units.positionFromSetPoint(rec, st, true));
     t_.model.changed();
 }
 

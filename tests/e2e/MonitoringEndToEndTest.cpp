@@ -22,16 +22,6 @@ using namespace kvt;
 
 namespace {
 
-std::vector<std::string> received(const std::string& log) {
-    std::vector<std::string> out;
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("<< ", 0) == 0)
-            out.push_back(line.substr(3));
-    return out;
-}
-
 struct RealTerminal {
     RealTerminal(const std::vector<std::string>& simArgs, int devices, bool rs485)
         : sim(KVT_DEVSIM_PATH, simArgs, folder.file("devsim.log")), port(prefs) {
@@ -68,7 +58,7 @@ struct RealTerminal {
         return l ? l->text() : QString("<no label>");
     }
     std::vector<std::string> commands() {
-        return received(test::readFile(folder.file("devsim.log")));
+        return kvt::testing::receivedCommands(test::readFile(folder.file("devsim.log")));
     }
 
     test::TempFolder folder;

@@ -16,17 +16,6 @@ namespace {
 
 using kvt::test::readFile;
 
-// Commands as the simulator logged them ("<< " lines).
-std::vector<std::string> receivedCommands(const std::string& log) {
-    std::vector<std::string> out;
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("<< ", 0) == 0)
-            out.push_back(line.substr(3));
-    return out;
-}
-
 pid_t startProgram(const std::string& program, const std::string& configHome,
                    const std::string& logFile) {
     pid_t pid = fork();
@@ -81,14 +70,14 @@ TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::vector<std::string> got;
     while (std::chrono::steady_clock::now() < deadline) {
-        got = receivedCommands(readFile(simLog));
+        got = kvt::testing::receivedCommands(readFile(simLog));
         if (got.size() >= expected.size())
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     // Nothing more is sent once the loader has finished.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    got = receivedCommands(readFile(simLog));
+    got = kvt::testing::receivedCommands(readFile(simLog));
     kill(terminal, SIGTERM);
     int status = 0;
     waitpid(terminal, &status, 0);

@@ -1,5 +1,6 @@
 #include "monitor/FrmProperties.h"
 #include "monitor/FrmTerminal.h"
+#include "support/ForwardingPort.h"
 #include "support/TerminalWorld.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +26,9 @@ std::string pref(TerminalWorld& w, const std::string& key) {
 
 // The simulated port, except that it can report a settings text or port number the simulated one
 // never would, and reject a flow control.
-class ReportingPort final : public platform::SerialPort {
+class ReportingPort final : public kvt::testing::ForwardingPort {
 public:
-    explicit ReportingPort(platform::SerialPort& inner) : inner_(inner) {}
+    using ForwardingPort::ForwardingPort;
     std::optional<std::string> reportSettings;
     std::optional<int> reportPort;
     std::string rejectHandshakingWith;
@@ -46,20 +47,9 @@ public:
             reportSettings.reset();
         return error;
     }
-    int handshaking() const override { return inner_.handshaking(); }
     platform::PortError setHandshaking(int mode) override {
         return rejectHandshakingWith.empty() ? inner_.setHandshaking(mode) : rejectHandshakingWith;
     }
-    bool portOpen() const override { return inner_.portOpen(); }
-    platform::PortError setPortOpen(bool open) override { return inner_.setPortOpen(open); }
-    void output(const std::string& bytes) override { inner_.output(bytes); }
-    std::string input() override { return inner_.input(); }
-    int outBufferCount() const override { return inner_.outBufferCount(); }
-    std::string errorText() const override { return inner_.errorText(); }
-    void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
-
-private:
-    platform::SerialPort& inner_;
 };
 
 struct ReportingWorld {

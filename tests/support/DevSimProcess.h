@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -78,5 +79,16 @@ private:
     int out_ = -1;
     std::string path_;
 };
+
+// The commands a --verbose simulator logged ("<< " lines), in order.
+inline std::vector<std::string> receivedCommands(const std::string& log) {
+    std::vector<std::string> out;
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("<< ", 0) == 0)
+            out.push_back(line.substr(3));
+    return out;
+}
 
 } // namespace kvt::testing
