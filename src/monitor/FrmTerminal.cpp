@@ -466,7 +466,8 @@ void FrmTerminal::closePortAfterASecond() {
     double until = std::round(runtime_.clock().monotonic() + 1.0);
     if (!platform::waitUntilOrDeadline(runtime_, until, [] { return false; }))
         return;
-    if (port_.portOpen())
+    // A mode started again during the wait keeps its port.
+    if (port_.portOpen() && !engine().autoSingleMonitoring && !engine().autoMultiMonitoring)
         ports_->portToggle();
 }
 
@@ -514,6 +515,10 @@ bool FrmTerminal::Form_QueryUnload() {
     saveClosingPreferences();
     ended = true;
     timer8_->stop();
+    // The loops end with the program: no tick may send on the closed port any more.
+    engine().autoSingleMonitoring = engine().autoMultiMonitoring = false;
+    for (auto* timer : {timer4_.get(), timerM_.get(), timer5_.get()})
+        timer->stop();
     model.changed();
     return true;
 }

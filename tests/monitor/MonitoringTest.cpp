@@ -457,3 +457,18 @@ TEST(MonitoringLogs, MultiUnitRecordLeavesDisabledDevicesOut) {
     for (const auto& rec : records)
         EXPECT_EQ(rec, "0.0000   0.0000   ");
 }
+
+TEST(SingleUnit, RestartedDuringTheClosingSecondKeepsItsPort) {
+    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {device("01")});
+    b.t().menuClick("mnuAutoS");
+    b.run(0.3);
+    b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
+    b.t().menuClick("mnuAutoS"); // stops, and waits a second before closing
+    EXPECT_TRUE(b.t().single().running());
+    EXPECT_TRUE(b.w.port.portOpen());
+    EXPECT_GT(count(b.run(0.5), "f"), 2);
+    // Ending the program ends the loop.
+    ASSERT_TRUE(b.t().Form_QueryUnload());
+    EXPECT_TRUE(b.run(1).empty());
+    EXPECT_FALSE(b.t().Timer4().isActive());
+}
