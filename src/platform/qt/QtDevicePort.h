@@ -25,9 +25,9 @@ struct LineSettings {
 };
 
 // The serial line over QSerialPort, on the device path QtSerialPort maps the port number to, so any
-// device, symlink or pseudo-terminal can be a port. Every event reaches the handler from a posted call of the event
-// loop, never from inside QSerialPort or a setter, so a handler may close or reopen the port
-// freely.
+// device, symlink or pseudo-terminal can be a port. Every event reaches the handler from a posted
+// call of the event loop, never from inside QSerialPort or a setter, so a handler may close or
+// reopen the port freely.
 class QtDevicePort : public SerialPort {
 public:
     static constexpr int kMaxPort = 16;
@@ -77,7 +77,9 @@ public:
     }
 
     // The device the next open uses.
-    void setPath(const std::string& path) { path_ = path; }
+    void setPath(const std::string& path) {
+        path_ = path;
+    }
 
 private:
     PortError open();
