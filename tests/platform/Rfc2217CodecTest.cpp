@@ -11,7 +11,7 @@ namespace {
 
 using namespace telnet;
 
-// Bytes written as a list of numbers and texts, so Telnet sequences read as they are specified.
+// Bytes written as a list of numbers, so Telnet sequences read as the RFCs write them.
 std::string bytes(std::initializer_list<int> values) {
     std::string out;
     for (int v : values)
