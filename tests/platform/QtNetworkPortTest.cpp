@@ -13,7 +13,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kvt::platform::qt {
@@ -111,6 +115,65 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
     port_->output("x\r");
     EXPECT_EQ(port_->input(), "");
     EXPECT_EQ(port_->outBufferCount(), 0);
+}
+
+// A listener whose queue is full drops further connection attempts without a word: the same as a
+// host that does not answer.
+class Unanswering {
+public:
+    Unanswering() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(listener_, 0) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            fillers_.push_back(fd);
+        }
+    }
+    ~Unanswering() {
+        for (int fd : fillers_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
+TEST_F(QtNetworkPortTest, UnansweringServerFailsTheOpenAfterThreeSecondsWithTheWindowLive) {
+    Unanswering server;
+    map(1, server.url());
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        // An impatient second click while the first is still waiting.
+        if (ticks == 3) {
+            EXPECT_NE(port_->setPortOpen(true), "");
+        }
+    });
+    ticker.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    const PortError error = port_->setPortOpen(true);
+    const auto waited = clock.elapsed();
+    EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 100);
+    EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
+    EXPECT_GE(ticks, 20) << "the loop kept running while the open waited";
+    EXPECT_EQ(error, "Cannot open " + server.url() + ": no answer within 3 seconds");
+    EXPECT_FALSE(port_->portOpen());
+    EXPECT_EQ(port_->errorText(), error);
 }
 
 TEST_F(QtNetworkPortTest, RawStreamCarriesEveryByteAsItIs) {

@@ -63,6 +63,9 @@ PortError QtNetworkPort::setHandshaking(int mode) {
 }
 
 PortError QtNetworkPort::setPortOpen(bool open) {
+    // Asked again from an event handled while the first open still waits for the server.
+    if (open && opening_)
+        return fail("Cannot open " + url_ + ": still connecting");
     if (open)
         return socket_ ? PortError{} : this->open();
     close();
@@ -95,6 +98,7 @@ PortError QtNetworkPort::open() {
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer); // a coarse one may give up a few per cent early
     bool expired = false;
     QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
         expired = true;
