@@ -5,7 +5,8 @@
 //
 // For each baud rate: the time from the reply's line feed reaching this process to the next command
 // being written (median, 99th percentile), and this process's CPU time as a share of wall time;
-// then the same against a device that answers 250 ms late, where the share is the cost of waiting.
+// then the same against a device that answers 250 ms late, where the share is the cost of waiting;
+// then the first runs again over tcp:// to ser2net (raw mode) in front of the same simulator.
 
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
@@ -14,12 +15,14 @@
 #include "platform/qt/QtSerialPort.h"
 #include "support/DevSimProcess.h"
 #include "support/ForwardingPort.h"
+#include "support/Ser2NetProcess.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <sys/resource.h>
 #include <vector>
 
@@ -86,12 +89,19 @@ double percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-int run(int baud, int exchanges, int delayMs) {
+int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
     QTemporaryDir profile;
     platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
     testing::DevSimProcess sim(
         KVT_DEVSIM_PATH, {"--baud", std::to_string(baud), "--delay", std::to_string(delayMs)});
-    prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
+    std::unique_ptr<testing::Ser2NetProcess> server;
+    if (overTcp) {
+        server =
+            std::make_unique<testing::Ser2NetProcess>(sim.path(), profile.path().toStdString());
+        prefs.save("KVT Control Terminal", "Ports", "Com1", server->rawUrl());
+    } else {
+        prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
+    }
     platform::qt::QtSerialPort qtPort(prefs);
     TimingPort port(qtPort);
     if (auto e = port.setSettings(std::to_string(baud) + ",n,8,1"); !e.empty()) {
@@ -120,14 +130,16 @@ int run(int baud, int exchanges, int delayMs) {
     double cpu = cpuSeconds() - cpu0;
     ports.closeWithDrain();
 
-    std::printf("%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies "
+    std::printf("%s%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies "
                 "%d, boxes %d\n",
-                baud, delayMs, exchanges, wall, exchanges / wall, empty, op.boxes);
-    std::printf("             turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f "
-                "us (n=%zu)\n",
-                percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
-                percentile(port.turnarounds, 1.0), port.turnarounds.size());
-    std::printf("             CPU: %.2f %% of wall time, %.1f us per exchange\n",
+                overTcp ? "tcp:// " : "pty    ", baud, delayMs, exchanges, wall, exchanges / wall,
+                empty, op.boxes);
+    std::printf(
+        "                    turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f "
+        "us (n=%zu)\n",
+        percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
+        percentile(port.turnarounds, 1.0), port.turnarounds.size());
+    std::printf("                    CPU: %.2f %% of wall time, %.1f us per exchange\n",
                 100.0 * cpu / wall, 1e6 * cpu / exchanges);
     return empty == 0 ? 0 : 1;
 }
@@ -143,5 +155,13 @@ int main(int argc, char** argv) {
         rc |= run(baud, exchanges, 0);
     // A slow device: nearly all of the time is spent waiting for the reply.
     rc |= run(9600, std::max(1, exchanges / 25), 250);
+    // The same device behind a serial device server on loopback.
+    if (testing::Ser2NetProcess::program().empty()) {
+        std::printf("tcp:// runs skipped: ser2net is not installed\n");
+        return rc;
+    }
+    for (int baud : {115200, 9600})
+        rc |= run(baud, exchanges, 0, true);
+    rc |= run(9600, std::max(1, exchanges / 25), 250, true);
     return rc;
 }

@@ -44,7 +44,7 @@ std::string devsimUsage() {
            "  --noise PERCENT         mix garbage bytes into this share of replies\n"
            "  --seed N                seed of the flow noise and device constants (default 1)\n"
            "  --full-scale SLPM       full-scale flow of every device (default 100)\n"
-           "  --verbose               log commands and replies on stderr\n"
+           "  --verbose               log commands, replies and line speed changes on stderr\n"
            "  --help                  show this text\n"
            "Stops on SIGINT or SIGTERM.\n";
 }

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,6 +51,20 @@ speed_t speedFor(long baud) {
     default:
         return B9600; // a pty ignores it anyway; wire time is modelled here
     }
+}
+
+// The speed a termios speed code stands for; 0 for codes this table does not know.
+long baudOf(speed_t speed) {
+    static const std::pair<speed_t, long> table[] = {
+        {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
+        {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
+        {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    for (const auto& [code, baud] : table)
+        if (code == speed)
+            return baud;
+    return 0;
 }
 
 bool setNonBlocking(int fd) {
@@ -214,6 +229,19 @@ int main(int argc, char** argv) {
     std::size_t logged = 0;
     std::vector<char> buf(4096);
     bool running = true;
+    // Whoever opened the other side may set the line speed (a device server passing on what its
+    // client asked for); the log says what the device side sees, once per change.
+    long lineSpeed = 0;
+    auto reportLineSpeed = [&] {
+        termios tio{};
+        if (!o.verbose || tcgetattr(pty.slave, &tio) != 0)
+            return;
+        const long seen = baudOf(cfgetospeed(&tio));
+        if (seen != 0 && seen != lineSpeed) {
+            lineSpeed = seen;
+            std::cerr << "line speed " << seen << "\n";
+        }
+    };
 
     while (running) {
         double t = now();
@@ -239,6 +267,7 @@ int main(int argc, char** argv) {
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             ssize_t n = read(pty.master, buf.data(), buf.size());
             if (n > 0) {
+                reportLineSpeed();
                 std::vector<double> arrived = pacer.arrive(static_cast<std::size_t>(n), now());
                 std::size_t from = 0;
                 for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {

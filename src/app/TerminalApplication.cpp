@@ -13,12 +13,57 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <filesystem>
+
+#ifndef KVT_VERSION
+#define KVT_VERSION "0"
+#endif
+
 namespace kvt::app {
 
 std::string setupFilePath(const std::string& programFolder, bool programFolderWritable,
                           const std::string& userDataFolder) {
     const std::string& folder = programFolderWritable ? programFolder : userDataFolder;
     return folder + "/setup.dat";
+}
+
+SetupChoice chooseSetupFile(const std::string& programFolder, bool programFolderWritable,
+                            const std::string& userDataFolder) {
+    namespace fs = std::filesystem;
+    const std::string user = setupFilePath(programFolder, false, userDataFolder);
+    if (programFolderWritable)
+        return {setupFilePath(programFolder, true, userDataFolder), {}};
+    std::error_code ec;
+    if (fs::exists(user, ec))
+        return {user, {}};
+    const std::string beside = setupFilePath(programFolder, true, userDataFolder);
+    if (!fs::is_regular_file(beside, ec))
+        return {user, {}};
+    fs::create_directories(userDataFolder, ec);
+    if (!ec)
+        fs::copy_file(beside, user, ec);
+    if (ec) {
+        fs::remove(user, ec);
+        return {beside, "setup.dat could not be copied to " + user + ": " + ec.message()};
+    }
+    return {user, "setup.dat copied from " + beside + " to " + user};
+}
+
+std::string terminalVersionText() {
+    return std::string("kvt-terminal ") + KVT_VERSION + "\n";
+}
+
+std::string terminalHelpText() {
+    return "Usage: kvt-terminal [--help] [--version]\n"
+           "KVT Control Terminal: the desktop terminal for digital mass-flow controllers.\n"
+           "\n"
+           "Port N goes where the preference Ports/ComN points: a device path such as\n"
+           "/dev/ttyUSB0, or a serial device server as tcp://HOST:PORT or rfc2217://HOST:PORT.\n"
+           "setup.dat is kept beside the program when that folder is writable, otherwise in the\n"
+           "per-user data folder.\n"
+           "\n"
+           "  --help      show this text\n"
+           "  --version   show the version\n";
 }
 
 struct TerminalApplication::Parts {
@@ -29,19 +74,20 @@ struct TerminalApplication::Parts {
     ui::QtDialogHost dialogs;
     std::unique_ptr<monitor::FrmTerminal> logic;
     std::unique_ptr<ui::FrmTerminalWindow> window;
+    std::string setupNotice;
 };
 
 namespace {
 
-std::string chooseSetupPath() {
+SetupChoice chooseSetup() {
     QString programFolder = QCoreApplication::applicationDirPath();
     bool writable = QFileInfo(programFolder).isWritable();
     QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                          "/KVT Control Terminal";
     if (!writable)
         QDir().mkpath(dataFolder);
-    return setupFilePath(QFile::encodeName(programFolder).toStdString(), writable,
-                         QFile::encodeName(dataFolder).toStdString());
+    return chooseSetupFile(QFile::encodeName(programFolder).toStdString(), writable,
+                           QFile::encodeName(dataFolder).toStdString());
 }
 
 // Logs are proposed beside the program, or in the user's documents when that folder is read-only.
@@ -57,8 +103,10 @@ std::string chooseLogFolder() {
 
 TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
+    SetupChoice setup = chooseSetup();
+    p.setupNotice = setup.notice;
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-        p.port, p.runtime, p.op, p.preferences, p.dialogs, chooseSetupPath(), chooseLogFolder()});
+        p.port, p.runtime, p.op, p.preferences, p.dialogs, setup.path, chooseLogFolder()});
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
@@ -72,6 +120,11 @@ TerminalApplication::~TerminalApplication() {
 void TerminalApplication::start() {
     parts_->window->show();
     parts_->logic->Form_Load();
+    if (!parts_->setupNotice.empty()) {
+        auto& model = parts_->logic->model;
+        model.sbrStatus["Status"].text = "Status: " + parts_->setupNotice;
+        model.changed();
+    }
 }
 
 monitor::FrmTerminal& TerminalApplication::logic() {

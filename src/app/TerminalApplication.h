@@ -17,6 +17,21 @@ namespace kvt::app {
 std::string setupFilePath(const std::string& programFolder, bool programFolderWritable,
                           const std::string& userDataFolder);
 
+// The setup.dat to use, and what to tell the operator about it. An installed program's folder is
+// not writable: the per-user file is used, and when it does not exist yet the one beside the
+// program (shipped or placed by an administrator) is copied there first, so its table is not lost.
+// If that copy fails the file beside the program is used as it is; saving it then reports why.
+struct SetupChoice {
+    std::string path;
+    std::string notice; // for the status panel; empty when there is nothing to say
+};
+SetupChoice chooseSetupFile(const std::string& programFolder, bool programFolderWritable,
+                            const std::string& userDataFolder);
+
+// Texts of kvt-terminal --version and --help.
+std::string terminalVersionText();
+std::string terminalHelpText();
+
 // The whole program wired together on the real host: Qt port, runtime, operator, preferences, the
 // main window's logic and its widgets.
 class TerminalApplication {

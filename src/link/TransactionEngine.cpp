@@ -195,6 +195,13 @@ void TransactionEngine::onPortEvent(int commEvent) {
     case CE::PortLost:
         reportPortLost();
         return;
+    case CE::PortNotice:
+        // Worth knowing, no fault: the status panel, not a box that offers to close the port.
+        if (const std::string notice = port_.errorText(); !notice.empty()) {
+            view_.setStatusPanel("Status: " + notice);
+            timer2_->start();
+        }
+        return;
     default:
         break;
     }

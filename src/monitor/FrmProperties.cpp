@@ -149,6 +149,7 @@ void FrmProperties::cboPort_Click(int listIndex) {
     if (!inRange(model.cboPort, listIndex))
         return;
     model.cboPort.listIndex = listIndex;
+    model.txtPortAddress.caption = t_.port().portAddress(listIndex + 1);
     model.changed();
 }
 

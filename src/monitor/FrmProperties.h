@@ -31,6 +31,8 @@ struct FrmPropertiesModel : Observable {
     // "Properties" tab.
     Control lblPort{.caption = "Port:"};
     ListControl cboPort;
+    // Read-only: the device path or server address the chosen port is mapped to.
+    Control txtPortAddress;
     Control lblInterface{.caption = "Interface:"};
     ListControl cboInterface;
     Control fraSpeed{.caption = "Maximum Speed"};
@@ -73,6 +75,7 @@ struct FrmPropertiesModel : Observable {
         for (std::size_t i = 0; i < fraSettings.size(); ++i)
             f("fraSettings_" + std::to_string(i), fraSettings[i]);
         f("lblPort", lblPort);
+        f("txtPortAddress", txtPortAddress);
         f("lblInterface", lblInterface);
         f("fraSpeed", fraSpeed);
         f("fraConnection", fraConnection);

@@ -27,6 +27,9 @@ inline constexpr int Dcb = 1011;
 // Our own: the device behind an open port went away (USB adapter pulled, peer closed). The port has
 // already closed itself; errorText() says why.
 inline constexpr int PortLost = 1100;
+// Our own: the port has something to tell the operator that is no fault (a device server that runs
+// the line without taking its settings). The port stays open; errorText() says what.
+inline constexpr int PortNotice = 1101;
 } // namespace CommEvent
 
 // Error text of a port operation; empty means success.
@@ -54,6 +57,13 @@ public:
     virtual int outBufferCount() const = 0;
     // Why the port last failed or closed itself (for PortLost).
     virtual std::string errorText() const = 0;
+
+    // Where port number `port` leads (device path or server address), for showing to the operator;
+    // empty when the port has no such notion.
+    virtual std::string portAddress(int port) const {
+        (void)port;
+        return {};
+    }
 
     // One handler for every port event; called from the event loop, never from inside a setter.
     using EventHandler = std::function<void(int commEvent)>;

@@ -87,13 +87,17 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     auto* grid0 = new QGridLayout(page0);
     grid0->addWidget(label(page0, "lblPort", m.lblPort), 0, 0);
     grid0->addWidget(combo(page0, "cboPort", false), 0, 1);
-    grid0->addWidget(label(page0, "lblInterface", m.lblInterface), 1, 0);
-    grid0->addWidget(combo(page0, "cboInterface", false), 1, 1);
+    auto* txtPortAddress = new QLineEdit(page0);
+    named(txtPortAddress, "txtPortAddress");
+    txtPortAddress->setReadOnly(true);
+    grid0->addWidget(txtPortAddress, 1, 0, 1, 2);
+    grid0->addWidget(label(page0, "lblInterface", m.lblInterface), 2, 0);
+    grid0->addWidget(combo(page0, "cboInterface", false), 2, 1);
 
     auto* fraSpeed = frame(page0, "fraSpeed", m.fraSpeed);
     auto* speedLayout = new QVBoxLayout(fraSpeed);
     speedLayout->addWidget(combo(fraSpeed, "cboSpeed", true));
-    grid0->addWidget(fraSpeed, 2, 0, 1, 2);
+    grid0->addWidget(fraSpeed, 3, 0, 1, 2);
 
     auto* fraConnection = frame(page0, "fraConnection", m.fraConnection);
     auto* connection = new QGridLayout(fraConnection);
@@ -103,7 +107,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     connection->addWidget(combo(fraConnection, "cboParity", false), 1, 1);
     connection->addWidget(label(fraConnection, "lblStopBits", m.lblStopBits), 2, 0);
     connection->addWidget(combo(fraConnection, "cboStopBits", true), 2, 1);
-    grid0->addWidget(fraConnection, 3, 0, 1, 2);
+    grid0->addWidget(fraConnection, 4, 0, 1, 2);
 
     auto* fraEcho = frame(page0, "fraEcho", m.fraEcho);
     auto* echoLayout = new QHBoxLayout(fraEcho);
@@ -114,7 +118,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
         connect(b, &QRadioButton::clicked, this,
                 [this, i] { run([&] { logic_.optEcho_Click(static_cast<int>(i)); }); });
     }
-    grid0->addWidget(fraEcho, 0, 2, 2, 1);
+    grid0->addWidget(fraEcho, 0, 2, 3, 1);
 
     auto* fraFlow = frame(page0, "fraFlow", m.fraFlow);
     auto* flowLayout = new QVBoxLayout(fraFlow);
@@ -125,7 +129,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
         connect(b, &QRadioButton::clicked, this,
                 [this, i] { run([&] { logic_.optFlow_Click(static_cast<int>(i)); }); });
     }
-    grid0->addWidget(fraFlow, 2, 2, 2, 1);
+    grid0->addWidget(fraFlow, 3, 2, 2, 1);
     pages_->addWidget(page0);
 
     // "Timing" tab.
@@ -250,6 +254,8 @@ void FrmPropertiesDialog::refresh() {
             setRadioChecked(r, c.checked);
         } else if (auto* b = qobject_cast<QPushButton*>(w))
             b->setText(text(c.caption));
+        else if (auto* e = qobject_cast<QLineEdit*>(w))
+            e->setText(text(c.caption));
     });
 
     m.forEachList([this](const std::string& name, const monitor::ListControl& list,

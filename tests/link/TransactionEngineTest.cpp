@@ -125,6 +125,19 @@ TEST(Transaction, LineEventShowsItsTextForTwoSecondsOnly) {
     EXPECT_TRUE(w.op.shown.empty());
 }
 
+TEST(Transaction, PortNoticeGoesToTheStatusPanelWithoutAQuestion) {
+    SimWorld w;
+    opened(w);
+    w.port.notice("rfc2217://10.0.0.5:4001: the server refused the COM-PORT-OPTION");
+    w.rt.runFor(0.001);
+    EXPECT_EQ(status(w), "Status: rfc2217://10.0.0.5:4001: the server refused the COM-PORT-OPTION");
+    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_TRUE(w.port.portOpen());
+    EXPECT_EQ(*w.engine().exchange("m,d"), "MD");
+    w.rt.runFor(2.1);
+    EXPECT_EQ(status(w), "Status: ");
+}
+
 TEST(Transaction, FramingErrorsAndBreaksAreSilent) {
     SimWorld w;
     opened(w);

@@ -127,6 +127,26 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
     EXPECT_EQ(m.tabSettings.selected, 1);
 }
 
+TEST(PropertiesLoad, PortAddressFollowsThePortBox) {
+    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    w.port.addresses = {{1, "/dev/ttyUSB0"}, {2, "rfc2217://10.0.0.5:4001"}};
+    ASSERT_TRUE(w.port.setCommPort(2).empty());
+    FrmProperties d(w.terminal());
+    d.Form_Load();
+    EXPECT_EQ(d.model.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
+    const struct {
+        int listIndex;
+        std::string shown;
+    } steps[] = {
+        {0, "/dev/ttyUSB0"}, {16, "/dev/ttyUSB0"}, {15, ""}, {1, "rfc2217://10.0.0.5:4001"}};
+    for (const auto& step : steps) {
+        d.cboPort_Click(step.listIndex);
+        EXPECT_EQ(d.model.txtPortAddress.caption, step.shown) << step.listIndex;
+    }
+    // Only shown: choosing a port does not change it until OK.
+    EXPECT_EQ(w.port.commPort(), 2);
+}
+
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     ReportingWorld rw;
     auto& t = rw.terminal();

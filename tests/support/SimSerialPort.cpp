@@ -187,4 +187,11 @@ void SimSerialPort::loseDevice(const std::string& why) {
     rt_.schedule(0.0, [this] { raise(platform::CommEvent::PortLost); });
 }
 
+void SimSerialPort::notice(const std::string& text) {
+    rt_.schedule(0.0, [this, text] {
+        errorText_ = text;
+        raise(platform::CommEvent::PortNotice);
+    });
+}
+
 } // namespace kvt::testing

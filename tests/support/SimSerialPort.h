@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,14 @@ public:
     void injectReceived(const std::string& bytes, double delay = 0.0);
     // The device goes away while the port is open.
     void loseDevice(const std::string& why);
+    // The port tells the operator something while staying open.
+    void notice(const std::string& text);
+    // Where each port number leads, as the Properties dialog shows it.
+    std::map<int, std::string> addresses;
+    std::string portAddress(int port) const override {
+        auto it = addresses.find(port);
+        return it == addresses.end() ? std::string{} : it->second;
+    }
 
     // Everything the terminal wrote, as written (with CR), in order.
     std::vector<std::string> written;

@@ -38,6 +38,8 @@ QString captionOf(const QWidget* w) {
         return g->title();
     if (auto* b = qobject_cast<const QAbstractButton*>(w))
         return b->text();
+    if (auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
     return {};
 }
 
@@ -54,6 +56,7 @@ void pick(QComboBox* c, int index) {
 TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
+    w.port.addresses = {{1, "/dev/ttyUSB0"}, {2, "tcp://192.168.1.20:4001"}};
     FrmProperties logic(w.terminal());
     logic.Form_Load();
     FrmPropertiesDialog dlg(logic);
@@ -77,7 +80,16 @@ TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
             EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
         }
     });
-    EXPECT_EQ(controls, 29);
+    EXPECT_EQ(controls, 30);
+
+    // Where the chosen port leads: shown, not editable, and following the port box.
+    auto* address = dlg.findChild<QLineEdit*>("txtPortAddress");
+    ASSERT_NE(address, nullptr);
+    EXPECT_TRUE(address->isReadOnly());
+    EXPECT_EQ(address->text(), "/dev/ttyUSB0");
+    pick(dlg.findChild<QComboBox*>("cboPort"), 1);
+    EXPECT_EQ(address->text(), "tcp://192.168.1.20:4001");
+    pick(dlg.findChild<QComboBox*>("cboPort"), 0);
 
     const std::pair<const char*, const char*> captions[] = {
         {"fraSpeed", "Maximum Speed"},

@@ -1,15 +1,6 @@
 #include "platform/qt/QtSerialPort.h"
 
-#include <QByteArray>
-#include <QEvent>
-#include <QFile>
-#include <QMetaObject>
-#include <QSocketNotifier>
-
-#include <cctype>
-#include <limits>
-#include <poll.h>
-#include <vector>
+#include "platform/NetworkAddress.h"
 
 namespace kvt::platform::qt {
 
@@ -23,154 +14,26 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::vector<std::string> splitFields(const std::string& text) {
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto comma = text.find(',', start);
-        fields.push_back(trimmed(text.substr(start, comma - start)));
-        if (comma == std::string::npos)
-            return fields;
-        start = comma + 1;
-    }
-}
-
-QSerialPort::Parity toQt(char parity) {
-    switch (parity) {
-    case 'e':
-        return QSerialPort::EvenParity;
-    case 'o':
-        return QSerialPort::OddParity;
-    case 'm':
-        return QSerialPort::MarkParity;
-    case 's':
-        return QSerialPort::SpaceParity;
-    default:
-        return QSerialPort::NoParity;
-    }
-}
-
-QSerialPort::StopBits toQt(const std::string& stopBits) {
-    if (stopBits == "2")
-        return QSerialPort::TwoStop;
-    if (stopBits == "1.5")
-        return QSerialPort::OneAndHalfStop;
-    return QSerialPort::OneStop;
-}
-
-QSerialPort::FlowControl flowControl(int handshaking) {
-    switch (handshaking) {
-    case 1:
-        return QSerialPort::SoftwareControl;
-    case 2:
-        return QSerialPort::HardwareControl;
-    case 3:
-        // RTS and Xon/Xoff together: QSerialPort has no combined mode, and RTS/CTS is the one that
-        // protects the receiver, so it wins.
-        return QSerialPort::HardwareControl;
-    default:
-        return QSerialPort::NoFlowControl;
-    }
-}
-
-// A device that is hung up (pseudo-terminal peer closed, USB adapter pulled) makes read() return 0:
-// QSerialPort then reports nothing at all while its read notifier fires on every loop pass. This
-// filter sits on that notifier and turns the hang-up into a loss of the port.
-class HangUpWatch : public QObject {
-public:
-    explicit HangUpWatch(std::function<void()> onHangUp) : onHangUp_(std::move(onHangUp)) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::SockAct)
-            return false;
-        auto* notifier = qobject_cast<QSocketNotifier*>(watched);
-        if (!notifier || notifier->type() != QSocketNotifier::Read || !hungUp(notifier->socket()))
-            return false;
-        notifier->setEnabled(false);
-        onHangUp_();
-        return true;
-    }
-
-private:
-    static bool hungUp(qintptr fd) {
-        pollfd probe{static_cast<int>(fd), POLLIN, 0};
-        return ::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-    }
-
-    std::function<void()> onHangUp_;
-};
-
 } // namespace
 
-std::string LineSettings::text() const {
-    return std::to_string(baud) + ',' + parity + ',' + std::to_string(dataBits) + ',' + stopBits;
-}
-
-std::optional<LineSettings> LineSettings::parse(const std::string& text) {
-    const auto fields = splitFields(text);
-    if (fields.size() != 4)
-        return std::nullopt;
-    LineSettings line;
-
-    const std::string& speed = fields[0];
-    if (speed.empty() || speed.size() > 10)
-        return std::nullopt;
-    std::int64_t baud = 0;
-    for (char c : speed) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        baud = baud * 10 + (c - '0');
-    }
-    if (baud <= 0 || baud > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    line.baud = static_cast<std::int32_t>(baud);
-
-    if (fields[1].size() != 1)
-        return std::nullopt;
-    line.parity = static_cast<char>(std::tolower(static_cast<unsigned char>(fields[1][0])));
-    if (std::string_view("eonms").find(line.parity) == std::string_view::npos)
-        return std::nullopt;
-
-    if (fields[2].size() != 1 || fields[2][0] < '5' || fields[2][0] > '8')
-        return std::nullopt;
-    line.dataBits = fields[2][0] - '0';
-
-    if (fields[3] != "1" && fields[3] != "1.5" && fields[3] != "2")
-        return std::nullopt;
-    line.stopBits = fields[3];
-    return line;
-}
-
-QtSerialPort::QtSerialPort(PreferenceStore& preferences)
-    : preferences_(preferences),
-      hangUpWatch_(std::make_unique<HangUpWatch>([this] { postLoss("the device hung up"); })) {
-    // Data and drain signals come from the port's notifiers in the event loop, never from inside
-    // a setter, so they go to the handler at once: an extra posted hop per event costs a loop
-    // pass and a wake-up for every chunk received.
-    QObject::connect(&port_, &QSerialPort::readyRead, &context_,
-                     [this] { deliver(CommEvent::Receive, generation_); });
-    QObject::connect(&port_, &QSerialPort::bytesWritten, &context_, [this] {
-        if (port_.bytesToWrite() == 0)
-            deliver(CommEvent::Send, generation_);
-    });
-    QObject::connect(&port_, &QSerialPort::errorOccurred, &context_,
-                     [this](QSerialPort::SerialPortError error) { onError(error); });
-}
-
-QtSerialPort::~QtSerialPort() {
-    handler_ = nullptr;
-    QObject::disconnect(&port_, nullptr, &context_, nullptr);
-    if (port_.isOpen()) {
-        port_.clear(QSerialPort::Output);
-        port_.close();
-    }
+QtSerialPort::QtSerialPort(PreferenceStore& preferences) : preferences_(preferences) {
+    device_.setEventHandler([this](int event) { forward(&device_, event); });
+    network_.setEventHandler([this](int event) { forward(&network_, event); });
 }
 
 std::string QtSerialPort::devicePath(int port) const {
     const std::string fallback = "/dev/ttyS" + std::to_string(port - 1);
-    const std::string path =
-        preferences_.get(kApplication, kPortsSection, "Com" + std::to_string(port), fallback);
-    return trimmed(path).empty() ? fallback : path;
+    const std::string path = trimmed(
+        preferences_.get(kApplication, kPortsSection, "Com" + std::to_string(port), fallback));
+    return path.empty() ? fallback : path;
+}
+
+SerialPort& QtSerialPort::chosen() {
+    if (open_)
+        return *open_;
+    if (looksLikeNetworkAddress(devicePath(commPort_)))
+        return network_;
+    return device_;
 }
 
 PortError QtSerialPort::fail(PortError text) {
@@ -178,193 +41,81 @@ PortError QtSerialPort::fail(PortError text) {
     return text;
 }
 
-std::string QtSerialPort::hostError() const {
-    if (port_.error() == QSerialPort::NoError)
-        return {};
-    return port_.errorString().toLocal8Bit().toStdString();
-}
-
 PortError QtSerialPort::setCommPort(int port) {
-    if (port_.isOpen())
+    if (portOpen())
         return fail(kAlreadyOpen);
-    if (port < 1 || port > kMaxPort)
-        return fail(kInvalidValue);
+    if (PortError error = device_.setCommPort(port); !error.empty())
+        return fail(error);
+    (void)network_.setCommPort(port);
     commPort_ = port;
     return {};
 }
 
 PortError QtSerialPort::setSettings(const std::string& settings) {
-    const auto line = LineSettings::parse(settings);
-    if (!line)
-        return fail(kInvalidValue);
-    if (line->stopBits == "1.5" && !kOneAndHalfStopBits)
-        return fail(kNoOneAndHalfStopBits);
-    if (port_.isOpen()) {
-        if (PortError error = applyLine(*line); !error.empty())
-            return fail(error);
-    }
-    line_ = *line;
+    SerialPort& port = chosen();
+    if (PortError error = port.setSettings(settings); !error.empty())
+        return fail(error);
+    settings_ = port.settings();
     return {};
 }
 
 PortError QtSerialPort::setHandshaking(int mode) {
-    if (mode < 0 || mode > 3)
-        return fail(kInvalidValue);
-    if (port_.isOpen()) {
-        if (PortError error = applyHandshaking(mode); !error.empty())
-            return fail(error);
-    }
+    SerialPort& port = chosen();
+    if (PortError error = port.setHandshaking(mode); !error.empty())
+        return fail(error);
     handshaking_ = mode;
     return {};
 }
 
-PortError QtSerialPort::applyLine(const LineSettings& line) {
-    port_.clearError();
-    const bool ok = port_.setBaudRate(line.baud) &&
-                    port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)) &&
-                    port_.setParity(toQt(line.parity)) && port_.setStopBits(toQt(line.stopBits));
-    if (ok) {
-        port_.clearError();
-        return {};
-    }
-    std::string error = kInvalidValue;
-    if (const std::string host = hostError(); !host.empty())
-        error += " (" + host + ")";
-    // Back to what the line ran with, so a rejected text leaves the port as it was.
-    port_.setBaudRate(line_.baud);
-    port_.setDataBits(static_cast<QSerialPort::DataBits>(line_.dataBits));
-    port_.setParity(toQt(line_.parity));
-    port_.setStopBits(toQt(line_.stopBits));
-    port_.clearError();
-    return error;
-}
-
-PortError QtSerialPort::applyHandshaking(int mode) {
-    port_.clearError();
-    if (port_.setFlowControl(flowControl(mode))) {
-        port_.clearError();
-        return {};
-    }
-    std::string error = kInvalidValue;
-    if (const std::string host = hostError(); !host.empty())
-        error += " (" + host + ")";
-    port_.setFlowControl(flowControl(handshaking_));
-    port_.clearError();
-    return error;
-}
-
 PortError QtSerialPort::setPortOpen(bool open) {
-    if (open)
-        return port_.isOpen() ? PortError{} : this->open();
-    close();
-    return {};
-}
-
-PortError QtSerialPort::open() {
-    path_ = devicePath(commPort_);
-    port_.setPortName(QFile::decodeName(QByteArray::fromStdString(path_)));
-    // Set while closed, these are only remembered; open() applies them to the device.
-    port_.setBaudRate(line_.baud);
-    port_.setDataBits(static_cast<QSerialPort::DataBits>(line_.dataBits));
-    port_.setParity(toQt(line_.parity));
-    port_.setStopBits(toQt(line_.stopBits));
-    port_.setFlowControl(flowControl(handshaking_));
-    port_.clearError();
-    if (!port_.open(QIODevice::ReadWrite)) {
-        std::string reason = hostError();
-        if (reason.empty())
-            reason = "the device cannot be opened";
-        port_.clearError();
-        return fail("Cannot open " + path_ + ": " + reason);
+    if (!open) {
+        if (open_)
+            (void)open_->setPortOpen(false);
+        open_ = nullptr;
+        return {};
     }
-    // Modem-line calls fail on a pseudo-terminal; that is no reason to refuse the port.
-    port_.clearError();
-    for (auto* notifier : port_.findChildren<QSocketNotifier*>())
-        notifier->installEventFilter(hangUpWatch_.get());
-    ++generation_;
-    lossPosted_ = false;
+    if (portOpen())
+        return {};
+    open_ = nullptr;
+    const std::string path = devicePath(commPort_);
+    SerialPort* port = &device_;
+    if (looksLikeNetworkAddress(path)) {
+        network_.setAddress(path);
+        port = &network_;
+    } else {
+        device_.setPath(path);
+    }
+    // Settings taken while another kind of port was mapped may not suit this one.
+    for (PortError error : {port->setCommPort(commPort_), port->setSettings(settings_),
+                            port->setHandshaking(handshaking_)})
+        if (!error.empty())
+            return fail("Cannot open " + path + ": " + error);
+    if (PortError error = port->setPortOpen(true); !error.empty())
+        return fail(error);
+    open_ = port;
     return {};
-}
-
-void QtSerialPort::close() {
-    if (!port_.isOpen())
-        return;
-    closing_ = true;
-    // Unsent output is dropped, as it would be on a line that is being closed; without this a
-    // blocked line could hold close() up in the driver.
-    port_.clear(QSerialPort::Output);
-    port_.close();
-    port_.clearError();
-    closing_ = false;
-    ++generation_;
 }
 
 void QtSerialPort::output(const std::string& bytes) {
-    if (!port_.isOpen() || bytes.empty())
-        return;
-    port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (open_)
+        open_->output(bytes);
 }
 
 std::string QtSerialPort::input() {
-    if (!port_.isOpen())
-        return {};
-    return port_.readAll().toStdString();
+    return open_ ? open_->input() : std::string{};
 }
 
 int QtSerialPort::outBufferCount() const {
-    if (!port_.isOpen())
-        return 0;
-    const qint64 count = port_.bytesToWrite();
-    return count > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                   : static_cast<int>(count);
+    return open_ ? open_->outBufferCount() : 0;
 }
 
-void QtSerialPort::onError(QSerialPort::SerialPortError error) {
-    // clearError() reports NoError through this same signal.
-    if (error == QSerialPort::NoError || closing_ || !port_.isOpen())
+void QtSerialPort::forward(SerialPort* from, int commEvent) {
+    if (from != open_)
         return;
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        // The peer or the adapter went away. The port stays open and its notifier keeps firing, so
-        // it is closed (from the event loop, not inside QSerialPort's own notification).
-        postLoss(hostError());
-        break;
-    default:
-        // UnsupportedOperation (modem lines on a pseudo-terminal), time-outs and the like are
-        // harmless here. Qt 6 reports no parity, framing or break errors at all.
-        break;
-    }
-}
-
-void QtSerialPort::postLoss(std::string reason) {
-    if (lossPosted_)
-        return;
-    lossPosted_ = true;
-    const std::uint64_t generation = generation_;
-    QMetaObject::invokeMethod(
-        &context_,
-        [this, generation, reason = std::move(reason)] {
-            if (generation != generation_ || !port_.isOpen())
-                return; // closed (and maybe reopened) by the program meanwhile
-            close();
-            errorText_ = "Connection to " + path_ + " lost";
-            if (!reason.empty())
-                errorText_ += ": " + reason;
-            // A copy: the handler may replace itself.
-            if (auto handler = handler_)
-                handler(CommEvent::PortLost);
-        },
-        Qt::QueuedConnection);
-}
-
-void QtSerialPort::deliver(int commEvent, std::uint64_t generation) {
-    if (commEvent == CommEvent::Receive)
-        if (generation != generation_ || !port_.isOpen())
-            return;
-    if (commEvent == CommEvent::Receive && port_.bytesAvailable() == 0)
-        return;
+    if (commEvent == CommEvent::PortLost || commEvent == CommEvent::PortNotice)
+        errorText_ = from->errorText();
+    if (commEvent == CommEvent::PortLost)
+        open_ = nullptr;
     if (auto handler = handler_)
         handler(commEvent);
 }

@@ -2,114 +2,66 @@
 
 #include "platform/PreferenceStore.h"
 #include "platform/SerialPort.h"
+#include "platform/qt/QtDevicePort.h"
+#include "platform/qt/QtNetworkPort.h"
 
-#include <QObject>
-#include <QSerialPort>
-
-#include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 
 namespace kvt::platform::qt {
 
-// Line parameters parsed from a settings text ("9600,n,8,1").
-struct LineSettings {
-    std::int32_t baud = 9600;
-    char parity = 'n';          // e, o, n, m, s
-    int dataBits = 8;           // 5..8
-    std::string stopBits = "1"; // "1", "1.5", "2"
-
-    std::string text() const;
-    // nullopt when the text is not four valid fields.
-    static std::optional<LineSettings> parse(const std::string& text);
-};
-
-// The serial line over QSerialPort. Port number N is the device path saved under
-// "Ports"/"ComN" of the application's preferences (default /dev/ttyS<N-1>), so any device, symlink
-// or pseudo-terminal can be a port. Every event reaches the handler from a posted call of the event
-// loop, never from inside QSerialPort or a setter, so a handler may close or reopen the port
-// freely.
+// The terminal's port. Port number N is what "Ports"/"ComN" of the application's preferences maps
+// it to (default /dev/ttyS<N-1>): a device path, served by QtDevicePort, or a device server
+// ("tcp://HOST:PORT", "rfc2217://HOST:PORT"), served by QtNetworkPort. The choice is made when the
+// port opens; port number, settings and flow control are kept here and handed to the one chosen.
 class QtSerialPort : public SerialPort {
 public:
     static constexpr const char* kApplication = "KVT Control Terminal";
     static constexpr const char* kPortsSection = "Ports";
-    static constexpr int kMaxPort = 16;
-    static constexpr const char* kInvalidValue = "Invalid port property value";
-    static constexpr const char* kAlreadyOpen = "Port already open";
-    static constexpr const char* kNoOneAndHalfStopBits =
-        "Stop bits 1.5 are not supported by this host";
-    // termios has no 1.5 stop bits, and QSerialPort would quietly use 1 instead.
-#ifdef Q_OS_WIN
-    static constexpr bool kOneAndHalfStopBits = true;
-#else
-    static constexpr bool kOneAndHalfStopBits = false;
-#endif
+    static constexpr int kMaxPort = QtDevicePort::kMaxPort;
+    static constexpr const char* kInvalidValue = QtDevicePort::kInvalidValue;
+    static constexpr const char* kAlreadyOpen = QtDevicePort::kAlreadyOpen;
+    static constexpr bool kOneAndHalfStopBits = QtDevicePort::kOneAndHalfStopBits;
 
     explicit QtSerialPort(PreferenceStore& preferences);
-    ~QtSerialPort() override;
     QtSerialPort(const QtSerialPort&) = delete;
     QtSerialPort& operator=(const QtSerialPort&) = delete;
 
-    int commPort() const override {
-        return commPort_;
-    }
+    int commPort() const override { return commPort_; }
     PortError setCommPort(int port) override;
-    std::string settings() const override {
-        return line_.text();
-    }
+    std::string settings() const override { return settings_; }
     PortError setSettings(const std::string& settings) override;
-    int handshaking() const override {
-        return handshaking_;
-    }
+    int handshaking() const override { return handshaking_; }
     PortError setHandshaking(int mode) override;
 
-    bool portOpen() const override {
-        return port_.isOpen();
-    }
+    bool portOpen() const override { return open_ && open_->portOpen(); }
     PortError setPortOpen(bool open) override;
 
     void output(const std::string& bytes) override;
     std::string input() override;
     int outBufferCount() const override;
-    std::string errorText() const override {
-        return errorText_;
-    }
+    std::string errorText() const override { return errorText_; }
+    void setEventHandler(EventHandler handler) override { handler_ = std::move(handler); }
 
-    void setEventHandler(EventHandler handler) override {
-        handler_ = std::move(handler);
-    }
+    std::string portAddress(int port) const override { return devicePath(port); }
 
-    // The device path that port number `port` stands for.
+    // The device path or server address that port number `port` stands for.
     std::string devicePath(int port) const;
 
 private:
-    PortError open();
-    void close();
-    // Applies line parameters to the open port; on failure restores the previous ones.
-    PortError applyLine(const LineSettings& line);
-    PortError applyHandshaking(int mode);
+    // The port that serves `commPort_` now: the open one, else the one the mapping names.
+    SerialPort& chosen();
     PortError fail(PortError text);
-    std::string hostError() const;
-
-    void onError(QSerialPort::SerialPortError error);
-    void postLoss(std::string reason);
-    void deliver(int commEvent, std::uint64_t generation);
+    void forward(SerialPort* from, int commEvent);
 
     PreferenceStore& preferences_;
-    QObject context_; // owns the posted calls: they die with the port
-    std::unique_ptr<QObject> hangUpWatch_;
-    QSerialPort port_; // destroyed before the watch that filters its notifiers
+    QtDevicePort device_;
+    QtNetworkPort network_;
+    SerialPort* open_ = nullptr;
     int commPort_ = 1;
-    LineSettings line_;
+    std::string settings_ = "9600,n,8,1";
     int handshaking_ = 0;
-    std::string path_;
     std::string errorText_;
     EventHandler handler_;
-    // Bumped at every open and close, so events of an earlier opening are dropped.
-    std::uint64_t generation_ = 0;
-    bool lossPosted_ = false;
-    bool closing_ = false;
 };
 
 } // namespace kvt::platform::qt

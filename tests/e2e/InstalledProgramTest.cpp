@@ -1,0 +1,103 @@
+// What an installed program relies on: where setup.dat comes from when the program's folder is not
+// writable, and the answers that need no display.
+
+#include "app/TerminalApplication.h"
+#include "support/TempFolder.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using kvt::test::readFile;
+
+const std::string kTable = "\"1\",\"01\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,0,0,0,0,0,1,1,0\r\n";
+
+TEST(InstalledProgram, SetupFileComesFromBesideTheProgramOnce) {
+    struct Case {
+        const char* what;
+        bool writable;
+        bool besideExists;
+        bool userExists;
+        bool userFolderBlocked;   // the per-user folder cannot be made
+        const char* expectedFile; // "beside" or "user"
+        const char* notice;       // text the notice starts with ("" : none)
+    };
+    const Case cases[] = {
+        {"writable program folder", true, true, false, false, "beside", ""},
+        {"first run of an installed program", false, true, false, false, "user",
+         "setup.dat copied from "},
+        {"later runs", false, true, true, false, "user", ""},
+        {"nothing beside the program", false, false, false, false, "user", ""},
+        {"per-user folder cannot be made", false, true, false, true, "beside",
+         "setup.dat could not be copied to "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        kvt::test::TempFolder folder;
+        ASSERT_TRUE(folder.valid());
+        const std::string program = folder.file("bin");
+        std::filesystem::create_directories(program);
+        std::string data = folder.file("data/KVT Control Terminal");
+        if (c.userFolderBlocked) {
+            std::ofstream(folder.file("data")) << "a file where the folder should be";
+        } else {
+            std::filesystem::create_directories(data);
+        }
+        if (c.besideExists)
+            std::ofstream(program + "/setup.dat", std::ios::binary) << kTable;
+        if (c.userExists)
+            std::ofstream(data + "/setup.dat", std::ios::binary) << "\"2\",\"02\"\r\n";
+
+        const auto choice = kvt::app::chooseSetupFile(program, c.writable, data);
+        const std::string beside = program + "/setup.dat";
+        const std::string user = data + "/setup.dat";
+        EXPECT_EQ(choice.path, std::string(c.expectedFile) == "beside" ? beside : user);
+        if (*c.notice == '\0') {
+            EXPECT_EQ(choice.notice, "");
+        } else {
+            EXPECT_EQ(choice.notice.rfind(c.notice, 0), 0u) << choice.notice;
+        }
+        // A copy is the whole table; a user file that exists is never replaced.
+        if (!c.writable && c.besideExists && !c.userFolderBlocked) {
+            EXPECT_EQ(readFile(user), c.userExists ? "\"2\",\"02\"\r\n" : kTable);
+        }
+        if (c.userFolderBlocked) {
+            EXPECT_NE(choice.notice.find(user), std::string::npos) << choice.notice;
+        }
+        // The file beside the program stays as it was.
+        if (c.besideExists) {
+            EXPECT_EQ(readFile(beside), kTable);
+        }
+    }
+}
+
+TEST(InstalledProgram, VersionAndHelpNeedNoDisplay) {
+    for (const char* program : {KVT_TERMINAL_PATH, KVT_CTL_PATH}) {
+        for (const char* option : {"--version", "--help"}) {
+            SCOPED_TRACE(std::string(program) + " " + option);
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("DISPLAY");
+            env.remove("WAYLAND_DISPLAY");
+            env.remove("QT_QPA_PLATFORM");
+            p.setProcessEnvironment(env);
+            p.start(program, {option});
+            ASSERT_TRUE(p.waitForFinished(10000));
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+            const std::string out = p.readAllStandardOutput().toStdString();
+            const std::string name = std::filesystem::path(program).filename().string();
+            if (std::string(option) == "--version")
+                EXPECT_EQ(out.rfind(name + " " + std::string(KVT_VERSION_EXPECTED) + "\n", 0), 0u)
+                    << out;
+            else
+                EXPECT_EQ(out.rfind("Usage: " + name, 0), 0u) << out;
+        }
+    }
+}
+
+} // namespace

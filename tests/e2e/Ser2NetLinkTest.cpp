@@ -1,0 +1,130 @@
+// The terminal's port mapped to the real ser2net, raw and RFC 2217, in front of kvt-devsim.
+
+#include "link/TransactionEngine.h"
+#include "monitor/PortController.h"
+#include "platform/qt/QtRuntime.h"
+#include "platform/qt/QtSerialPort.h"
+#include "support/DevSimProcess.h"
+#include "support/MemoryPreferences.h"
+#include "support/ScriptedOperator.h"
+#include "support/Ser2NetProcess.h"
+#include "support/TempFolder.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+using namespace kvt;
+
+namespace {
+
+// CI installs ser2net; only a developer's machine without it may skip.
+#define REQUIRE_SER2NET()                                                                          \
+    do {                                                                                           \
+        if (kvt::testing::Ser2NetProcess::program().empty()) {                                     \
+            if (std::getenv("KVT_REQUIRE_SER2NET"))                                                \
+                FAIL() << "ser2net is required here (Debian package ser2net)";                     \
+            GTEST_SKIP() << "ser2net is not installed (Debian package ser2net)";                   \
+        }                                                                                          \
+    } while (0)
+
+struct ServedLink {
+    explicit ServedLink(bool rfc2217)
+        : sim(KVT_DEVSIM_PATH, {"--baud", "115200", "--verbose"}, folder.path() + "/devsim.log"),
+          server(sim.path(), folder.path()), port(prefs) {
+        prefs.save("KVT Control Terminal", "Ports", "Com1",
+                   rfc2217 ? server.rfc2217Url() : server.rawUrl());
+        ports.engine().interfaceRs232 = true;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [this] { rt.pump().shutdown(); });
+        guard.start(30000);
+    }
+
+    // What the simulator logged: the lines it received ("<< ") and the line speeds it saw.
+    std::vector<std::string> simLog(const std::string& prefix) {
+        std::vector<std::string> out;
+        std::istringstream in(test::readFile(folder.path() + "/devsim.log"));
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(prefix, 0) == 0)
+                out.push_back(line.substr(prefix.size()));
+        return out;
+    }
+
+    test::TempFolder folder;
+    kvt::testing::DevSimProcess sim;
+    kvt::testing::Ser2NetProcess server;
+    kvt::testing::MemoryPreferences prefs;
+    platform::qt::QtSerialPort port;
+    platform::qt::QtRuntime rt;
+    kvt::testing::ScriptedOperator op;
+    monitor::FrmTerminalModel model;
+    monitor::PortController ports{model, port, rt, op};
+    QTimer guard;
+};
+
+const std::vector<std::pair<std::string, std::string>> kExchanges = {
+    {"m,d", "MD"}, {"v,o", "VO"}, {"g,3", "G3"}, {"m,a", "MA"}, {"v,a", "VA"}, {"g,0", "G0"}};
+
+} // namespace
+
+TEST(Ser2Net, RawTcpCarriesExactlyTheLinesSent) {
+    REQUIRE_SER2NET();
+    ServedLink l(false);
+    ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
+    ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
+    std::vector<std::string> sent;
+    for (int round = 0; round < 3; ++round)
+        for (const auto& [command, reply] : kExchanges) {
+            EXPECT_EQ(l.ports.engine().exchange(command).value_or("<abandoned>"), reply);
+            sent.push_back(command);
+        }
+    EXPECT_TRUE(l.op.shown.empty());
+    EXPECT_TRUE(l.ports.closeWithDrain());
+    EXPECT_EQ(l.simLog("<< "), sent);
+    // Raw mode sends no settings: the device side keeps the server's own speed.
+    EXPECT_EQ(l.simLog("line speed "), std::vector<std::string>{"9600"});
+}
+
+TEST(Ser2Net, Rfc2217CarriesTheLinesAndTheSpeedSet) {
+    REQUIRE_SER2NET();
+    ServedLink l(true);
+    ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
+    ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
+    std::vector<std::string> sent;
+    for (const auto& [command, reply] : kExchanges) {
+        EXPECT_EQ(l.ports.engine().exchange(command).value_or("<abandoned>"), reply);
+        sent.push_back(command);
+    }
+    // The speed applied while open reaches the device side before the next command does.
+    ASSERT_TRUE(l.port.setSettings("38400,n,8,1").empty());
+    EXPECT_EQ(l.ports.engine().exchange("m,d").value_or("<abandoned>"), "MD");
+    sent.push_back("m,d");
+    EXPECT_TRUE(l.op.shown.empty()) << l.op.shown[0].text;
+    EXPECT_EQ(l.model.sbrStatus["Status"].text.find("COM-PORT"), std::string::npos);
+    EXPECT_TRUE(l.ports.closeWithDrain());
+    EXPECT_EQ(l.simLog("<< "), sent);
+    EXPECT_EQ(l.simLog("line speed "), (std::vector<std::string>{"19200", "38400"}));
+}
+
+TEST(Ser2Net, ServerGoneIsThePortLostPath) {
+    REQUIRE_SER2NET();
+    ServedLink l(true);
+    ASSERT_TRUE(l.ports.openIfClosed());
+    ASSERT_EQ(l.ports.engine().exchange("m,d").value_or("?"), "MD");
+    l.server.stop();
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return !l.port.portOpen(); }));
+    bool settled = false;
+    QTimer::singleShot(300, [&] { settled = true; });
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; }));
+    ASSERT_EQ(l.op.shown.size(), 1u);
+    EXPECT_EQ(l.op.shown[0].text.rfind("Connection to " + l.server.rfc2217Url() + " lost", 0), 0u)
+        << l.op.shown[0].text;
+    // A server that is not there: the open fails at once with the host's reason.
+    EXPECT_FALSE(l.ports.openIfClosed());
+    ASSERT_EQ(l.op.shown.size(), 2u);
+    EXPECT_NE(l.op.shown[1].text.find("Connection refused"), std::string::npos)
+        << l.op.shown[1].text;
+}

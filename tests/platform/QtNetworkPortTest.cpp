@@ -1,0 +1,328 @@
+// The port mapped to a device server: tcp:// and rfc2217:// against a server inside the test.
+
+#include "TestDeviceServer.h"
+#include "WaitHelpers.h"
+#include "platform/qt/QtPreferenceStore.h"
+#include "platform/qt/QtSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kvt::platform::qt {
+namespace {
+
+using test::settle;
+using test::TestDeviceServer;
+using test::waitFor;
+using Mode = TestDeviceServer::Mode;
+using namespace telnet;
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+class QtNetworkPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        preferences_ = std::make_unique<QtPreferenceStore>(dir_.path().toStdString());
+        port_ = std::make_unique<QtSerialPort>(*preferences_);
+        port_->setEventHandler([this](int event) {
+            events_.push_back(event);
+            if (event == CommEvent::Receive)
+                input_ += port_->input();
+            if (event == CommEvent::PortNotice || event == CommEvent::PortLost)
+                notices_.push_back(port_->errorText());
+        });
+    }
+    void map(int number, const std::string& address) {
+        preferences_->save("KVT Control Terminal", "Ports", "Com" + std::to_string(number),
+                           address);
+    }
+    // Opens port 1 on the server and waits until the server has its client.
+    void openOn(TestDeviceServer& server) {
+        map(1, server.url());
+        ASSERT_EQ(port_->setPortOpen(true), "");
+        ASSERT_TRUE(port_->portOpen());
+        ASSERT_TRUE(waitFor(pump_, [&] { return server.connected(); }));
+    }
+    long count(int event) const { return std::count(events_.begin(), events_.end(), event); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QtPreferenceStore> preferences_;
+    std::unique_ptr<QtSerialPort> port_;
+    QtEventPump pump_;
+    std::vector<int> events_;
+    std::vector<std::string> notices_;
+    std::string input_;
+};
+
+TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
+    map(2, "rfc2217://127.0.0.1:4001");
+    map(3, " tcp://127.0.0.1:4002 ");
+    EXPECT_EQ(port_->portAddress(1), "/dev/ttyS0");
+    EXPECT_EQ(port_->portAddress(2), "rfc2217://127.0.0.1:4001");
+    EXPECT_EQ(port_->portAddress(3), "tcp://127.0.0.1:4002");
+
+    // A server line takes 1.5 stop bits; a local port on this host does not, and the open says so.
+    ASSERT_EQ(port_->setCommPort(2), "");
+    EXPECT_EQ(port_->setSettings("19200,E,7,1.5"), "");
+    EXPECT_EQ(port_->settings(), "19200,e,7,1.5");
+    if (!QtSerialPort::kOneAndHalfStopBits) {
+        map(2, dir_.path().toStdString() + "/tty");
+        const PortError error = port_->setPortOpen(true);
+        EXPECT_NE(error.find("Stop bits 1.5"), std::string::npos) << error;
+        EXPECT_FALSE(port_->portOpen());
+    }
+
+    for (const std::string bad : {"udp://127.0.0.1:1", "tcp://127.0.0.1", "tcp://:1"}) {
+        map(2, bad);
+        const PortError error = port_->setPortOpen(true);
+        EXPECT_NE(error.find(bad), std::string::npos) << error;
+        EXPECT_EQ(port_->errorText(), error);
+        EXPECT_FALSE(port_->portOpen());
+    }
+}
+
+TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(closed.serverPort());
+    closed.close();
+    map(1, url);
+    QElapsedTimer clock;
+    clock.start();
+    const PortError error = port_->setPortOpen(true);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(error.rfind("Cannot open " + url + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find("refused"), std::string::npos) << error;
+    EXPECT_FALSE(port_->portOpen());
+    port_->output("x\r");
+    EXPECT_EQ(port_->input(), "");
+    EXPECT_EQ(port_->outBufferCount(), 0);
+}
+
+// A listener whose queue is full drops further connection attempts without a word: the same as a
+// host that does not answer.
+class Unanswering {
+public:
+    Unanswering() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(listener_, 0) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            fillers_.push_back(fd);
+        }
+    }
+    ~Unanswering() {
+        for (int fd : fillers_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
+TEST_F(QtNetworkPortTest, UnansweringServerFailsTheOpenAfterThreeSecondsWithTheWindowLive) {
+    Unanswering server;
+    map(1, server.url());
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        // An impatient second click while the first is still waiting.
+        if (ticks == 3) {
+            EXPECT_NE(port_->setPortOpen(true), "");
+        }
+    });
+    ticker.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    const PortError error = port_->setPortOpen(true);
+    const auto waited = clock.elapsed();
+    EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 100);
+    EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
+    EXPECT_GE(ticks, 20) << "the loop kept running while the open waited";
+    EXPECT_EQ(error, "Cannot open " + server.url() + ": no answer within 3 seconds");
+    EXPECT_FALSE(port_->portOpen());
+    EXPECT_EQ(port_->errorText(), error);
+}
+
+TEST_F(QtNetworkPortTest, RawStreamCarriesEveryByteAsItIs) {
+    TestDeviceServer server(Mode::Raw);
+    openOn(server);
+    const std::string command = bytes({'m', ',', 'd', 0xFF, '\r'});
+    port_->output(command);
+    ASSERT_TRUE(waitFor(pump_, [&] { return server.received() == command; })) << server.received();
+    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
+    // Telnet bytes from a raw server are its data.
+    const std::string reply = bytes({'M', 'D', Iac, Nop, '\r', '\n'});
+    server.send(reply);
+    ASSERT_TRUE(waitFor(pump_, [&] { return input_ == reply; })) << input_;
+    EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLine) {
+    TestDeviceServer server(Mode::Accept);
+    ASSERT_EQ(port_->setSettings("19200,e,7,2"), "");
+    ASSERT_EQ(port_->setHandshaking(2), "");
+    openOn(server);
+
+    // The settings went out with the open, before any data.
+    const std::vector<std::string> atOpen = {bytes({SetBaudRate, 0, 0, 0x4B, 0x00}),
+                                             bytes({SetDataSize, 7}), bytes({SetParity, 3}),
+                                             bytes({SetStopSize, 2}), bytes({SetControl, 3})};
+    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().comPort.size() >= atOpen.size(); }));
+    EXPECT_EQ(server.split().comPort, atOpen);
+
+    // Applied while open: sent at once.
+    server.clear();
+    ASSERT_EQ(port_->setSettings("9600,n,8,1"), "");
+    ASSERT_EQ(port_->setHandshaking(0), "");
+    const std::vector<std::string> applied = {bytes({SetBaudRate, 0, 0, 0x25, 0x80}),
+                                              bytes({SetDataSize, 8}), bytes({SetParity, 1}),
+                                              bytes({SetStopSize, 1}), bytes({SetControl, 1})};
+    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().comPort.size() >= applied.size(); }));
+    EXPECT_EQ(server.split().comPort, applied);
+    EXPECT_EQ(count(CommEvent::Send), 0) << "settings are no transmission of the terminal's";
+
+    // 0xFF in a command is doubled on the wire and arrives once.
+    server.clear();
+    port_->output(bytes({'x', 0xFF, '\r'}));
+    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == bytes({'x', 0xFF, '\r'}); }));
+    EXPECT_EQ(server.received(), bytes({'x', 0xFF, 0xFF, '\r'}));
+    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
+
+    // A reply with notifications, a NOP and a doubled 0xFF between its bytes, in pieces.
+    const std::vector<std::string> pieces = {
+        "V",
+        bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}),
+        "O",
+        bytes({Iac, Nop, Iac}),
+        bytes({Iac, '\r'}),
+        bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}),
+        "\n"};
+    for (const auto& piece : pieces) {
+        server.send(piece);
+        settle(pump_, 5);
+    }
+    ASSERT_TRUE(waitFor(pump_, [&] {
+        return input_ == bytes({'V', 'O', 0xFF, '\r', '\n'});
+    })) << input_;
+    // Notifications alone never look like a transmission or received data.
+    const long receives = count(CommEvent::Receive);
+    server.send(bytes({Iac, Sb, ComPort, NotifyModemState, 0x30, Iac, Se, Iac, Nop}));
+    settle(pump_, 100);
+    EXPECT_EQ(count(CommEvent::Receive), receives);
+    EXPECT_EQ(count(CommEvent::Send), 1);
+    EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
+    for (Mode mode : {Mode::Refuse, Mode::Silent}) {
+        SCOPED_TRACE(mode == Mode::Refuse ? "refuses" : "silent");
+        events_.clear();
+        notices_.clear();
+        input_.clear();
+        TestDeviceServer server(mode);
+        // The window stays live while the open waits for an answer.
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        openOn(server);
+        const auto waited = clock.elapsed();
+        ticker.stop();
+        EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
+        if (mode == Mode::Silent) {
+            EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 200);
+            EXPECT_GE(ticks, 20);
+        }
+        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortNotice) > 0; }));
+        ASSERT_EQ(notices_.size(), 1u);
+        EXPECT_NE(notices_[0].find(server.url()), std::string::npos) << notices_[0];
+        EXPECT_NE(notices_[0].find(mode == Mode::Refuse ? "refused" : "did not answer"),
+                  std::string::npos)
+            << notices_[0];
+
+        // Settings stay on the server; data still flows (escaped: the server speaks Telnet).
+        ASSERT_EQ(port_->setSettings("38400,n,8,1"), "");
+        port_->output(bytes({'f', 0xFF, '\r'}));
+        ASSERT_TRUE(waitFor(pump_, [&] {
+            return server.split().data == bytes({'f', 0xFF, '\r'});
+        }));
+        EXPECT_TRUE(server.split().comPort.empty());
+        server.send("12.5\r\n");
+        ASSERT_TRUE(waitFor(pump_, [&] { return input_ == "12.5\r\n"; })) << input_;
+        settle(pump_, 50);
+        EXPECT_EQ(count(CommEvent::PortNotice), 1);
+        ASSERT_EQ(port_->setPortOpen(false), "");
+    }
+}
+
+TEST_F(QtNetworkPortTest, DroppedConnectionIsThePortLostPath) {
+    for (Mode mode : {Mode::Raw, Mode::Accept}) {
+        SCOPED_TRACE(mode == Mode::Raw ? "raw" : "telnet");
+        events_.clear();
+        notices_.clear();
+        input_.clear();
+        TestDeviceServer server(mode);
+        openOn(server);
+        port_->output("f\r");
+        ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == "f\r"; }));
+        // The last answer and the hang-up together: the answer still counts.
+        server.send("0.5\r\n");
+        server.dropClient();
+        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortLost) > 0; }));
+        EXPECT_EQ(input_, "0.5\r\n");
+        EXPECT_FALSE(port_->portOpen());
+        ASSERT_EQ(notices_.size(), 1u);
+        EXPECT_EQ(notices_[0].rfind("Connection to " + server.url() + " lost", 0), 0u)
+            << notices_[0];
+        settle(pump_, 100);
+        EXPECT_EQ(count(CommEvent::PortLost), 1);
+
+        // It can be opened again.
+        ASSERT_EQ(port_->setPortOpen(true), "");
+        ASSERT_TRUE(waitFor(pump_, [&] { return server.connections() == 2; }));
+        port_->output("e\r");
+        ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == "e\r"; }));
+        ASSERT_EQ(port_->setPortOpen(false), "");
+        EXPECT_FALSE(port_->portOpen());
+        settle(pump_, 50);
+        EXPECT_EQ(count(CommEvent::PortLost), 1) << "closing is no loss";
+    }
+}
+
+} // namespace
+} // namespace kvt::platform::qt

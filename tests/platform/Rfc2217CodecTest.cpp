@@ -1,0 +1,212 @@
+#include "platform/Rfc2217Codec.h"
+#include "platform/NetworkAddress.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kvt::platform {
+namespace {
+
+using namespace telnet;
+
+// Bytes written as a list of numbers, so Telnet sequences read as the RFCs write them.
+std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+std::string sb(std::initializer_list<int> body) {
+    return bytes({Iac, Sb, ComPort}) + bytes(body) + bytes({Iac, Se});
+}
+
+// A codec that has sent its opening and been answered as a cooperative server answers.
+struct Negotiated {
+    Rfc2217Codec codec;
+    Negotiated() {
+        codec.start();
+        codec.feed(bytes({Iac, Do, Binary, Iac, Will, Binary, Iac, Do, SuppressGoAhead, Iac, Will,
+                          SuppressGoAhead, Iac, Do, ComPort}));
+        EXPECT_EQ(codec.takeReplies(), "");
+    }
+};
+
+TEST(Rfc2217Codec, EscapesEveryIacOnTheWayOut) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"f\r", "f\r"},
+        {bytes({0xFF}), bytes({0xFF, 0xFF})},
+        {bytes({'a', 0xFF, 0xFF, 'b'}), bytes({'a', 0xFF, 0xFF, 0xFF, 0xFF, 'b'})},
+        {bytes({0xFE, 0xFD, 0x00}), bytes({0xFE, 0xFD, 0x00})},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Rfc2217Codec::escape(c.in), c.out);
+}
+
+TEST(Rfc2217Codec, OpeningAsksForBinaryAndTheComPortOption) {
+    Rfc2217Codec codec;
+    const std::string opening = codec.start();
+    for (const std::string& request :
+         {bytes({Iac, Will, Binary}), bytes({Iac, Do, Binary}), bytes({Iac, Will, ComPort}),
+          bytes({Iac, Do, SuppressGoAhead})})
+        EXPECT_NE(opening.find(request), std::string::npos);
+    EXPECT_EQ(codec.comPortState(), Rfc2217Codec::ComPortState::Pending);
+}
+
+TEST(Rfc2217Codec, DataSurvivesTelnetTrafficSplitAnywhere) {
+    // A reply with a notification and a NOP in the middle, a doubled 0xFF, and the answer to our
+    // own request: only "VO", 0xFF, CR, LF are data.
+    const std::string stream =
+        std::string("V") + sb({NotifyLineState, 0x60}) + "O" + bytes({Iac, Nop, Iac, Iac}) +
+        sb({ServerOffset + SetBaudRate, 0, 0, 0x4B, 0x00}) + bytes({Iac, 249 /* go-ahead */}) +
+        "\r\n" + sb({NotifyModemState, 0xFF, 0xFF});
+    const std::string expected = std::string("VO") + bytes({0xFF}) + "\r\n";
+    // Every split into two pieces, and byte by byte.
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        Negotiated n;
+        std::string got = n.codec.feed(stream.substr(0, cut));
+        got += n.codec.feed(stream.substr(cut));
+        EXPECT_EQ(got, expected) << "cut at " << cut;
+        EXPECT_EQ(n.codec.confirmedBaud(), 19200u);
+        EXPECT_EQ(n.codec.lineStateNotices(), 1);
+        EXPECT_EQ(n.codec.modemStateNotices(), 1);
+        EXPECT_EQ(n.codec.takeReplies(), "");
+    }
+    Negotiated n;
+    std::string got;
+    for (char c : stream)
+        got += n.codec.feed(std::string(1, c));
+    EXPECT_EQ(got, expected);
+}
+
+TEST(Rfc2217Codec, NegotiationAnswersOncePerChange) {
+    const struct {
+        const char* what;
+        std::string fromServer;
+        std::string replies;
+        Rfc2217Codec::ComPortState state;
+    } cases[] = {
+        {"accepts", bytes({Iac, Do, ComPort}), "", Rfc2217Codec::ComPortState::Accepted},
+        {"refuses", bytes({Iac, Dont, ComPort}), "", Rfc2217Codec::ComPortState::Refused},
+        // Echo from the server would send our commands back to us as received text.
+        {"offers echo", bytes({Iac, Will, Echo}), bytes({Iac, Dont, Echo}),
+         Rfc2217Codec::ComPortState::Pending},
+        {"asks for an unknown option", bytes({Iac, Do, 24}), bytes({Iac, Wont, 24}),
+         Rfc2217Codec::ComPortState::Pending},
+        // A state we are already in is never acknowledged: that is what ends negotiation loops.
+        {"confirms what never was", bytes({Iac, Wont, Echo, Iac, Dont, 24}), "",
+         Rfc2217Codec::ComPortState::Pending},
+        {"answers our binary request", bytes({Iac, Will, Binary, Iac, Do, Binary}), "",
+         Rfc2217Codec::ComPortState::Pending},
+        {"takes the option back", bytes({Iac, Do, ComPort, Iac, Dont, ComPort}),
+         bytes({Iac, Wont, ComPort}), Rfc2217Codec::ComPortState::Refused},
+        {"offers to be the client", bytes({Iac, Will, ComPort}), bytes({Iac, Dont, ComPort}),
+         Rfc2217Codec::ComPortState::Pending},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rfc2217Codec codec;
+        codec.start();
+        EXPECT_EQ(codec.feed(c.fromServer), "");
+        EXPECT_EQ(codec.takeReplies(), c.replies);
+        EXPECT_EQ(codec.takeReplies(), "");
+        EXPECT_EQ(codec.comPortState(), c.state);
+    }
+}
+
+TEST(Rfc2217Codec, CarriageReturnNulOnlyOutsideBinaryMode) {
+    const std::string stream = bytes({'A', '\r', 0, 'B', 0, '\r', '\n'});
+    Rfc2217Codec plain; // the server never went binary
+    plain.start();
+    EXPECT_EQ(plain.feed(stream), bytes({'A', '\r', 'B', 0, '\r', '\n'}));
+    Negotiated binary;
+    EXPECT_EQ(binary.codec.feed(stream), stream);
+}
+
+TEST(Rfc2217Codec, OverlongOrBrokenSubnegotiationIsDropped) {
+    Negotiated n;
+    std::string flood = bytes({Iac, Sb, ComPort, ServerOffset + SetBaudRate});
+    flood += std::string(100000, 'x');
+    flood += bytes({Iac, Se});
+    EXPECT_EQ(n.codec.feed(flood + "ok"), "ok");
+    EXPECT_FALSE(n.codec.confirmedBaud());
+    // IAC followed by a command inside a subnegotiation ends it; the command still counts.
+    EXPECT_EQ(n.codec.feed(bytes({Iac, Sb, ComPort, 106, Iac, Will, Echo}) + "z"), "z");
+    EXPECT_EQ(n.codec.takeReplies(), bytes({Iac, Dont, Echo}));
+}
+
+TEST(Rfc2217Codec, SettingsCommands) {
+    const struct {
+        std::string got, expected;
+    } cases[] = {
+        {Rfc2217Codec::setBaudRate(9600), sb({SetBaudRate, 0, 0, 0x25, 0x80})},
+        {Rfc2217Codec::setBaudRate(115200), sb({SetBaudRate, 0, 0x01, 0xC2, 0x00})},
+        // A value byte of 0xFF is doubled inside the subnegotiation too.
+        {Rfc2217Codec::setBaudRate(0xFF), sb({SetBaudRate, 0, 0, 0, 0xFF, 0xFF})},
+        {Rfc2217Codec::setDataSize(7), sb({SetDataSize, 7})},
+        {Rfc2217Codec::setParity('n'), sb({SetParity, 1})},
+        {Rfc2217Codec::setParity('o'), sb({SetParity, 2})},
+        {Rfc2217Codec::setParity('E'), sb({SetParity, 3})},
+        {Rfc2217Codec::setParity('m'), sb({SetParity, 4})},
+        {Rfc2217Codec::setParity('s'), sb({SetParity, 5})},
+        {Rfc2217Codec::setStopSize("1"), sb({SetStopSize, 1})},
+        {Rfc2217Codec::setStopSize("2"), sb({SetStopSize, 2})},
+        {Rfc2217Codec::setStopSize("1.5"), sb({SetStopSize, 3})},
+        {Rfc2217Codec::setControl(0), sb({SetControl, 1})},
+        {Rfc2217Codec::setControl(1), sb({SetControl, 2})},
+        {Rfc2217Codec::setControl(2), sb({SetControl, 3})},
+        {Rfc2217Codec::setControl(3), sb({SetControl, 3})},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].got, cases[i].expected) << "case " << i;
+}
+
+TEST(NetworkAddress, ParsesServerAddresses) {
+    using Kind = NetworkAddress::Kind;
+    const struct {
+        std::string text;
+        bool ok;
+        Kind kind;
+        std::string host;
+        int port;
+    } cases[] = {
+        {"tcp://127.0.0.1:2000", true, Kind::Raw, "127.0.0.1", 2000},
+        {"rfc2217://moxa-3.plant.example:4001", true, Kind::Rfc2217, "moxa-3.plant.example", 4001},
+        {"RFC2217://host:1/", true, Kind::Rfc2217, "host", 1},
+        {"tcp://[::1]:65535", true, Kind::Raw, "::1", 65535},
+        {"tcp://host:0", false, Kind::Raw, "", 0},
+        {"tcp://host:65536", false, Kind::Raw, "", 0},
+        {"tcp://host", false, Kind::Raw, "", 0},
+        {"tcp://:2000", false, Kind::Raw, "", 0},
+        {"tcp://host:20a0", false, Kind::Raw, "", 0},
+        {"tcp://ho st:2000", false, Kind::Raw, "", 0},
+        {"tcp://[::1:2000", false, Kind::Raw, "", 0},
+        {"udp://host:2000", false, Kind::Raw, "", 0},
+        {"/dev/ttyUSB0", false, Kind::Raw, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const auto address = parseNetworkAddress(c.text, error);
+        ASSERT_EQ(address.has_value(), c.ok) << error;
+        if (!c.ok) {
+            EXPECT_NE(error.find(c.text), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(address->kind, c.kind);
+        EXPECT_EQ(address->host, c.host);
+        EXPECT_EQ(address->port, c.port);
+    }
+    // Device paths stay device paths, however odd.
+    for (const char* path : {"/dev/ttyS0", "COM3", "./pty:link", "/tmp/a://b"})
+        EXPECT_FALSE(looksLikeNetworkAddress(path)) << path;
+    EXPECT_TRUE(looksLikeNetworkAddress("udp://x:1"));
+}
+
+} // namespace
+} // namespace kvt::platform
