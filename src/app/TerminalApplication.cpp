@@ -5,6 +5,8 @@
 #include "platform/qt/QtPreferenceStore.h"
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
+#include "service/ServiceMenus.h"
+#include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmTerminalWindow.h"
 #include "ui/QtDialogHost.h"
 
@@ -28,7 +30,9 @@ struct TerminalApplication::Parts {
     platform::qt::QtOperator op;
     ui::QtDialogHost dialogs;
     std::unique_ptr<monitor::FrmTerminal> logic;
+    std::unique_ptr<service::ServiceMenus> service;
     std::unique_ptr<ui::FrmTerminalWindow> window;
+    std::unique_ptr<ui::FrmCancelSendWindow> cancelSend;
 };
 
 namespace {
@@ -50,7 +54,10 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
         p.port, p.runtime, p.op, p.preferences, p.dialogs, chooseSetupPath()});
+    p.service = std::make_unique<service::ServiceMenus>(*p.logic);
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
+    p.cancelSend =
+        std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
 }
@@ -58,6 +65,8 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
 TerminalApplication::~TerminalApplication() {
     // Ends any wait still in progress before the pieces it waits on go away.
     parts_->runtime.pump().shutdown();
+    // The small windows go before the main window that owns them as their parent.
+    parts_->cancelSend.reset();
 }
 
 void TerminalApplication::start() {

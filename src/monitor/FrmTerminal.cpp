@@ -59,12 +59,18 @@ FrmTerminal::FrmTerminal(Services s)
     sync_ = std::make_unique<DeviceSync>(*this);
     commands_ = std::make_unique<DeviceCommands>(*this, *sync_);
     updateMenuEnabling();
+    built_ = true;
 }
 
 FrmTerminal::~FrmTerminal() = default;
 
 void FrmTerminal::registerMenu(const std::string& name, std::function<void()> handler) {
     menuHandlers_[name] = std::move(handler);
+    // Modules built after this window bring their entries back to their starting state.
+    if (built_)
+        for (const auto& node : terminalMenuTree())
+            if (node.name == name)
+                model.menu(name).enabled = node.enabledAtStart;
 }
 
 void FrmTerminal::registerToolbar(const std::string& key, std::function<void()> handler) {

@@ -167,6 +167,7 @@ private:
     std::unique_ptr<DeviceSync> sync_;
     std::unique_ptr<DeviceCommands> commands_;
     bool recorder_ = false;
+    bool built_ = false; // the constructor has run
 };
 
 } // namespace kvt::monitor

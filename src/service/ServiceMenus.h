@@ -1,0 +1,23 @@
+#pragma once
+
+#include "service/FrmCancelSend.h"
+#include "service/QueryMenu.h"
+#include "service/ServiceLink.h"
+
+#include <memory>
+
+namespace kvt::service {
+
+// Every service procedure, registered with the main window's logic. Built after the main window's
+// logic and destroyed before it.
+class ServiceMenus {
+public:
+    explicit ServiceMenus(monitor::FrmTerminal& terminal)
+        : link(terminal), query(link, cancelWindow) {}
+
+    ServiceLink link;
+    FrmCancelSend cancelWindow;
+    QueryMenu query;
+};
+
+} // namespace kvt::service
