@@ -6,6 +6,7 @@
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
 #include "service/ServiceMenus.h"
+#include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmTerminalWindow.h"
 #include "ui/QtDialogHost.h"
@@ -33,6 +34,7 @@ struct TerminalApplication::Parts {
     std::unique_ptr<service::ServiceMenus> service;
     std::unique_ptr<ui::FrmTerminalWindow> window;
     std::unique_ptr<ui::FrmCancelSendWindow> cancelSend;
+    std::unique_ptr<ui::FrmAutoZeroIPWindow> autoZero;
 };
 
 namespace {
@@ -58,6 +60,8 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
     p.cancelSend =
         std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());
+    p.autoZero = std::make_unique<ui::FrmAutoZeroIPWindow>(p.service->autoZeroWindow,
+                                                           p.service->autoZero, p.window.get());
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
 }
@@ -67,6 +71,7 @@ TerminalApplication::~TerminalApplication() {
     parts_->runtime.pump().shutdown();
     // The small windows go before the main window that owns them as their parent.
     parts_->cancelSend.reset();
+    parts_->autoZero.reset();
 }
 
 void TerminalApplication::start() {

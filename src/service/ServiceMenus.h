@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/AutoZero.h"
 #include "service/FrmCancelSend.h"
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
@@ -13,11 +14,13 @@ namespace kvt::service {
 class ServiceMenus {
 public:
     explicit ServiceMenus(monitor::FrmTerminal& terminal)
-        : link(terminal), query(link, cancelWindow) {}
+        : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
     QueryMenu query;
+    FrmAutoZeroIP autoZeroWindow;
+    AutoZero autoZero;
 };
 
 } // namespace kvt::service

@@ -1,4 +1,5 @@
 #include "support/ServiceWorld.h"
+#include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
 
 #include <QApplication>
@@ -23,12 +24,13 @@ template <typename Model> void expectEveryControl(Model& model, QWidget& window)
     });
 }
 
-// The window as it is drawn, saved beside the test's build folder for a look.
+// The window as it is drawn, saved for a look (KVT_SCREENSHOTS, or a folder in /tmp).
 void saveShot(QWidget& window, const char* file) {
-    QDir().mkpath("screenshots");
+    QString folder = qEnvironmentVariable("KVT_SCREENSHOTS", QDir::tempPath() + "/kvt-screenshots");
+    QDir().mkpath(folder);
     QPixmap shot = window.grab();
     EXPECT_FALSE(shot.isNull());
-    shot.save(QString("screenshots/") + file);
+    EXPECT_TRUE(shot.save(folder + "/" + file));
 }
 
 } // namespace
@@ -61,4 +63,37 @@ TEST(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     model.frmCancelSend.visible = false;
     model.changed();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ServiceWindows, AutoZeroWindowRunsAgainstTheSimulatedDevice) {
+    ServiceWorld x(kRs232);
+    auto& model = x.service->autoZeroWindow;
+    ui::FrmAutoZeroIPWindow window(model, x.service->autoZero);
+    expectEveryControl(model, window);
+
+    bool cancelVisible = false;
+    x.at(3.0, [&] {
+        cancelVisible = window.findChild<QPushButton*>("cmdCancel")->isVisibleTo(&window);
+        saveShot(window, "frmAutoZeroIP-running.png");
+    });
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuDeviceAutoZeroDoNow");
+    EXPECT_TRUE(cancelVisible);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), service::kAutoZeroDone);
+    auto* ok = window.findChild<QPushButton*>("CmdOK");
+    EXPECT_TRUE(ok->isVisibleTo(&window));
+    saveShot(window, "frmAutoZeroIP-done.png");
+    ok->click();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ServiceWindows, CloseDuringTheZeroPollIsCancel) {
+    ServiceWorld x(kRs232);
+    ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
+    x.at(2.001, [&] { window.close(); });
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuDeviceAutoZeroDoNow");
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(x.w.takeWritten(), (std::vector<std::string>{"z,n", "z,s"}));
 }
