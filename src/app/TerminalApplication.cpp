@@ -8,6 +8,7 @@
 #include "service/ServiceMenus.h"
 #include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
+#include "ui/FrmSetSpanWindow.h"
 #include "ui/FrmTerminalWindow.h"
 #include "ui/QtDialogHost.h"
 
@@ -35,6 +36,7 @@ struct TerminalApplication::Parts {
     std::unique_ptr<ui::FrmTerminalWindow> window;
     std::unique_ptr<ui::FrmCancelSendWindow> cancelSend;
     std::unique_ptr<ui::FrmAutoZeroIPWindow> autoZero;
+    std::unique_ptr<ui::FrmSetSpanWindow> setSpan;
 };
 
 namespace {
@@ -62,6 +64,8 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
         std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());
     p.autoZero = std::make_unique<ui::FrmAutoZeroIPWindow>(p.service->autoZeroWindow,
                                                            p.service->autoZero, p.window.get());
+    p.setSpan = std::make_unique<ui::FrmSetSpanWindow>(p.service->spanWindow, p.service->span,
+                                                       p.window.get());
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
 }
@@ -72,6 +76,7 @@ TerminalApplication::~TerminalApplication() {
     // The small windows go before the main window that owns them as their parent.
     parts_->cancelSend.reset();
     parts_->autoZero.reset();
+    parts_->setSpan.reset();
 }
 
 void TerminalApplication::start() {

@@ -58,6 +58,9 @@ public:
 
     bool busy() const { return busy_; }
 
+    // The counts of the current gas calibration table, kept for the whole run (span setting fills
+    // them).
+    std::array<std::int16_t, 10> gasTableCounts{};
 
     // Running procedure: refuses a second one, and disables the main window's entries that could
     // start another exchange; restores them as they were when it ends.

@@ -4,6 +4,7 @@
 #include "service/FrmCancelSend.h"
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
+#include "service/SpanSetting.h"
 
 #include <memory>
 
@@ -14,13 +15,16 @@ namespace kvt::service {
 class ServiceMenus {
 public:
     explicit ServiceMenus(monitor::FrmTerminal& terminal)
-        : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow) {}
+        : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
+          span(link, spanWindow) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
     QueryMenu query;
     FrmAutoZeroIP autoZeroWindow;
     AutoZero autoZero;
+    FrmSetSpan spanWindow;
+    SpanSetting span;
 };
 
 } // namespace kvt::service

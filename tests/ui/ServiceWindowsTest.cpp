@@ -1,6 +1,7 @@
 #include "support/ServiceWorld.h"
 #include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
+#include "ui/FrmSetSpanWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -96,4 +97,31 @@ TEST(ServiceWindows, CloseDuringTheZeroPollIsCancel) {
     x.click("mnuDeviceAutoZeroDoNow");
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(x.w.takeWritten(), (std::vector<std::string>{"z,n", "z,s"}));
+}
+
+TEST(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
+    ServiceWorld x(kRs232);
+    ui::FrmSetSpanWindow window(x.service->spanWindow, x.service->span);
+    expectEveryControl(x.service->spanWindow, window);
+    x.dev().scriptFault("Read,7", sim::Fault::wrong("SensorComp: 3000"));
+
+    bool saveEnabledAtStart = true;
+    x.at(0.001, [&] {
+        saveEnabledAtStart = window.findChild<QPushButton*>("cmdSave")->isEnabled();
+        window.findChild<QPushButton*>("cmdSave")->click(); // refused: no reading yet
+    });
+    x.at(1.5, [&] {
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(window.findChild<QLabel*>("Label1")->text().endsWith("SensorComp: 3000"));
+        saveShot(window, "frmSetSpan.png");
+        window.close();
+    });
+    x.w.op.answer(platform::Answer::Yes);
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuToolsSetSpan");
+    EXPECT_FALSE(saveEnabledAtStart);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(x.service->span.spanSaved());
+    EXPECT_EQ(x.w.takeWritten(),
+              (std::vector<std::string>{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
 }
