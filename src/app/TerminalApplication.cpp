@@ -11,6 +11,7 @@
 #include "ui/FrmSetSpanWindow.h"
 #include "ui/FrmTerminalWindow.h"
 #include "ui/QtDialogHost.h"
+#include "ui/QtServiceDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +32,7 @@ struct TerminalApplication::Parts {
     platform::qt::QtRuntime runtime;
     platform::qt::QtOperator op;
     ui::QtDialogHost dialogs;
+    ui::QtServiceDialogs serviceDialogs;
     std::unique_ptr<monitor::FrmTerminal> logic;
     std::unique_ptr<service::ServiceMenus> service;
     std::unique_ptr<ui::FrmTerminalWindow> window;
@@ -58,7 +60,7 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
         p.port, p.runtime, p.op, p.preferences, p.dialogs, chooseSetupPath()});
-    p.service = std::make_unique<service::ServiceMenus>(*p.logic);
+    p.service = std::make_unique<service::ServiceMenus>(*p.logic, p.serviceDialogs);
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
     p.cancelSend =
         std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());
@@ -68,6 +70,7 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
                                                        p.window.get());
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
+    p.serviceDialogs.setParent(p.window.get());
 }
 
 TerminalApplication::~TerminalApplication() {

@@ -5,6 +5,7 @@
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
 #include "service/SpanSetting.h"
+#include "service/ZeroAdjust.h"
 
 #include <memory>
 
@@ -14,9 +15,9 @@ namespace kvt::service {
 // logic and destroyed before it.
 class ServiceMenus {
 public:
-    explicit ServiceMenus(monitor::FrmTerminal& terminal)
+    ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
-          span(link, spanWindow) {}
+          span(link, spanWindow), zero(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -25,6 +26,7 @@ public:
     AutoZero autoZero;
     FrmSetSpan spanWindow;
     SpanSetting span;
+    ZeroAdjust zero;
 };
 
 } // namespace kvt::service

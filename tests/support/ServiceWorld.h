@@ -10,6 +10,24 @@
 
 namespace kvt::testing {
 
+// Modal service dialogs of a test: what the operator does inside is a script run once the dialog
+// is shown; the dialog then stays until its logic closes it.
+class ScriptedServiceDialogs final : public service::ServiceDialogs {
+public:
+    explicit ScriptedServiceDialogs(SimRuntime& rt) : rt_(rt) {}
+    std::function<void(service::ZeroAdjust&)> zeroMan;
+    int zeroManShown = 0;
+    void showZeroMan(service::ZeroAdjust& dialog) override {
+        ++zeroManShown;
+        if (zeroMan)
+            zeroMan(dialog);
+        rt_.waitUntil([&] { return dialog.closed(); });
+    }
+
+private:
+    SimRuntime& rt_;
+};
+
 // The two ways a terminal talks to the device, with the prefix its lines carry.
 struct LineKind {
     sim::LineMode line;
@@ -24,7 +42,8 @@ inline const LineKind kRs485{sim::LineMode::Rs485, "!1A,", "RS485"};
 struct ServiceWorld {
     explicit ServiceWorld(const LineKind& kind, double startTimeOfDay = 10 * 3600.0)
         : kind(kind), w(kind.line, {deviceRecord("7", "1A")}, {device()}, startTimeOfDay),
-          t(w.start()), service(std::make_unique<service::ServiceMenus>(t)) {
+          t(w.start()), dialogs(w.rt),
+          service(std::make_unique<service::ServiceMenus>(t, dialogs)) {
         w.takeWritten();
         w.op.shown.clear();
     }
@@ -56,6 +75,7 @@ struct ServiceWorld {
     LineKind kind;
     TerminalWorld w;
     monitor::FrmTerminal& t;
+    ScriptedServiceDialogs dialogs;
     std::unique_ptr<service::ServiceMenus> service;
 };
 

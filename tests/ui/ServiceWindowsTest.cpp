@@ -2,6 +2,7 @@
 #include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmSetSpanWindow.h"
+#include "ui/FrmZeroManDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 using namespace kvt;
@@ -124,4 +126,34 @@ TEST(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     EXPECT_FALSE(x.service->span.spanSaved());
     EXPECT_EQ(x.w.takeWritten(),
               (std::vector<std::string>{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
+}
+
+TEST(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic) {
+    ServiceWorld x(kRs232);
+    bool checked = false;
+    x.dialogs.zeroMan = [&](service::ZeroAdjust& z) {
+        ui::FrmZeroManDialog dlg(z);
+        expectEveryControl(z.model, dlg);
+        dlg.show();
+        auto* bar = dlg.findChild<QScrollBar*>("VScroll1");
+        EXPECT_EQ(bar->value(), x.dev().dac(0)); // the loaded zero, shown without a write
+        EXPECT_TRUE(x.w.takeWritten().size() == 3u);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd); // the operator moves it
+        EXPECT_EQ(z.model.VScroll1.value, bar->value());
+        auto sent = x.w.takeWritten();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0], "WRITE,0," + std::to_string(bar->value()));
+        // Escape is Exit: the dialog goes only once its logic has finished.
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        z.model.Label1.caption = "2731";
+        z.model.changed();
+        saveShot(dlg, "frmZeroMan.png");
+        QApplication::sendEvent(&dlg, &esc);
+        EXPECT_TRUE(z.closed());
+        EXPECT_EQ(x.w.takeWritten(), std::vector<std::string>{"V,C"});
+        checked = true;
+    };
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuToolsZeroAdj");
+    EXPECT_TRUE(checked);
 }
