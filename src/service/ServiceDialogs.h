@@ -2,6 +2,7 @@
 
 namespace kvt::service {
 
+class CalibrateAD;
 class ZeroAdjust;
 
 // Shows the modal service dialogs. The widget layer runs real windows; tests script what the
@@ -10,6 +11,7 @@ class ServiceDialogs {
 public:
     virtual ~ServiceDialogs() = default;
     virtual void showZeroMan(ZeroAdjust& dialog) = 0;
+    virtual void showCalibrateAD(CalibrateAD& dialog) = 0;
 };
 
 } // namespace kvt::service

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/AutoZero.h"
+#include "service/CalibrateAD.h"
 #include "service/FrmCancelSend.h"
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
@@ -17,7 +18,7 @@ class ServiceMenus {
 public:
     ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
-          span(link, spanWindow), zero(link, dialogs) {}
+          span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -27,6 +28,7 @@ public:
     FrmSetSpan spanWindow;
     SpanSetting span;
     ZeroAdjust zero;
+    CalibrateAD calibrate;
 };
 
 } // namespace kvt::service

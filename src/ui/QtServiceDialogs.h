@@ -11,6 +11,7 @@ class QtServiceDialogs final : public service::ServiceDialogs {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void showZeroMan(service::ZeroAdjust& dialog) override;
+    void showCalibrateAD(service::CalibrateAD& dialog) override;
 
 private:
     QWidget* parent_ = nullptr;

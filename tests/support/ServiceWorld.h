@@ -23,6 +23,15 @@ public:
             zeroMan(dialog);
         rt_.waitUntil([&] { return dialog.closed(); });
     }
+    std::function<void(service::CalibrateAD&)> calibrateAD;
+    int calibrateADShown = 0;
+    void showCalibrateAD(service::CalibrateAD& dialog) override {
+        ++calibrateADShown;
+        if (calibrateAD)
+            calibrateAD(dialog);
+        if (!dialog.closed())
+            dialog.cmdCalExit_Click();
+    }
 
 private:
     SimRuntime& rt_;

@@ -1,5 +1,6 @@
 #include "support/ServiceWorld.h"
 #include "ui/FrmAutoZeroIPWindow.h"
+#include "ui/FrmCalibrateADDialog.h"
 #include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmSetSpanWindow.h"
 #include "ui/FrmZeroManDialog.h"
@@ -10,7 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <gtest/gtest.h>
 
 using namespace kvt;
@@ -155,5 +158,44 @@ TEST(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic) {
     };
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuToolsZeroAdj");
+    EXPECT_TRUE(checked);
+}
+
+TEST(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
+    ServiceWorld x(kRs232);
+    bool checked = false;
+    x.dialogs.calibrateAD = [&](service::CalibrateAD& c) {
+        ui::FrmCalibrateADDialog dlg(c);
+        expectEveryControl(c.model, dlg);
+        dlg.show();
+        auto* page0 = dlg.findChild<QWidget*>("fraInterf_0");
+        auto* page1 = dlg.findChild<QWidget*>("fraInterf_1");
+        EXPECT_TRUE(page0->isVisible());
+        EXPECT_FALSE(page1->isVisible());
+        dlg.findChild<QRadioButton*>("OptIntrf_1")->click();
+        EXPECT_EQ(c.interfaceMode(), 1);
+        auto* tabs = dlg.findChild<QTabBar*>("TabStripADC");
+        emit tabs->tabBarClicked(1);
+        EXPECT_FALSE(page0->isVisible());
+        EXPECT_TRUE(page1->isVisible());
+        emit tabs->tabBarClicked(0);
+        // While a reading runs the interface and the tabs are locked.
+        x.dev().scriptFault("read,1", sim::Fault::wrong("ADCinp:3000"));
+        x.w.op.answer(platform::Answer::Ok);
+        x.w.op.answer(platform::Answer::Ok);
+        x.at(2.5, [&] {
+            EXPECT_FALSE(dlg.findChild<QRadioButton*>("OptIntrf_0")->isEnabled());
+            EXPECT_FALSE(tabs->isEnabled());
+            EXPECT_TRUE(dlg.findChild<QWidget*>("FraProgBar")->isVisible());
+            saveShot(dlg, "frmCalibrateAD.png");
+            dlg.close(); // a cancel request: the dialog goes once the reading has stopped
+            EXPECT_FALSE(c.closed());
+        });
+        dlg.findChild<QPushButton*>("cmdAdcStart")->click();
+        EXPECT_TRUE(c.closed());
+        checked = true;
+    };
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuToolsCalibrateAdcDac");
     EXPECT_TRUE(checked);
 }
