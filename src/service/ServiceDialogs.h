@@ -3,6 +3,7 @@
 namespace kvt::service {
 
 class CalibrateAD;
+class ValveTable;
 class ZeroAdjust;
 
 // Shows the modal service dialogs. The widget layer runs real windows; tests script what the
@@ -12,6 +13,7 @@ public:
     virtual ~ServiceDialogs() = default;
     virtual void showZeroMan(ZeroAdjust& dialog) = 0;
     virtual void showCalibrateAD(CalibrateAD& dialog) = 0;
+    virtual void showValve(ValveTable& dialog) = 0;
 };
 
 } // namespace kvt::service

@@ -6,6 +6,7 @@
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
 #include "service/SpanSetting.h"
+#include "service/ValveTable.h"
 #include "service/ZeroAdjust.h"
 
 #include <memory>
@@ -18,7 +19,8 @@ class ServiceMenus {
 public:
     ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
-          span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs) {}
+          span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
+          valve(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -29,6 +31,7 @@ public:
     SpanSetting span;
     ZeroAdjust zero;
     CalibrateAD calibrate;
+    ValveTable valve;
 };
 
 } // namespace kvt::service

@@ -1,6 +1,7 @@
 #include "ui/QtServiceDialogs.h"
 
 #include "ui/FrmCalibrateADDialog.h"
+#include "ui/FrmValveDialog.h"
 #include "ui/FrmZeroManDialog.h"
 
 namespace kvt::ui {
@@ -16,6 +17,15 @@ namespace kvt::ui {
 
 void QtServiceDialogs::showCalibrateAD(service::CalibrateAD& logic) {
     FrmCalibrateADDialog dlg(logic, parent_);
+    dlg.exec();
+}
+
+} // namespace kvt::ui
+
+namespace kvt::ui {
+
+void QtServiceDialogs::showValve(service::ValveTable& logic) {
+    FrmValveDialog dlg(logic, parent_);
     dlg.exec();
 }
 

@@ -12,6 +12,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void showZeroMan(service::ZeroAdjust& dialog) override;
     void showCalibrateAD(service::CalibrateAD& dialog) override;
+    void showValve(service::ValveTable& dialog) override;
 
 private:
     QWidget* parent_ = nullptr;

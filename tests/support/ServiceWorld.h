@@ -32,6 +32,15 @@ public:
         if (!dialog.closed())
             dialog.cmdCalExit_Click();
     }
+    std::function<void(service::ValveTable&)> valve;
+    int valveShown = 0;
+    void showValve(service::ValveTable& dialog) override {
+        ++valveShown;
+        if (valve)
+            valve(dialog);
+        if (!dialog.closed())
+            dialog.cmdExit_Click();
+    }
 
 private:
     SimRuntime& rt_;

@@ -3,6 +3,7 @@
 #include "ui/FrmCalibrateADDialog.h"
 #include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmSetSpanWindow.h"
+#include "ui/FrmValveDialog.h"
 #include "ui/FrmZeroManDialog.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -197,5 +200,38 @@ TEST(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
     };
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuToolsCalibrateAdcDac");
+    EXPECT_TRUE(checked);
+}
+
+TEST(ServiceWindows, ValveTableModesAndOperatorMoves) {
+    ServiceWorld x(kRs232);
+    bool checked = false;
+    x.dialogs.valve = [&](service::ValveTable& v) {
+        ui::FrmValveDialog dlg(v);
+        expectEveryControl(v.model, dlg);
+        dlg.show();
+        auto* list = dlg.findChild<QListWidget*>("List1");
+        EXPECT_EQ(list->count(), 10);
+        list->setCurrentRow(2);
+        EXPECT_EQ(dlg.findChild<QLineEdit*>("Text1")->text(), list->item(2)->text());
+        saveShot(dlg, "frmValve-table.png");
+        x.w.takeWritten();
+        dlg.findChild<QPushButton*>("cmdStart")->click();
+        EXPECT_TRUE(dlg.findChild<QWidget*>("Frame2")->isVisible());
+        EXPECT_FALSE(dlg.findChild<QWidget*>("Frame1")->isVisible());
+        auto* bar = dlg.findChild<QScrollBar*>("VScroll1");
+        EXPECT_EQ(bar->value(), 2000);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        saveShot(dlg, "frmValve-adjust.png");
+        dlg.findChild<QPushButton*>("cmdCancel")->click();
+        EXPECT_EQ(x.w.takeWritten(), (std::vector<std::string>{
+                                         "v,a", "WRITE,4,D", "WRITE,2,2000",
+                                         "WRITE,2," + std::to_string(bar->value()), "WRITE,4,N"}));
+        dlg.close();
+        EXPECT_TRUE(v.closed());
+        checked = true;
+    };
+    x.w.op.answer(platform::Answer::Yes);
+    x.click("mnuToolsValveTable");
     EXPECT_TRUE(checked);
 }
