@@ -74,10 +74,14 @@ struct TerminalWorld {
     }
 
     void writeSetup(const std::vector<config::DeviceRecord>& records) {
+        writeSetupTo(setupPath(), records);
+    }
+    static void writeSetupTo(const std::string& path,
+                             const std::vector<config::DeviceRecord>& records) {
         config::DeviceTable t;
         for (const auto& r : records)
             t.addDevice(r);
-        config::SaveDeviceTable(t, setupPath());
+        config::SaveDeviceTable(t, path);
     }
 
     std::string setupPath() const { return folder.file("setup.dat"); }
