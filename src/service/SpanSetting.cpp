@@ -115,7 +115,6 @@ bool SpanSetting::readUntilDone() {
     w_.Label1.caption = prompt();
     w_.frmSetSpan.visible = true;
     w_.changed();
-    int timeouts = 0;
     const std::string body = cmd::converterRead("7");
     while (!stop_) {
         double sentAt = t.runtime().clock().monotonic();
@@ -123,16 +122,14 @@ bool SpanSetting::readUntilDone() {
         if (!reply)
             return false;
         if (reply->empty()) {
-            if (++timeouts >= kMaxTimeouts) {
-                stop_ = true;
-                spanSaved_ = false;
-                w_.frmSetSpan.visible = false;
-                w_.changed();
-                link_.failure(kSpanHeadline, kBracket, *reply);
-                return false;
-            }
+            // The reading decides the calibration: a missing one ends it at once.
+            stop_ = true;
+            spanSaved_ = false;
+            w_.frmSetSpan.visible = false;
+            w_.changed();
+            link_.failure(kSpanHeadline, kBracket, *reply);
+            return false;
         } else {
-            timeouts = 0;
             // A Save pressed during this exchange keeps the reading it saw.
             if (!stop_) {
                 lastReading_ = *reply;

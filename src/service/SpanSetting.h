@@ -46,7 +46,6 @@ public:
 
     static constexpr int kMinCounts = 2500;
     static constexpr int kMaxCounts = 3650;
-    static constexpr int kMaxTimeouts = 3;
 
 private:
     // Reads until Save or Cancel; false after a communication failure (already reported).

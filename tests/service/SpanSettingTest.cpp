@@ -131,12 +131,16 @@ TEST_P(SpanSetting, Faults) {
                   service::ServiceLink::failureText(service::kSpanHeadline, "[", "BackDoorLocked"));
     }
     {
-        SCOPED_TRACE("three silent readings end it; the valve is still closed");
+        SCOPED_TRACE("a silent reading ends it, even after good ones; the valve is still closed");
         ServiceWorld x(GetParam());
+        x.dev().scriptFault("Read,7", sim::Fault::wrong("SensorComp: 3000", 2));
         x.dev().scriptFault("Read,7", sim::Fault::silence());
+        // Save pressed while the failing reading waits: nothing is written.
+        x.at(2.5, [&] { x.service->span.cmdSave_Click(); });
         start(x, "");
         EXPECT_EQ(x.written(),
                   concat(valveOnly(x), x.lines({"Read,7", "Read,7", "Read,7", "v,c"})));
+        EXPECT_FALSE(x.service->span.spanSaved());
         EXPECT_EQ(x.boxes().back(),
                   service::ServiceLink::failureText(service::kSpanHeadline, "[", ""));
         EXPECT_EQ(x.dev().valveMode(), sim::ValveMode::Closed);
