@@ -17,6 +17,7 @@ class FrmCancelSendWindow : public QWidget {
     Q_OBJECT
 public:
     explicit FrmCancelSendWindow(service::FrmCancelSend& model, QWidget* parent = nullptr);
+    ~FrmCancelSendWindow() override { *alive_ = false; }
 
     void refresh();
 
@@ -29,9 +30,6 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QLabel* label_ = nullptr;
     QPushButton* cancel_ = nullptr;
-
-public:
-    ~FrmCancelSendWindow() override { *alive_ = false; }
 };
 
 } // namespace kvt::ui
