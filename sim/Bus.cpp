@@ -96,7 +96,11 @@ std::string Bus::completeLine(const std::string& line, double now) {
     }
     if (target == nullptr)
         return {};
-    return frame(*target, target->handle(body, now));
+    std::string reply = target->handle(body, now);
+    replyDelay_ = target->replyDelay();
+    if (reply.empty())
+        return {}; // a scripted silence
+    return frame(*target, reply);
 }
 
 std::string Bus::oversizedLine(const std::string& head, double now) {

@@ -38,6 +38,8 @@ public:
     const std::vector<std::string>& commandLog() const { return commandLog_; }
     std::size_t droppedLines() const { return droppedLines_; }
     LineMode mode() const { return mode_; }
+    // How late the last reply is due (a device's scripted Late fault), in seconds.
+    double replyDelay() const { return replyDelay_; }
 
 private:
     std::string completeLine(const std::string& line, double now);
@@ -50,6 +52,7 @@ private:
     std::string pending_;
     bool overflow_ = false; // the line in progress grew too long; its start is kept in pending_
     std::size_t droppedLines_ = 0;
+    double replyDelay_ = 0.0;
 };
 
 } // namespace kvt::sim

@@ -351,11 +351,53 @@ int Device::sensorAverageCounts() const {
 
 // ---- commands ---------------------------------------------------------------------------------
 
+void Device::scriptFault(std::string bodyPrefix, Fault fault) {
+    faults_.emplace_back(std::move(bodyPrefix), std::move(fault));
+}
+
+namespace {
+
+// Each comma-separated field that is a number, in its shortest form.
+std::string normaliseNumbers(const std::string& reply) {
+    std::string out;
+    bool first = true;
+    for (const auto& field : text::split(reply, ',')) {
+        auto v = text::parseNumber(field);
+        if (!first)
+            out += ',';
+        out += v ? text::shortest(*v) : field;
+        first = false;
+    }
+    return out;
+}
+
+} // namespace
+
 std::string Device::handle(std::string_view body, double now) {
     advance(now);
     commandsSeen_.emplace_back(body);
+    replyDelay_ = 0.0;
     std::string reply = dispatch(body, now);
-    return reply.empty() ? std::string(kError) : reply;
+    if (reply.empty())
+        reply = kError;
+    for (auto& [prefix, fault] : faults_) {
+        if (fault.times == 0 || body.substr(0, prefix.size()) != prefix)
+            continue;
+        if (fault.times > 0)
+            --fault.times;
+        switch (fault.kind) {
+        case Fault::Kind::Silence:
+            return {};
+        case Fault::Kind::Late:
+            replyDelay_ = fault.delaySeconds;
+            return reply;
+        case Fault::Kind::Wrong:
+            return fault.reply;
+        case Fault::Kind::NormalisedEcho:
+            return normaliseNumbers(reply);
+        }
+    }
+    return reply;
 }
 
 std::string Device::dispatch(std::string_view body, double now) {

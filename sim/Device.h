@@ -16,6 +16,27 @@ enum class ValveMode { Closed, Auto, Open };
 
 enum class AlarmState { None, High, Low };
 
+// A scripted misbehaviour for the commands whose body starts with a given text.
+struct Fault {
+    enum class Kind {
+        Silence,        // the command runs but no reply goes out
+        Late,           // the reply goes out `delaySeconds` late
+        Wrong,          // `reply` is answered instead (the command still runs)
+        NormalisedEcho, // numbers in the reply are given in their shortest form ("0.500" -> "0.5")
+    };
+    Kind kind = Kind::Silence;
+    std::string reply;
+    double delaySeconds = 0.0;
+    int times = -1; // how many matching commands it hits; -1: all
+
+    static Fault silence(int times = -1) { return {Kind::Silence, {}, 0.0, times}; }
+    static Fault late(double seconds, int times = -1) { return {Kind::Late, {}, seconds, times}; }
+    static Fault wrong(std::string reply, int times = -1) {
+        return {Kind::Wrong, std::move(reply), 0.0, times};
+    }
+    static Fault normalisedEcho(int times = -1) { return {Kind::NormalisedEcho, {}, 0.0, times}; }
+};
+
 struct DeviceOptions {
     std::string address = "01";   // two hex characters; stored upper case
     std::string serialNumber;     // EEPROM variable 1; empty gives "KV2300" + address
@@ -50,7 +71,8 @@ public:
     explicit Device(DeviceOptions options);
 
     // Runs one command body (without address prefix or CR) at time `now` (seconds) and returns
-    // the reply text; never empty. Unknown or malformed commands give "?".
+    // the reply text. Unknown or malformed commands give "?"; the empty text only when a scripted
+    // fault silences the reply.
     std::string handle(std::string_view body, double now);
     // Brings flow, totalizer, zeroing and auto-tune up to `now`. Time that goes backwards is
     // ignored. The first call only sets the device's clock.
@@ -58,6 +80,13 @@ public:
 
     const std::string& address() const { return address_; }
     const DeviceOptions& options() const { return options_; }
+
+    // Faults are tried in the order scripted; the first whose prefix matches the body (exactly,
+    // case included) applies.
+    void scriptFault(std::string bodyPrefix, Fault fault);
+    void clearFaults() { faults_.clear(); }
+    // How late the reply to the last command is due, in seconds (a Late fault), else 0.
+    double replyDelay() const { return replyDelay_; }
     // Every body this device was asked to run, in order.
     const std::vector<std::string>& commandsSeen() const { return commandsSeen_; }
 
@@ -140,6 +169,8 @@ private:
     std::string address_;
     Rng rng_;
     std::vector<std::string> commandsSeen_;
+    std::vector<std::pair<std::string, Fault>> faults_;
+    double replyDelay_ = 0.0;
 
     // Physical constants of this unit (from the seed).
     double fullScale_;

@@ -5,8 +5,13 @@
 #include "platform/qt/QtPreferenceStore.h"
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
+#include "service/ServiceMenus.h"
+#include "ui/FrmAutoZeroIPWindow.h"
+#include "ui/FrmCancelSendWindow.h"
+#include "ui/FrmSetSpanWindow.h"
 #include "ui/FrmTerminalWindow.h"
 #include "ui/QtDialogHost.h"
+#include "ui/QtServiceDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,9 +77,14 @@ struct TerminalApplication::Parts {
     platform::qt::QtRuntime runtime;
     platform::qt::QtOperator op;
     ui::QtDialogHost dialogs;
+    ui::QtServiceDialogs serviceDialogs;
     std::unique_ptr<monitor::FrmTerminal> logic;
+    std::unique_ptr<service::ServiceMenus> service;
     std::unique_ptr<ui::FrmTerminalWindow> window;
     std::string setupNotice;
+    std::unique_ptr<ui::FrmCancelSendWindow> cancelSend;
+    std::unique_ptr<ui::FrmAutoZeroIPWindow> autoZero;
+    std::unique_ptr<ui::FrmSetSpanWindow> setSpan;
 };
 
 namespace {
@@ -107,14 +117,26 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     p.setupNotice = setup.notice;
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
         p.port, p.runtime, p.op, p.preferences, p.dialogs, setup.path, chooseLogFolder()});
+    p.service = std::make_unique<service::ServiceMenus>(*p.logic, p.serviceDialogs);
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
+    p.cancelSend =
+        std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());
+    p.autoZero = std::make_unique<ui::FrmAutoZeroIPWindow>(p.service->autoZeroWindow,
+                                                           p.service->autoZero, p.window.get());
+    p.setSpan = std::make_unique<ui::FrmSetSpanWindow>(p.service->spanWindow, p.service->span,
+                                                       p.window.get());
     p.op.setParent(p.window.get());
     p.dialogs.setParent(p.window.get());
+    p.serviceDialogs.setParent(p.window.get());
 }
 
 TerminalApplication::~TerminalApplication() {
     // Ends any wait still in progress before the pieces it waits on go away.
     parts_->runtime.pump().shutdown();
+    // The small windows go before the main window that owns them as their parent.
+    parts_->cancelSend.reset();
+    parts_->autoZero.reset();
+    parts_->setSpan.reset();
 }
 
 void TerminalApplication::start() {

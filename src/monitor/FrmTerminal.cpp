@@ -61,12 +61,18 @@ FrmTerminal::FrmTerminal(Services s)
     single_ = std::make_unique<SingleUnitMonitor>(*this);
     multi_ = std::make_unique<MultiUnitMonitor>(*this);
     updateMenuEnabling();
+    built_ = true;
 }
 
 FrmTerminal::~FrmTerminal() = default;
 
 void FrmTerminal::registerMenu(const std::string& name, std::function<void()> handler) {
     menuHandlers_[name] = std::move(handler);
+    // Modules built after this window bring their entries back to their starting state.
+    if (built_)
+        for (const auto& node : terminalMenuTree())
+            if (node.name == name)
+                model.menu(name).enabled = node.enabledAtStart;
 }
 
 void FrmTerminal::registerToolbar(const std::string& key, std::function<void()> handler) {

@@ -185,6 +185,7 @@ private:
     std::unique_ptr<DataLogs> logs_;
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
+    bool built_ = false; // the constructor has run
 };
 
 } // namespace kvt::monitor

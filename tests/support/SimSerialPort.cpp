@@ -117,7 +117,7 @@ void SimSerialPort::output(const std::string& bytes) {
         if (!reply.empty() && !dropReplies) {
             if (rewriteReply)
                 reply = rewriteReply(reply);
-            deliver(reply, rt_.now() + replyLatency);
+            deliver(reply, rt_.now() + replyLatency + (bus_ ? bus_->replyDelay() : 0.0));
         }
         if (!tx_.empty())
             return;

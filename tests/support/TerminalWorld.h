@@ -45,8 +45,10 @@ inline config::DeviceRecord deviceRecord(const std::string& number, const std::s
 // in-memory preference store and a setup.dat in a fresh folder.
 struct TerminalWorld {
     TerminalWorld(sim::LineMode mode, const std::vector<config::DeviceRecord>& records,
-                  std::vector<sim::DeviceOptions> simDevices = {})
-        : bus(mode, simDevices.empty() ? optionsFor(mode, records) : std::move(simDevices)),
+                  std::vector<sim::DeviceOptions> simDevices = {},
+                  double startTimeOfDay = 10 * 3600.0)
+        : rt(startTimeOfDay),
+          bus(mode, simDevices.empty() ? optionsFor(mode, records) : std::move(simDevices)),
           port(rt, &bus), op(&rt) {
         prefs.save("KVT Control Terminal", "Properties", "Interface",
                    mode == sim::LineMode::Rs232 ? "True" : "False");
@@ -72,10 +74,14 @@ struct TerminalWorld {
     }
 
     void writeSetup(const std::vector<config::DeviceRecord>& records) {
+        writeSetupTo(setupPath(), records);
+    }
+    static void writeSetupTo(const std::string& path,
+                             const std::vector<config::DeviceRecord>& records) {
         config::DeviceTable t;
         for (const auto& r : records)
             t.addDevice(r);
-        config::SaveDeviceTable(t, setupPath());
+        config::SaveDeviceTable(t, path);
     }
 
     std::string setupPath() const { return folder.file("setup.dat"); }

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace kvt::service {
+
+class CalibrateAD;
+class ValveTable;
+class ZeroAdjust;
+
+// Shows the modal service dialogs. The widget layer runs real windows; tests script what the
+// operator does inside. Each call returns once the dialog's logic has closed it.
+class ServiceDialogs {
+public:
+    virtual ~ServiceDialogs() = default;
+    virtual void showZeroMan(ZeroAdjust& dialog) = 0;
+    virtual void showCalibrateAD(CalibrateAD& dialog) = 0;
+    virtual void showValve(ValveTable& dialog) = 0;
+};
+
+} // namespace kvt::service

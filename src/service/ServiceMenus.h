@@ -1,0 +1,37 @@
+#pragma once
+
+#include "service/AutoZero.h"
+#include "service/CalibrateAD.h"
+#include "service/FrmCancelSend.h"
+#include "service/QueryMenu.h"
+#include "service/ServiceLink.h"
+#include "service/SpanSetting.h"
+#include "service/ValveTable.h"
+#include "service/ZeroAdjust.h"
+
+#include <memory>
+
+namespace kvt::service {
+
+// Every service procedure, registered with the main window's logic. Built after the main window's
+// logic and destroyed before it.
+class ServiceMenus {
+public:
+    ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
+        : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
+          span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
+          valve(link, dialogs) {}
+
+    ServiceLink link;
+    FrmCancelSend cancelWindow;
+    QueryMenu query;
+    FrmAutoZeroIP autoZeroWindow;
+    AutoZero autoZero;
+    FrmSetSpan spanWindow;
+    SpanSetting span;
+    ZeroAdjust zero;
+    CalibrateAD calibrate;
+    ValveTable valve;
+};
+
+} // namespace kvt::service

@@ -1,0 +1,88 @@
+#include "ui/FrmAutoZeroIPWindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvt::ui {
+
+namespace {
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+FrmAutoZeroIPWindow::FrmAutoZeroIPWindow(service::FrmAutoZeroIP& model, service::AutoZero& logic,
+                                         QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      model_(model), logic_(logic) {
+    setObjectName("frmAutoZeroIP");
+    auto* layout = new QVBoxLayout(this);
+    label_ = new QLabel(this);
+    label_->setObjectName("Label1");
+    label_->setMinimumWidth(380);
+    auto* buttons = new QHBoxLayout;
+    ok_ = new QPushButton(this);
+    ok_->setObjectName("CmdOK");
+    cancel_ = new QPushButton(this);
+    cancel_->setObjectName("cmdCancel");
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    buttons->addStretch();
+    layout->addWidget(label_);
+    layout->addLayout(buttons);
+    connect(ok_, &QPushButton::clicked, this, [this] { logic_.CmdOK_Click(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
+    model_.subscribe([this, alive = alive_] {
+        if (*alive)
+            refresh();
+    });
+    refresh();
+}
+
+FrmAutoZeroIPWindow::~FrmAutoZeroIPWindow() {
+    *alive_ = false;
+}
+
+void FrmAutoZeroIPWindow::refresh() {
+    setWindowTitle(latin1(model_.frmAutoZeroIP.caption));
+    label_->setText(latin1(model_.Label1.caption));
+    ok_->setText(latin1(model_.CmdOK.caption));
+    ok_->setVisible(model_.CmdOK.visible);
+    cancel_->setText(latin1(model_.cmdCancel.caption));
+    cancel_->setVisible(model_.cmdCancel.visible);
+    if (model_.frmAutoZeroIP.visible == isVisible())
+        return;
+    if (model_.frmAutoZeroIP.visible) {
+        adjustSize();
+        if (auto* owner = parentWidget(); owner && owner->isVisible())
+            move(owner->geometry().center() - rect().center());
+        show();
+        raise();
+    } else {
+        hide();
+    }
+}
+
+void FrmAutoZeroIPWindow::closeEvent(QCloseEvent* event) {
+    // The poll hides the window once its wait has returned.
+    event->ignore();
+    logic_.Form_QueryUnload();
+}
+
+void FrmAutoZeroIPWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        logic_.Form_QueryUnload();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace kvt::ui

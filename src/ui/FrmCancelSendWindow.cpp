@@ -1,0 +1,74 @@
+#include "ui/FrmCancelSendWindow.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvt::ui {
+
+namespace {
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+FrmCancelSendWindow::FrmCancelSendWindow(service::FrmCancelSend& model, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      model_(model) {
+    setObjectName("frmCancelSend");
+    auto* layout = new QVBoxLayout(this);
+    label_ = new QLabel(this);
+    label_->setObjectName("Label1");
+    label_->setMinimumWidth(360);
+    label_->setAlignment(Qt::AlignCenter);
+    cancel_ = new QPushButton(this);
+    cancel_->setObjectName("cmdCancel");
+    cancel_->setDefault(true);
+    layout->addWidget(label_);
+    layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+    connect(cancel_, &QPushButton::clicked, this, [this] { model_.cmdCancel_Click(); });
+    model_.subscribe([this, alive = alive_] {
+        if (*alive)
+            refresh();
+    });
+    refresh();
+}
+
+void FrmCancelSendWindow::refresh() {
+    setWindowTitle(latin1(model_.frmCancelSend.caption));
+    label_->setText(latin1(model_.Label1.caption));
+    cancel_->setText(latin1(model_.cmdCancel.caption));
+    cancel_->setEnabled(model_.cmdCancel.enabled);
+    if (model_.frmCancelSend.visible == isVisible())
+        return;
+    if (model_.frmCancelSend.visible) {
+        adjustSize();
+        if (auto* owner = parentWidget(); owner && owner->isVisible())
+            move(owner->geometry().center() - rect().center());
+        show();
+        raise();
+    } else {
+        hide();
+    }
+}
+
+void FrmCancelSendWindow::closeEvent(QCloseEvent* event) {
+    // The reading loop hides the window once its wait has returned.
+    event->ignore();
+    model_.Form_QueryUnload();
+}
+
+void FrmCancelSendWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        model_.Form_QueryUnload();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace kvt::ui

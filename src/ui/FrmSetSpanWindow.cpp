@@ -1,0 +1,91 @@
+#include "ui/FrmSetSpanWindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvt::ui {
+
+namespace {
+
+// A carriage return in the logic's text is a line break on screen.
+QString shown(const std::string& s) {
+    QString t = QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    t.replace('\r', '\n');
+    return t;
+}
+
+} // namespace
+
+FrmSetSpanWindow::FrmSetSpanWindow(service::FrmSetSpan& model, service::SpanSetting& logic,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      model_(model), logic_(logic) {
+    setObjectName("frmSetSpan");
+    auto* layout = new QVBoxLayout(this);
+    label_ = new QLabel(this);
+    label_->setObjectName("Label1");
+    label_->setWordWrap(true);
+    label_->setFixedWidth(420);
+    auto* buttons = new QHBoxLayout;
+    save_ = new QPushButton(this);
+    save_->setObjectName("cmdSave");
+    cancel_ = new QPushButton(this);
+    cancel_->setObjectName("Command1");
+    buttons->addStretch();
+    buttons->addWidget(save_);
+    buttons->addWidget(cancel_);
+    buttons->addStretch();
+    layout->addWidget(label_);
+    layout->addLayout(buttons);
+    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.Command1_Click(); });
+    model_.subscribe([this, alive = alive_] {
+        if (*alive)
+            refresh();
+    });
+    refresh();
+}
+
+FrmSetSpanWindow::~FrmSetSpanWindow() {
+    *alive_ = false;
+}
+
+void FrmSetSpanWindow::refresh() {
+    setWindowTitle(shown(model_.frmSetSpan.caption));
+    label_->setText(shown(model_.Label1.caption));
+    save_->setText(shown(model_.cmdSave.caption));
+    save_->setEnabled(model_.cmdSave.enabled);
+    cancel_->setText(shown(model_.Command1.caption));
+    if (model_.frmSetSpan.visible == isVisible())
+        return;
+    if (model_.frmSetSpan.visible) {
+        adjustSize();
+        if (auto* owner = parentWidget(); owner && owner->isVisible())
+            move(owner->geometry().center() - rect().center());
+        show();
+        raise();
+    } else {
+        hide();
+    }
+}
+
+void FrmSetSpanWindow::closeEvent(QCloseEvent* event) {
+    // The procedure hides the window once its wait has returned.
+    event->ignore();
+    logic_.Form_QueryUnload();
+}
+
+void FrmSetSpanWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        logic_.Form_QueryUnload();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace kvt::ui

@@ -1,0 +1,242 @@
+#include "support/ServiceWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const char* const kBackDoorMenus[] = {"mnuQueryWrite", "mnuQueryMamory", "mnuQueryUpdate",
+                                      "mnuQueryRead"};
+
+bool backDoorMenusEnabled(ServiceWorld& x) {
+    bool all = true;
+    for (const char* m : kBackDoorMenus)
+        all = all && x.t.model.menu(m).enabled;
+    return all;
+}
+
+class QueryMenu : public ::testing::TestWithParam<LineKind> {};
+
+} // namespace
+
+TEST_P(QueryMenu, EntriesEnabledByRegistrationAndTheBackDoor) {
+    ServiceWorld x(GetParam());
+    EXPECT_TRUE(x.t.model.menu("mnuQueryBackDoorOpen").enabled);
+    EXPECT_TRUE(x.t.model.menu("mnuQueryMamoryRead").enabled);
+    EXPECT_FALSE(x.t.model.menu("mnuQueryMamory").enabled); // until the back door opens
+    EXPECT_FALSE(backDoorMenusEnabled(x));
+
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuQueryBackDoorOpen");
+    EXPECT_EQ(x.written(), x.lines({"mw,1000,1"}));
+    EXPECT_TRUE(x.dev().backDoorOpen());
+    EXPECT_TRUE(backDoorMenusEnabled(x));
+    ASSERT_EQ(x.w.op.shown.size(), 1u);
+    EXPECT_EQ(x.w.op.shown[0].defaultButton, 1); // No
+
+    x.click("mnuQueryBackDoorClose");
+    EXPECT_EQ(x.written(), x.lines({"mw,1000,0"}));
+    EXPECT_FALSE(x.dev().backDoorOpen());
+    EXPECT_FALSE(backDoorMenusEnabled(x));
+
+    // Any other answer leaves the menus as they are.
+    x.w.op.answer(Answer::Yes);
+    x.dev().scriptFault("mw,1000,1", sim::Fault::wrong("?"));
+    x.click("mnuQueryBackDoorOpen");
+    EXPECT_FALSE(backDoorMenusEnabled(x));
+    x.w.op.answer(Answer::No);
+    x.click("mnuQueryBackDoorOpen");
+    EXPECT_EQ(x.written(), x.lines({"mw,1000,1"})); // only the first; No sends nothing
+}
+
+TEST_P(QueryMenu, TypedCommandsGoOutUnchanged) {
+    struct Row {
+        const char* menu;
+        std::string typed;
+        Lines bodies;
+        std::function<void(ServiceWorld&)> check;
+    };
+    const Row rows[] = {
+        {"mnuQueryMamoryRead",
+         "1",
+         {"mr,1"},
+         [](ServiceWorld& x) {
+             EXPECT_EQ(x.t.model.sbrStatus["Status"].text,
+                       "Status: " + std::string(x.kind.line == sim::LineMode::Rs232 ? "" : "1A: ") +
+                           x.dev().eeprom(1));
+         }},
+        {"mnuQueryMamoryWrite",
+         "20,abc",
+         {"mw,20,abc"},
+         [](ServiceWorld& x) { EXPECT_EQ(x.dev().eeprom(20), "abc"); }},
+        {"mnuQueryWriteValveOut", "5000x", {"write,2,5000x"}, nullptr}, // the device decides
+        {"mnuQueryWriteZero",
+         "1999",
+         {"write,0,1999"},
+         [](ServiceWorld& x) { EXPECT_EQ(x.dev().dac(0), 1999); }},
+        {"mnuQueryWriteAnalogOut", "", {}, nullptr}, // Cancel
+        {"mnuQueryMamoryRead", "", {}, nullptr},
+        {"mnuQueryMamoryWrite",
+         "5\rmw,1000,0",
+         {}, // a control character: refused
+         [](ServiceWorld& x) {
+             EXPECT_EQ(x.boxes(), Lines{service::kControlCharacterText});
+             EXPECT_TRUE(x.dev().backDoorOpen());
+         }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.menu + (" " + r.typed));
+        ServiceWorld x(GetParam());
+        x.openBackDoor();
+        x.t.setMenuEnabled("mnuQueryMamory", true);
+        x.t.setMenuEnabled("mnuQueryWrite", true);
+        x.w.op.type(r.typed);
+        x.click(r.menu);
+        x.w.rt.runFor(0.5);
+        EXPECT_EQ(x.written(), x.lines(r.bodies));
+        if (r.check)
+            r.check(x);
+    }
+}
+
+TEST_P(QueryMenu, UpdateSwitchAndPrompts) {
+    ServiceWorld x(GetParam());
+    x.openBackDoor();
+    x.click("mnuQueryUpdateDisable");
+    EXPECT_TRUE(x.dev().updateDisabled());
+    x.click("mnuQueryUpdateEnable");
+    EXPECT_FALSE(x.dev().updateDisabled());
+    EXPECT_EQ(x.written(), x.lines({"write,4,d", "write,4,n"}));
+
+    x.w.op.type("");
+    x.click("mnuQueryWriteAnalogOut");
+    ASSERT_EQ(x.w.op.prompts.size(), 1u);
+    EXPECT_EQ(x.w.op.prompts[0], "Write to the Analog Output DAC[1]|Enter new value of the Analog "
+                                 "Output in counts (0-4095): ");
+}
+
+TEST_P(QueryMenu, RepeatingReadingPacedByRepliesUntilCancel) {
+    ServiceWorld x(GetParam());
+    x.openBackDoor();
+    auto& win = x.service->cancelWindow;
+    bool shownWhileRunning = false;
+    bool menusLockedWhileRunning = false;
+    x.at(0.5, [&] {
+        shownWhileRunning = win.frmCancelSend.visible;
+        menusLockedWhileRunning =
+            !x.t.model.fraCD.enabled && !x.t.model.menu("mnuQueryMamoryRead").enabled;
+        // A second procedure cannot start from the menu meanwhile.
+        x.click("mnuQueryMamoryRead");
+    });
+    x.at(3.5, [&] { win.cmdCancel_Click(); });
+    x.click("mnuQueryReadSensorComp");
+
+    EXPECT_TRUE(shownWhileRunning);
+    EXPECT_TRUE(menusLockedWhileRunning);
+    EXPECT_TRUE(x.w.op.prompts.empty());
+    // Sends at 0, 1, 2 and 3 s; Cancel at 3.5 s stops before the next.
+    EXPECT_EQ(x.written(), x.lines({"Read,7", "Read,7", "Read,7", "Read,7"}));
+    EXPECT_EQ(win.Label1.caption.rfind("Sensor Compensated - SensorComp: ", 0), 0u)
+        << win.Label1.caption;
+    EXPECT_FALSE(win.frmCancelSend.visible);
+    EXPECT_TRUE(x.t.model.fraCD.enabled);
+    EXPECT_TRUE(x.t.model.menu("mnuQueryMamoryRead").enabled);
+    EXPECT_TRUE(x.t.engine().cancelSending);
+    x.w.rt.runFor(5);
+    EXPECT_TRUE(x.written().empty());
+}
+
+TEST_P(QueryMenu, RepeatingReadingFaults) {
+    {
+        SCOPED_TRACE("three time-outs in a row end the reading with one message of its own");
+        ServiceWorld x(GetParam());
+        x.openBackDoor();
+        x.dev().scriptFault("Read,5", sim::Fault::silence());
+        x.click("mnuQueryReadAnalogO");
+        EXPECT_EQ(x.written(), x.lines({"Read,5", "Read,5", "Read,5"}));
+        EXPECT_EQ(x.boxes(), (Lines{"No connection!", "No connection!", "No connection!",
+                                    service::kReadingStoppedText}));
+        EXPECT_FALSE(x.service->cancelWindow.frmCancelSend.visible);
+        EXPECT_TRUE(x.t.model.fraCD.enabled);
+    }
+    {
+        SCOPED_TRACE("a time-out between replies does not count towards three");
+        ServiceWorld x(GetParam());
+        x.openBackDoor();
+        x.dev().scriptFault("Read,5", sim::Fault::silence(2));
+        x.dev().scriptFault("Read,5", sim::Fault::wrong("x", 1));
+        x.dev().scriptFault("Read,5", sim::Fault::silence(2));
+        x.at(15, [&] { x.service->cancelWindow.cmdCancel_Click(); });
+        x.click("mnuQueryReadAnalogO");
+        EXPECT_EQ(x.boxes(), Lines(4, "No connection!"));
+    }
+    {
+        SCOPED_TRACE("a late reply delays the next send: it never overtakes its answer");
+        ServiceWorld x(GetParam());
+        x.openBackDoor();
+        x.dev().scriptFault("Read,2", sim::Fault::late(2.5));
+        x.at(5.9, [&] { x.service->cancelWindow.cmdCancel_Click(); });
+        x.click("mnuQueryReadSenAvarage");
+        // 0 s, then after each 2 s time-out (the late replies come after their time-out).
+        auto sent = x.written();
+        EXPECT_EQ(sent, x.lines(Lines(sent.size(), "Read,2")));
+        EXPECT_LE(sent.size(), 3u);
+        EXPECT_NE(x.service->cancelWindow.Label1.caption.find("Sensor Average - "),
+                  std::string::npos);
+    }
+    {
+        SCOPED_TRACE("closing the window during a wait ends the loop once the reply is in");
+        ServiceWorld x(GetParam());
+        x.openBackDoor();
+        x.at(0.001, [&] { x.service->cancelWindow.Form_QueryUnload(); });
+        x.click("mnuQueryReadValveOut");
+        EXPECT_EQ(x.written(), x.lines({"Read,6"}));
+        EXPECT_FALSE(x.t.engine().awaitingReply);
+        EXPECT_FALSE(x.service->cancelWindow.frmCancelSend.visible);
+    }
+    {
+        SCOPED_TRACE("across midnight the interval holds");
+        ServiceWorld x(GetParam(), 86400.0 - 1.5);
+        x.openBackDoor();
+        x.at(3.5, [&] { x.service->cancelWindow.cmdCancel_Click(); });
+        x.click("mnuQueryReadSensorZero");
+        EXPECT_EQ(x.written(), x.lines(Lines(4, "Read,4")));
+    }
+    {
+        SCOPED_TRACE("a port that will not open stops before anything is shown");
+        ServiceWorld x(GetParam());
+        ASSERT_FALSE(x.w.port.portOpen()); // the loader closed it
+        x.w.port.failOpenWith = "Port busy";
+        x.click("mnuQueryReadAnalogI");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_FALSE(x.service->cancelWindow.frmCancelSend.visible);
+        EXPECT_EQ(x.boxes(), Lines{"Port busy"});
+        EXPECT_TRUE(x.t.model.fraCD.enabled);
+    }
+}
+
+TEST(QueryMenuRs485, RefusedWithoutAValidAddress) {
+    for (const char* address : {"", "00", "G1", "1"}) {
+        SCOPED_TRACE(address);
+        ServiceWorld x(kRs485);
+        x.openBackDoor();
+        x.t.table.record(1).Address = address;
+        x.click("mnuQueryUpdateDisable");
+        x.click("mnuQueryReadAnalogO");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_EQ(x.boxes(), Lines(2, service::kNoAddressText));
+        EXPECT_FALSE(x.dev().updateDisabled());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, QueryMenu, ::testing::Values(kRs232, kRs485),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -1,0 +1,251 @@
+#include "service/CalibrateAD.h"
+#include "support/ServiceWorld.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+using Table = service::ValveTable::Table;
+
+namespace {
+
+class ValveTable : public ::testing::TestWithParam<LineKind> {};
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Lines loadLines() {
+    Lines out{"mw,1000,1"};
+    for (int i = 40; i <= 58; i += 2)
+        out.push_back("mr," + std::to_string(i));
+    return out;
+}
+
+Lines saveLines(const Table& t) {
+    Lines out;
+    for (int k = 0; k < 10; ++k)
+        out.push_back("MW," + std::to_string(40 + 2 * k) + "," + std::to_string(t[k]));
+    return out;
+}
+
+void open(ServiceWorld& x, std::function<void(service::ValveTable&)> inside) {
+    x.dialogs.valve = std::move(inside);
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsValveTable");
+}
+
+std::vector<int> ints(const Table& t) {
+    return {t.begin(), t.end()};
+}
+
+} // namespace
+
+TEST(ValveTableGenerate, TopStepAndClamp) {
+    EXPECT_EQ(ints(service::ValveTable::generate(2500)),
+              (std::vector<int>{0, 1800, 1950, 2100, 2250, 2400, 2550, 2700, 2850, 3000}));
+    auto t = service::ValveTable::generate(999); // top 1199 (1198.8), step 100
+    EXPECT_EQ(t[9], 1199);
+    EXPECT_EQ(t[1], 399);
+    EXPECT_EQ(service::ValveTable::generate(1667)[9], 2000); // 2000.4: step 150
+    EXPECT_EQ(service::ValveTable::generate(1667)[8], 1850);
+    EXPECT_EQ(service::ValveTable::generate(2501)[8], 2801); // top 3001: step 200
+    // 4095 gives top 4914: a 12-bit converter takes no more than 4095.
+    t = service::ValveTable::generate(4095);
+    EXPECT_EQ(ints(t), (std::vector<int>{0, 3314, 3514, 3714, 3914, 4095, 4095, 4095, 4095, 4095}));
+}
+
+TEST_P(ValveTable, StartAdjustReadyAndSave) {
+    ServiceWorld x(GetParam());
+    std::vector<int> inDevice;
+    for (int k = 0; k < 10; ++k)
+        inDevice.push_back(std::stoi(x.dev().eeprom(40 + 2 * k)));
+    Table loaded{};
+    bool adjusting = false;
+    open(x, [&](service::ValveTable& v) {
+        loaded = v.table();
+        EXPECT_TRUE(v.model.cmdSave.enabled);
+        EXPECT_EQ(v.model.List1.items.size(), 10u);
+        v.cmdStart_Click();
+        adjusting = v.model.Frame2.visible && !v.model.Frame1.visible && v.updateDisabled() &&
+                    x.dev().updateDisabled() && !v.model.cmdSave.enabled;
+        EXPECT_EQ(v.model.VScroll1.value, 2000);
+        v.VScroll1_Change(2500); // the operator
+        EXPECT_EQ(x.dev().dac(2), 2500);
+        v.cmdReady_Click();
+        EXPECT_FALSE(x.dev().updateDisabled());
+        EXPECT_EQ(v.model.List1.items[1], "1800");
+        v.cmdSave_Click();
+        EXPECT_TRUE(v.closed());
+    });
+    EXPECT_EQ(ints(loaded), inDevice);
+    EXPECT_NE(inDevice[9], 0);
+    EXPECT_TRUE(adjusting);
+    auto table = service::ValveTable::generate(2500);
+    EXPECT_EQ(x.written(), x.lines(concat(concat(loadLines(), {"v,a", "WRITE,4,D", "WRITE,2,2000",
+                                                               "WRITE,2,2500", "WRITE,4,N"}),
+                                          saveLines(table))));
+    EXPECT_EQ(x.dev().eeprom(42), "1800");
+    EXPECT_EQ(x.dev().eeprom(58), "3000");
+    EXPECT_EQ(x.boxes().back(), "Valve Table has been Saved. Click OK.");
+    EXPECT_TRUE(x.t.model.fraCD.enabled);
+}
+
+TEST_P(ValveTable, EditingAndTypedValues) {
+    ServiceWorld x(GetParam());
+    open(x, [&](service::ValveTable& v) {
+        Table before = v.table();
+        struct Row {
+            int row;
+            std::string typed;
+            bool changes;
+        };
+        for (const Row& r :
+             {Row{3, "1234", true}, Row{0, "5", false}, Row{-1, "5", false}, Row{9, "4095", true},
+              Row{5, "4096", false}, Row{5, "12a", false}, Row{5, "", false}}) {
+            SCOPED_TRACE(r.typed);
+            if (r.row >= 0)
+                v.List1_Click(r.row);
+            else
+                v.model.List1.listIndex = -1;
+            v.Text1_Change(r.typed);
+            Table was = v.table();
+            v.cmdEdit_Click();
+            if (r.changes) {
+                EXPECT_EQ(v.table()[r.row], std::stoi(r.typed));
+                EXPECT_EQ(v.model.List1.items[r.row], r.typed);
+            } else {
+                EXPECT_EQ(v.table(), was);
+            }
+        }
+        EXPECT_NE(v.table(), before);
+        EXPECT_FALSE(v.Text1_KeyPress(13)); // Enter is no digit here
+        EXPECT_TRUE(v.Text1_KeyPress('4'));
+        EXPECT_TRUE(x.written().size() == 11u); // loading only: editing sends nothing
+
+        // Enter in the adjustment box sends the value, and the bar's move sends it again.
+        v.cmdStart_Click();
+        v.Text2_Change("3000");
+        EXPECT_FALSE(v.Text2_KeyPress(13));
+        v.Text2_Change("5000");
+        v.Text2_KeyPress(13); // refused: beyond the bar
+        // A second Start sends 2000 again although the bar already stands there.
+        v.cmdCancel_Click();
+        v.VScroll1_Change(2000); // not adjusting: no write
+        v.cmdStart_Click();
+        v.cmdCancel_Click();
+    });
+    EXPECT_EQ(x.written(),
+              x.lines({"v,a", "WRITE,4,D", "WRITE,2,2000", "WRITE,2,3000", "WRITE,2,3000",
+                       "WRITE,4,N", "v,a", "WRITE,4,D", "WRITE,2,2000", "WRITE,4,N"}));
+    auto boxes = x.boxes();
+    EXPECT_EQ(boxes[1], service::numbersOnlyText(13));
+    EXPECT_EQ(boxes[2], service::kValveRangeText);
+    EXPECT_FALSE(x.dev().updateDisabled());
+}
+
+TEST_P(ValveTable, Faults) {
+    {
+        SCOPED_TRACE("a silent read stops loading; the partial table cannot be saved");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("mr,46", sim::Fault::silence());
+        open(x, [&](service::ValveTable& v) {
+            EXPECT_FALSE(v.tableComplete());
+            EXPECT_FALSE(v.model.cmdSave.enabled);
+            EXPECT_TRUE(v.model.List1.items.empty());
+            v.cmdSave_Click();
+        });
+        EXPECT_EQ(x.written(), x.lines({"mw,1000,1", "mr,40", "mr,42", "mr,44", "mr,46"}));
+        EXPECT_EQ(x.boxes().back(),
+                  service::ServiceLink::failureText(service::kValveTableHeadline, "   [", ""));
+    }
+    {
+        SCOPED_TRACE("a value that is no 16-bit number stops loading too");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("mr,50", sim::Fault::wrong("99999"));
+        open(x, [&](service::ValveTable& v) { EXPECT_FALSE(v.tableComplete()); });
+        EXPECT_EQ(x.written().size(), 7u);
+    }
+    {
+        SCOPED_TRACE("back door refused: the list stays empty, no message");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N"));
+        open(x, [&](service::ValveTable& v) { EXPECT_TRUE(v.model.List1.items.empty()); });
+        EXPECT_EQ(x.written(), x.lines({"mw,1000,1"}));
+        EXPECT_EQ(x.boxes().size(), 1u);
+    }
+    {
+        SCOPED_TRACE("a lost reply to WRITE,4,D: reported, and updating switched back on");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("WRITE,4,D", sim::Fault::silence());
+        open(x, [&](service::ValveTable& v) {
+            x.written();
+            v.cmdStart_Click();
+            EXPECT_FALSE(v.model.Frame2.visible);
+        });
+        EXPECT_EQ(x.written(), x.lines({"v,a", "WRITE,4,D", "WRITE,4,N"}));
+        EXPECT_FALSE(x.dev().updateDisabled());
+        EXPECT_EQ(x.boxes().back(),
+                  service::ServiceLink::failureText(service::kCalibrationHeadline, "[", ""));
+    }
+    {
+        SCOPED_TRACE("Ready with counts out of range keeps the table; Exit in adjustment "
+                     "switches updating on");
+        ServiceWorld x(GetParam());
+        Table before{};
+        open(x, [&](service::ValveTable& v) {
+            before = v.table();
+            x.written();
+            v.cmdStart_Click();
+            v.VScroll1_Change(998);
+            v.cmdReady_Click();
+            EXPECT_EQ(v.table(), before);
+            v.cmdStart_Click();
+            v.cmdExit_Click();
+        });
+        EXPECT_EQ(x.written(),
+                  x.lines({"v,a", "WRITE,4,D", "WRITE,2,2000", "WRITE,2,998", "WRITE,4,N", "v,a",
+                           "WRITE,4,D", "WRITE,2,2000", "WRITE,4,N"}));
+        EXPECT_EQ(x.boxes()[1], "Valve Counts Must be in the Range [999 - 4095]!\r Valve Output: "
+                                "(998)    Try again!");
+        EXPECT_FALSE(x.dev().updateDisabled());
+    }
+    {
+        SCOPED_TRACE("closing while Start waits: the device is not left with updating off");
+        ServiceWorld x(GetParam());
+        open(x, [&](service::ValveTable& v) {
+            x.written();
+            x.at(0.001, [&v] { v.Form_QueryUnload(); });
+            v.cmdStart_Click();
+            EXPECT_TRUE(v.closed());
+        });
+        EXPECT_EQ(x.written(), x.lines({"v,a"}));
+        EXPECT_FALSE(x.dev().updateDisabled());
+    }
+    {
+        SCOPED_TRACE("a close during the save is refused; a failed write stops it there");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("MW,48", sim::Fault::wrong("?"));
+        open(x, [&](service::ValveTable& v) {
+            x.written();
+            x.at(1.5, [&v] { v.Form_QueryUnload(); });
+            v.cmdSave_Click();
+            EXPECT_FALSE(v.closed());
+            EXPECT_FALSE(v.model.ProgBar1.visible);
+        });
+        auto sent = x.written();
+        ASSERT_EQ(sent.size(), 5u);
+        EXPECT_EQ(sent.back(), x.kind.prefix + "MW,48," + x.dev().eeprom(48));
+        EXPECT_EQ(x.boxes().back(),
+                  service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "?"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, ValveTable, ::testing::Values(kRs232, kRs485),
+                         [](const auto& info) { return std::string(info.param.name); });

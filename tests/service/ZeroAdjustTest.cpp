@@ -1,0 +1,184 @@
+#include "service/SpanSetting.h"
+#include "support/ServiceWorld.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class ZeroAdjust : public ::testing::TestWithParam<LineKind> {};
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Opens the dialog past its warning; `inside` runs once it is shown.
+void open(ServiceWorld& x, std::function<void(service::ZeroAdjust&)> inside) {
+    x.dialogs.zeroMan = std::move(inside);
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsZeroAdj");
+}
+
+const Lines kLoad = {"mw,1000,1", "V,C", "Read,4"};
+
+} // namespace
+
+TEST_P(ZeroAdjust, MovesTheZeroWatchesTheSensorAndSaves) {
+    ServiceWorld x(GetParam());
+    x.t.table.record(1).ValveMode = 1; // restored to Auto afterwards
+    const int deviceZero = x.dev().dac(0);
+    int loadedZero = -1;
+    std::string text1;
+    std::string sensor;
+    open(x, [&](service::ZeroAdjust& z) {
+        loadedZero = z.model.VScroll1.value;
+        text1 = z.model.Text1.caption;
+        x.at(0.1, [&] { z.VScroll1_Change(2100); });
+        x.at(4.0, [&] {
+            sensor = z.model.Label1.caption;
+            z.cmdSave_Click();
+        });
+    });
+    EXPECT_EQ(loadedZero, deviceZero); // read at load, the bar moved without a write
+    EXPECT_EQ(text1, std::to_string(deviceZero));
+    EXPECT_EQ(x.dev().dac(0), 2100);
+    EXPECT_EQ(x.dev().eeprom(4), "2100");
+    EXPECT_FALSE(sensor.empty());
+    EXPECT_NE(sensor, "120");
+    // The poll starts 1.5 s after load and reads every 2 s; Save waits 2 s before the valve.
+    EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"WRITE,0,2100", "read,2", "z,w", "V,A"})));
+    EXPECT_EQ(x.dev().valveMode(), sim::ValveMode::Auto);
+    EXPECT_TRUE(x.t.model.fraCD.enabled);
+    EXPECT_EQ(x.dialogs.zeroManShown, 1);
+}
+
+TEST_P(ZeroAdjust, TypedZeroAndMergedMoves) {
+    struct Row {
+        const char* name;
+        std::function<void(ServiceWorld&, service::ZeroAdjust&)> act;
+        Lines sent; // after loading, before the valve is restored
+        Lines boxes;
+    };
+    const Row rows[] = {
+        {"Enter sends the typed zero, then the bar's move sends it again",
+         [](ServiceWorld&, service::ZeroAdjust& z) {
+             z.Text1_Change("1999");
+             EXPECT_FALSE(z.Text1_KeyPress(13));
+             EXPECT_EQ(z.model.VScroll1.value, 1999);
+         },
+         {"write,0,1999", "WRITE,0,1999"},
+         {}},
+        {"letters and out-of-range values are refused with nothing sent",
+         [](ServiceWorld&, service::ZeroAdjust& z) {
+             EXPECT_FALSE(z.Text1_KeyPress('a'));
+             EXPECT_TRUE(z.Text1_KeyPress('7'));
+             EXPECT_TRUE(z.Text1_KeyPress(8));
+             z.Text1_Change("4096");
+             z.Text1_KeyPress(13);
+             z.Text1_Change("");
+             z.Text1_KeyPress(13);
+             z.Text1_Change("40000");
+             z.Text1_KeyPress(13);
+         },
+         {},
+         {service::numbersOnlyText('a'), service::kZeroRangeText, service::kZeroRangeText,
+          service::kZeroRangeText}},
+        {"moves during a write are merged: the latest goes out after the reply",
+         [](ServiceWorld& x, service::ZeroAdjust& z) {
+             x.at(0.001, [&] {
+                 z.VScroll1_Change(2000);
+                 z.VScroll1_Change(2010);
+                 z.VScroll1_Change(2020);
+             });
+             x.at(0.0005, [&] { z.VScroll1_Change(1990); });
+         },
+         {"WRITE,0,1990", "WRITE,0,2020"},
+         {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ServiceWorld x(GetParam());
+        x.t.table.record(1).ValveMode = 0;
+        open(x, [&](service::ZeroAdjust& z) {
+            x.at(0.0002, [&, zp = &z] {
+                r.act(x, *zp);
+                x.at(1.0, [zp] { zp->cmdExit_Click(); });
+            });
+        });
+        EXPECT_EQ(x.written(), x.lines(concat(concat(kLoad, r.sent), {"V,C"})));
+        EXPECT_EQ(x.boxes(), concat({service::kZeroWarning}, r.boxes));
+    }
+}
+
+TEST_P(ZeroAdjust, Faults) {
+    {
+        SCOPED_TRACE("a wrong valve reply is reported and the dialog goes on");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("V,C", sim::Fault::wrong("?"));
+        x.t.table.record(1).ValveMode = 2;
+        open(x, [&](service::ZeroAdjust& z) { x.at(0.5, [&z] { z.cmdExit_Click(); }); });
+        EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"V,O"})));
+        EXPECT_EQ(x.boxes()[1],
+                  service::ServiceLink::failureText(service::kValveHeadline, "   [", "?"));
+    }
+    for (const char* zero : {"ZeroDAC:4096", "ZeroDAC:-1", "ZeroDAC:", "Zero"}) {
+        SCOPED_TRACE(zero);
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("Read,4", sim::Fault::wrong(zero));
+        std::string text1;
+        int bar = -1;
+        open(x, [&](service::ZeroAdjust& z) {
+            text1 = z.model.Text1.caption;
+            bar = z.model.VScroll1.value;
+            x.at(0.5, [&z] { z.cmdExit_Click(); });
+        });
+        EXPECT_EQ(text1, "0");
+        EXPECT_EQ(bar, 2047);
+    }
+    {
+        SCOPED_TRACE("three silent readings end the poll with one message; Exit still works");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("read,2", sim::Fault::silence());
+        x.t.table.record(1).ValveMode = 0;
+        open(x, [&](service::ZeroAdjust& z) { x.at(20.0, [&z] { z.cmdExit_Click(); }); });
+        EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"read,2", "read,2", "read,2", "V,C"})));
+        auto boxes = x.boxes();
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), service::kZeroSilentText), 1);
+    }
+    {
+        SCOPED_TRACE("closing while a reading waits: honoured when the reply is in");
+        ServiceWorld x(GetParam());
+        x.t.table.record(1).ValveMode = 0;
+        open(x, [&](service::ZeroAdjust& z) {
+            x.at(3.502, [&z] { z.Form_QueryUnload(); }); // the first read,2 goes out at 3.5 s
+        });
+        EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"read,2", "V,C"})));
+        EXPECT_FALSE(x.t.engine().awaitingReply);
+    }
+    {
+        SCOPED_TRACE("across midnight the poll keeps its pace");
+        ServiceWorld x(GetParam(), 86400.0 - 2.0);
+        x.t.table.record(1).ValveMode = 0;
+        open(x, [&](service::ZeroAdjust& z) { x.at(8.0, [&z] { z.cmdExit_Click(); }); });
+        EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"read,2", "read,2", "read,2", "V,C"})));
+    }
+    {
+        SCOPED_TRACE("No at the warning opens nothing");
+        ServiceWorld x(GetParam());
+        x.w.op.answer(Answer::No);
+        x.click("mnuToolsZeroAdj");
+        EXPECT_TRUE(x.written().empty());
+        EXPECT_EQ(x.dialogs.zeroManShown, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, ZeroAdjust, ::testing::Values(kRs232, kRs485),
+                         [](const auto& info) { return std::string(info.param.name); });
