@@ -63,6 +63,8 @@ public:
     bool setPointRefresh = false;
     std::string currentAddress;
     bool ended = false; // the program has closed
+    // The device properties entry is off until the loader has sent the dialog's edits.
+    bool loaderLocksDProperties = false;
 
     // Start-up and shutdown.
     void Form_Load();
