@@ -318,6 +318,7 @@ void FrmTerminal::Timer8_Timer() {
 void FrmTerminal::loaderCommonPart() {
     // Stopped first: the downloads below wait, and a tick meanwhile would start them again.
     timer8_->stop();
+    loaderBusy_ = true;
     refreshDevicePanels();
     if (table.holdsDevice(currentDevice()))
         model.lblEU.caption = UnitTable::name(table.record(currentDevice()).EngUnit);
@@ -331,6 +332,7 @@ void FrmTerminal::loaderCommonPart() {
         }
         edited[slot] = false;
     }
+    loaderBusy_ = false;
     if (loaderLocksDProperties) {
         loaderLocksDProperties = false;
         if (!engine().autoSingleMonitoring && !engine().autoMultiMonitoring)

@@ -419,7 +419,12 @@ TEST(DeviceEditor, OkSendsEachEditedEnabledDeviceItsSettingsAndNothingElse) {
     EXPECT_FALSE(x.t.model.menu("mnuDProperties").enabled);
     x.t.menuClick("mnuDProperties");
     EXPECT_EQ(x.w.dialogs.devicePropertiesShown, 0);
+    // Midway through the downloads the loader still counts as running.
+    bool activeMidway = false;
+    x.w.rt.schedule(0.3, [&] { activeMidway = x.t.loaderActive(); });
     x.w.rt.runUntilIdle(120);
+    EXPECT_TRUE(activeMidway);
+    EXPECT_FALSE(x.t.loaderActive());
     EXPECT_TRUE(x.t.model.menu("mnuDProperties").enabled);
 
     auto lines = x.w.takeWritten();
@@ -465,4 +470,32 @@ TEST(DeviceEditor, MenuEntryIsOffWhileMonitoringAndDuringStartUp) {
     EXPECT_TRUE(t.model.menu("mnuDProperties").enabled);
     t.menuClick("mnuDProperties");
     EXPECT_EQ(w.dialogs.devicePropertiesShown, 1);
+}
+
+TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
+    TerminalWorld w(sim::LineMode::Rs485, {});
+    auto& t = w.start();
+    w.op.shown.clear();
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, t);
+    EXPECT_EQ(d.selectedSlot(), 0);
+    EXPECT_FALSE(d.model.txtName.enabled);
+    EXPECT_FALSE(d.model.cboEUnit.enabled);
+    d.txtName_Change("x");
+    d.cboEUnit_Click(3);
+    d.cmdRemuve_Click();
+    d.cmdTSetZero_Click();
+    EXPECT_TRUE(w.op.shown.empty());
+    w.op.type("1");
+    w.op.type("01");
+    d.cmdAdd_Click();
+    EXPECT_EQ(d.selectedSlot(), 1);
+    EXPECT_TRUE(d.model.txtName.enabled);
+    EXPECT_EQ(d.model.txtName.caption, "KVT");
+    d.cmdOK_Click();
+    EXPECT_EQ(t.model.cboCurUnit.items, Texts{"1"});
+    EXPECT_EQ(t.model.cboCurUnit.listIndex, 0);
+    EXPECT_EQ(t.currentAddress, "01");
+    w.rt.runUntilIdle(60);
+    EXPECT_TRUE(w.takeWritten().empty()); // a new device has nothing edited to send
 }
