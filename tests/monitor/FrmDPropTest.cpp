@@ -73,35 +73,6 @@ FrmDProp& open(std::unique_ptr<FrmDProp>& holder, monitor::FrmTerminal& t) {
 
 } // namespace
 
-TEST(DeviceEditor, OpeningShowsTheCurrentDeviceAndSetsNoFlag) {
-    EditorWorld x;
-    x.t.cboCurUnit_Click(2); // slot 3
-    x.w.takeWritten();
-    x.t.table.record(3).EngUnit = 7;
-    x.t.table.record(3).KFactorSource = 2;
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, x.t);
-    const auto& m = d.model;
-    EXPECT_EQ(d.selectedSlot(), 3);
-    EXPECT_EQ(m.cboNumU.items, (Texts{"1", "2", "3", "4"}));
-    EXPECT_EQ(m.cboNumU.listIndex, 2);
-    EXPECT_EQ(m.lblDevNum.caption, "3");
-    EXPECT_EQ(m.lblTotalU.caption, "4");
-    EXPECT_EQ(m.txtAddress.caption, "03");
-    EXPECT_EQ(m.cboEUnit.text(), "LBPH");
-    EXPECT_EQ(m.lblEUsp.caption, "LBPH");
-    EXPECT_EQ(m.lblStopTotalEU.caption, "  LB");
-    EXPECT_EQ(m.lblTotal.caption, "15");
-    EXPECT_TRUE(m.optKfactor[2].checked);
-    EXPECT_TRUE(m.optCRC[0].checked);  // enabled
-    EXPECT_TRUE(m.optAInt[1].checked); // analog
-    d.cboNumU_Click(1);
-    EXPECT_TRUE(m.optCRC[1].checked);
-    for (bool e : x.t.edited)
-        EXPECT_FALSE(e);
-    EXPECT_TRUE(x.w.takeWritten().empty());
-}
-
 TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
     using R = config::DeviceRecord;
     struct Case {
