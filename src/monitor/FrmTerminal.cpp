@@ -6,6 +6,7 @@
 #include "monitor/DataLogs.h"
 #include "monitor/DeviceCommands.h"
 #include "monitor/DeviceSync.h"
+#include "monitor/FrmDProp.h"
 #include "monitor/FrmProperties.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
@@ -54,6 +55,14 @@ FrmTerminal::FrmTerminal(Services s)
     registerMenu("mnuProperties", properties);
     registerToolbar("Properties", properties);
     registerToolbar("TransmitTextFile", [this] { mnuDeviceInfo_Click(); });
+    registerMenu("mnuDProperties", [this] {
+        // The loader's download works from the table; it must not change under it.
+        if (loaderActive())
+            return;
+        FrmDProp dialog(*this);
+        dialog.Form_Load();
+        dialogs_.showDeviceProperties(dialog);
+    });
 
     sync_ = std::make_unique<DeviceSync>(*this);
     commands_ = std::make_unique<DeviceCommands>(*this, *sync_);
@@ -313,6 +322,9 @@ void FrmTerminal::Timer8_Timer() {
 }
 
 void FrmTerminal::loaderCommonPart() {
+    // Stopped first: the downloads below wait, and a tick meanwhile would start them again.
+    timer8_->stop();
+    loaderBusy_ = true;
     refreshDevicePanels();
     if (table.holdsDevice(currentDevice()))
         model.lblEU.caption = UnitTable::name(table.record(currentDevice()).EngUnit);
@@ -326,7 +338,12 @@ void FrmTerminal::loaderCommonPart() {
         }
         edited[slot] = false;
     }
-    timer8_->stop();
+    loaderBusy_ = false;
+    if (loaderLocksDProperties) {
+        loaderLocksDProperties = false;
+        if (!engine().autoSingleMonitoring && !engine().autoMultiMonitoring)
+            setMenuEnabled("mnuDProperties", true);
+    }
     model.changed();
 }
 

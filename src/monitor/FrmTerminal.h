@@ -63,6 +63,8 @@ public:
     bool setPointRefresh = false;
     std::string currentAddress;
     bool ended = false; // the program has closed
+    // The device properties entry is off until the loader has sent the dialog's edits.
+    bool loaderLocksDProperties = false;
 
     // Start-up and shutdown.
     void Form_Load();
@@ -153,7 +155,7 @@ public:
     const std::string& setupPath() const { return setupPath_; }
 
     // The start-up loader or a later run of it is still to come or in progress.
-    bool loaderActive() const { return loading || timer8_->isActive(); }
+    bool loaderActive() const { return loading || timer8_->isActive() || loaderBusy_; }
     platform::Timer& Timer4() { return *timer4_; }
     platform::Timer& Timer5() { return *timer5_; }
     platform::Timer& Timer7() { return *timer7_; }
@@ -176,6 +178,7 @@ private:
     platform::PreferenceStore& preferences_;
     DialogHost& dialogs_;
     std::string setupPath_;
+    bool loaderBusy_ = false; // the loader's downloads are in progress
     std::unique_ptr<PortController> ports_;
     std::unique_ptr<platform::Timer> timer4_, timer5_, timer7_, timer8_, timer9_, timerM_;
     std::map<std::string, std::function<void()>> menuHandlers_;

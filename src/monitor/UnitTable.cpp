@@ -62,8 +62,13 @@ double UnitTable::currentFullScale(const config::DeviceRecord& rec,
     if (rec.EngUnit == 0) {
         return 100.0;
     }
-    const double fullScale = status.FullScale == 0.0 ? 100.0 : status.FullScale;
-    return factor(rec.EngUnit) * fullScale;
+    // A unit outside the table, a full scale of 0 or below, or a USER factor that gives no
+    // positive range would divide by zero or flip the scale: such a device scales on 100.
+    if (!inRange(rec.EngUnit) || !(status.FullScale > 0.0)) {
+        return 100.0;
+    }
+    const double fullScale = factor(rec.EngUnit) * status.FullScale;
+    return fullScale > 0.0 && std::isfinite(fullScale) ? fullScale : 100.0;
 }
 
 int UnitTable::positionFromSetPoint(const config::DeviceRecord& rec,

@@ -31,14 +31,14 @@ public:
     // so that such a device is scaled like SLPM instead of dividing by zero.
     double factor(int index) const;
 
-    // Full scale in the device's unit: factor x FullScale, a FullScale of 0 taken as 100;
-    // 100 for the percent unit.
+    // Full scale in the device's unit: factor x FullScale; 100 for the percent unit, and 100
+    // wherever that product is no positive finite range (FullScale 0 or below, USER factor 0,
+    // a unit outside the table).
     double currentFullScale(const config::DeviceRecord& rec,
                             const config::DeviceStatus& status) const;
 
     // Slider position of the record's SetPoint, a half going to the even neighbour. The result is
-    // kept within the slider, 0..1100, or 0..1000 when `cap` is set; a current full scale of 0
-    // (a USER factor of 0) gives 0.
+    // kept within the slider, 0..1100, or 0..1000 when `cap` is set.
     int positionFromSetPoint(const config::DeviceRecord& rec, const config::DeviceStatus& status,
                              bool cap) const;
 

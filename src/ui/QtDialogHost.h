@@ -17,6 +17,7 @@ public:
 
     void showProperties(monitor::FrmProperties& logic) override;
     void showAbout() override;
+    void showDeviceProperties(monitor::FrmDProp& logic) override;
 
 private:
     QPointer<QWidget> parent_;

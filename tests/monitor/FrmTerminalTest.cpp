@@ -232,12 +232,12 @@ TEST(MainWindow, MonitorAndInfoTogglesAndUnbuiltEntries) {
     EXPECT_EQ(w.dialogs.aboutShown, 1);
 
     // Entries whose features are not built yet cannot be chosen.
-    for (auto name : {"mnuStart", "mnuDProperties", "mnuToolsAutoTune"}) {
+    for (auto name : {"mnuStart", "mnuToolsAutoTune"}) {
         EXPECT_FALSE(t.model.menu(name).enabled) << name;
         EXPECT_FALSE(t.hasMenuHandler(name)) << name;
     }
     auto before = w.port.written.size();
-    t.menuClick("mnuDProperties");
+    t.menuClick("mnuToolsAutoTune");
     EXPECT_EQ(w.port.written.size(), before);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 
 using kvt::config::DeviceRecord;
@@ -95,9 +97,27 @@ TEST(UnitTable, SetPointScale) {
 
     // Unit conversion: 60 SLPH of a 50 SLPM device is 2 %.
     EXPECT_EQ(units.positionFromSetPoint(inUnit(2, 60), fs50, true), 20);
+}
 
-    // A USER factor of 0 cannot scale anything; no division by zero.
-    units.build(0.0);
-    EXPECT_EQ(units.positionFromSetPoint(inUnit(9, 10), fs50, true), 0);
-    EXPECT_EQ(units.setPointFromPosition(inUnit(9, 0), fs50, 500), 0.0);
+TEST(UnitTable, RangesThatCannotScaleFallBackToOneHundred) {
+    // Each would divide by zero, index outside the table or flip the scale.
+    struct Case {
+        const char* what;
+        double userFactor;
+        int engUnit;
+        double fullScale;
+    };
+    const Case cases[] = {
+        {"USER factor 0", 0.0, 9, 50.0},         {"negative USER factor", -2.0, 9, 50.0},
+        {"negative full scale", 1.0, 1, -50.0},  {"full scale not a number", 1.0, 2, std::nan("")},
+        {"unit above the table", 1.0, 10, 50.0}, {"negative unit", 1.0, -1, 50.0},
+    };
+    for (const auto& c : cases) {
+        UnitTable units;
+        units.build(c.userFactor);
+        const auto status = withFullScale(c.fullScale);
+        EXPECT_EQ(units.currentFullScale(inUnit(c.engUnit, 0), status), 100.0) << c.what;
+        EXPECT_EQ(units.positionFromSetPoint(inUnit(c.engUnit, 10), status, true), 100) << c.what;
+        EXPECT_EQ(units.setPointFromPosition(inUnit(c.engUnit, 0), status, 500), 50.0) << c.what;
+    }
 }

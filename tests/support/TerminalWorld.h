@@ -3,6 +3,7 @@
 #include "config/DeviceRecord.h"
 #include "config/SetupFile.h"
 #include "monitor/DialogHost.h"
+#include "monitor/FrmDProp.h"
 #include "monitor/FrmTerminal.h"
 #include "sim/Bus.h"
 #include "support/MemoryPreferences.h"
@@ -21,6 +22,8 @@ namespace kvt::testing {
 class ScriptedDialogs final : public monitor::DialogHost {
 public:
     std::function<void(monitor::FrmProperties&)> properties;
+    std::function<void(monitor::FrmDProp&)> deviceProperties;
+    int devicePropertiesShown = 0;
     int aboutShown = 0;
     int propertiesShown = 0;
     void showProperties(monitor::FrmProperties& dialog) override {
@@ -29,6 +32,11 @@ public:
             properties(dialog);
     }
     void showAbout() override { ++aboutShown; }
+    void showDeviceProperties(monitor::FrmDProp& dialog) override {
+        ++devicePropertiesShown;
+        if (deviceProperties)
+            deviceProperties(dialog);
+    }
 };
 
 // A device record for a table, enabled for communication unless told otherwise.

@@ -1,0 +1,472 @@
+#include "monitor/FrmDProp.h"
+#include "monitor/FrmTerminal.h"
+#include "support/TerminalWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+using namespace kvt;
+using kvt::monitor::FrmDProp;
+using kvt::platform::Answer;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+const char* kDupAddress = "Duplicate address in the system!";
+const char* kTwoHex = "Address Must Have Two HexaDecimal Characters!";
+const char* kNotHex = "Address Must Be HexaDecimal Number!";
+const char* kGlobal = "Address 00 is Global! Try again!";
+const char* kBadText = "Quotation marks and control characters cannot be stored!";
+
+// Four devices on an RS-485 line; device 2 is disabled for communication. The main window has
+// started, so the lines and boxes of the start-up are behind us.
+struct EditorWorld {
+    EditorWorld()
+        : w(sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02", 0),
+                                   deviceRecord("3", "03"), deviceRecord("4", "04")}),
+          t(w.start()) {
+        w.takeWritten();
+        w.op.shown.clear();
+        // What the devices reported, so a reload from the file would show.
+        for (int slot = 1; slot <= 4; ++slot) {
+            t.table.status(slot).FullScale = 10.0 * slot;
+            t.table.status(slot).Total = 5.0 * slot;
+        }
+    }
+
+    // Opens the editor from the menu, lets `script` act in it, then lets the loader run.
+    void edit(const std::function<void(FrmDProp&)>& script) {
+        w.dialogs.deviceProperties = [script](FrmDProp& d) {
+            script(d);
+            EXPECT_TRUE(d.closed());
+        };
+        t.menuClick("mnuDProperties");
+        w.rt.runUntilIdle(120);
+    }
+
+    std::vector<std::string> numbers() const {
+        std::vector<std::string> out;
+        for (int slot = 1; slot <= config::DeviceTable::kMaxDevices; ++slot)
+            if (t.table.holdsDevice(slot))
+                out.push_back(t.table.record(slot).Number);
+        return out;
+    }
+
+    std::string setupFile() const { return test::readFile(w.setupPath()); }
+
+    TerminalWorld w;
+    monitor::FrmTerminal& t;
+};
+
+// Opens the dialog without the host: for checks of the model between actions.
+FrmDProp& open(std::unique_ptr<FrmDProp>& holder, monitor::FrmTerminal& t) {
+    holder = std::make_unique<FrmDProp>(t);
+    holder->Form_Load();
+    return *holder;
+}
+
+} // namespace
+
+TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
+    using R = config::DeviceRecord;
+    struct Case {
+        const char* what;
+        std::function<void(FrmDProp&)> act;
+        std::function<double(const R&)> field;
+        double expected;
+        bool edited;
+    };
+    const Case cases[] = {
+        {"LBPH", [](FrmDProp& d) { d.cboEUnit_Click(7); }, [](const R& r) { return r.EngUnit; }, 7,
+         true},
+        {"LBPM", [](FrmDProp& d) { d.cboEUnit_Click(8); }, [](const R& r) { return r.EngUnit; }, 8,
+         true},
+        {"same unit again", [](FrmDProp& d) { d.cboEUnit_Click(1); },
+         [](const R& r) { return r.EngUnit; }, 1, false},
+        {"gas table 10", [](FrmDProp& d) { d.cboGasTable_Click(9); },
+         [](const R& r) { return r.GasTable; }, 9, true},
+        {"valve opened", [](FrmDProp& d) { d.cboValveMode_Click(2); },
+         [](const R& r) { return r.ValveMode; }, 2, true},
+        {"digital input", [](FrmDProp& d) { d.optAInt_Click(0); },
+         [](const R& r) { return r.InputMode; }, 1, true},
+        {"disabled device", [](FrmDProp& d) { d.optCRC_Click(1); },
+         [](const R& r) { return r.CommEnabled; }, 0, false},
+        {"totalizer on", [](FrmDProp& d) { d.optEnable_Click(1); },
+         [](const R& r) { return r.TotalizerEnabled; }, 1, true},
+        {"valve close at total", [](FrmDProp& d) { d.cboTAction_Click(1); },
+         [](const R& r) { return r.TotalizerAction; }, 1, true},
+        {"alarm on", [](FrmDProp& d) { d.optAEnable_Click(1); },
+         [](const R& r) { return r.AlarmEnabled; }, 1, true},
+        {"relay 2 range", [](FrmDProp& d) { d.cboRelay2Ass_Click(4); },
+         [](const R& r) { return r.Relay2Action; }, 4, true},
+        {"user K factor", [](FrmDProp& d) { d.optKfactor_Click(2); },
+         [](const R& r) { return r.KFactorSource; }, 2, true},
+        {"set point with a comma", [](FrmDProp& d) { d.txtMFR_Change("1,5"); },
+         [](const R& r) { return r.SetPoint; }, 1.5, true},
+        {"leading number only", [](FrmDProp& d) { d.txtAHigh_Change("3.25%"); },
+         [](const R& r) { return r.AlarmHigh; }, 3.25, true},
+        {"no number is 0", [](FrmDProp& d) { d.txtTStart_Change("abc"); },
+         [](const R& r) { return r.TotalizerStartFlow; }, 0, true},
+        {"infinite refused", [](FrmDProp& d) { d.txtTStop_Change("1e999"); },
+         [](const R& r) { return r.TotalizerStopTotal; }, 10000, false},
+        {"index half to even down", [](FrmDProp& d) { d.txtInternalKF_Change("2.5"); },
+         [](const R& r) { return r.KFactorIndex; }, 2, true},
+        {"index half to even up", [](FrmDProp& d) { d.txtInternalKF_Change("3.5"); },
+         [](const R& r) { return r.KFactorIndex; }, 4, true},
+        {"index beyond 32 bits refused", [](FrmDProp& d) { d.txtInternalKF_Change("3e9"); },
+         [](const R& r) { return r.KFactorIndex; }, 1, false},
+        {"user E.U. factor", [](FrmDProp& d) { d.txtUserEUfactor_Change("0.5"); },
+         [](const R& r) { return r.UserEuFactor; }, 0.5, true},
+    };
+    for (const auto& c : cases) {
+        EditorWorld x;
+        std::unique_ptr<FrmDProp> holder;
+        auto& d = open(holder, x.t);
+        d.cboNumU_Click(2); // slot 3, a fresh record
+        c.act(d);
+        EXPECT_EQ(c.field(x.t.table.record(3)), c.expected) << c.what;
+        EXPECT_EQ(x.t.edited[3], c.edited) << c.what;
+        for (int slot : {1, 2, 4})
+            EXPECT_FALSE(x.t.edited[slot]) << c.what;
+    }
+}
+
+TEST(DeviceEditor, TextsThatWouldBreakTheFileAreRefused) {
+    struct Case {
+        std::string name;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"Line, \"A\"", false}, {"tab\there", false}, {"cr\r", false},
+        {"Line, A", true},      {"", true},
+    };
+    for (const auto& c : cases) {
+        EditorWorld x;
+        std::unique_ptr<FrmDProp> holder;
+        auto& d = open(holder, x.t);
+        d.txtName_Change(c.name);
+        EXPECT_EQ(x.t.table.record(1).Name, c.stored ? c.name : "KVT") << c.name;
+        EXPECT_EQ(d.model.txtName.caption, c.stored ? c.name : "KVT") << c.name;
+        EXPECT_EQ(x.w.op.texts(), c.stored ? Texts{} : Texts{kBadText}) << c.name;
+        EXPECT_FALSE(x.t.edited[1]);
+    }
+}
+
+TEST(DeviceEditor, AddressBoxValidatesAgainstEveryOtherDevice) {
+    struct Case {
+        std::string typed;
+        std::string stored; // device 1's Address afterwards
+        Texts messages;
+        std::string box;
+    };
+    const Case cases[] = {
+        {"0", "01", {}, "0"}, // one character: wait for the second
+        {"0b", "0b", {}, "0b"},
+        {"01", "01", {}, "01"}, // its own address is no duplicate
+        {"03", "01", {kDupAddress, kTwoHex}, "01"},
+        {" 03 ", "01", {kDupAddress, kTwoHex}, "01"},
+        {"0A", "01", {kDupAddress, kTwoHex}, "01"}, // the device added in this session
+        {"0g", "01", {kNotHex}, "01"},
+        {"00", "01", {kGlobal}, "01"},
+        {"123", "01", {}, "123"},
+    };
+    for (const auto& c : cases) {
+        EditorWorld x;
+        std::unique_ptr<FrmDProp> holder;
+        auto& d = open(holder, x.t);
+        x.w.op.type("9");
+        x.w.op.type("0a");
+        d.cmdAdd_Click();
+        ASSERT_EQ(x.t.table.record(5).Address, "0a");
+        d.cboNumU_Click(0);
+        x.w.op.shown.clear();
+        d.txtAddress_Change(c.typed);
+        EXPECT_EQ(x.t.table.record(1).Address, c.stored) << c.typed;
+        EXPECT_EQ(x.w.op.texts(), c.messages) << c.typed;
+        EXPECT_EQ(d.model.txtAddress.caption, c.box) << c.typed;
+        EXPECT_FALSE(x.t.edited[1]) << c.typed;
+    }
+}
+
+TEST(DeviceEditor, AddAsksUntilAnAddressIsAcceptedOrNoneIsGiven) {
+    struct Case {
+        const char* what;
+        Texts answers;
+        Texts messages;
+        std::string number, address; // of slot 5; empty: nothing added
+    };
+    const Case cases[] = {
+        {"number and padded address", {"7", " 0E "}, {}, "7", "0E"},
+        {"number trimmed", {" 9 ", "1a"}, {}, "9", "1a"},
+        {"no number", {""}, {}, "", ""},
+        {"duplicate number", {"2"}, {"Duplicate number in the system!"}, "", ""},
+        {"quote in number", {"7\""}, {kBadText}, "", ""},
+        {"every refusal, then accepted",
+         {"7", "02", "X1", "1", "00", "1a"},
+         {kDupAddress, kNotHex, kTwoHex, kGlobal},
+         "7",
+         "1a"},
+        {"duplicate in other case", {"7", "0f", "0F", ""}, {kDupAddress, kDupAddress}, "", ""},
+        {"address cancelled", {"7", "1", ""}, {kTwoHex}, "", ""},
+    };
+    for (const auto& c : cases) {
+        EditorWorld x;
+        x.t.table.record(4).Address = "0F";
+        std::unique_ptr<FrmDProp> holder;
+        auto& d = open(holder, x.t);
+        for (const auto& a : c.answers)
+            x.w.op.type(a);
+        d.cmdAdd_Click();
+        EXPECT_EQ(x.w.op.unansweredLeft(), 0u) << c.what;
+        EXPECT_EQ(x.w.op.texts(), c.messages) << c.what;
+        EXPECT_EQ(x.t.table.record(5).Number, c.number) << c.what;
+        EXPECT_EQ(x.t.table.record(5).Address, c.address) << c.what;
+        const bool added = !c.number.empty();
+        EXPECT_EQ(x.t.table.deviceCount(), added ? 5 : 4) << c.what;
+        EXPECT_EQ(d.model.lblTotalU.caption, added ? "5" : "4") << c.what;
+        EXPECT_EQ(d.selectedSlot(), added ? 5 : 1) << c.what;
+        if (added) {
+            EXPECT_EQ(x.t.table.record(5).Name, "KVT");
+            EXPECT_EQ(x.t.table.status(5), config::DeviceStatus{});
+            EXPECT_EQ(d.model.cboNumU.items.back(), c.number);
+            EXPECT_EQ(d.model.txtAddress.caption, c.address);
+        }
+    }
+}
+
+TEST(DeviceEditor, AddRefusesASixtyFifthDevice) {
+    EditorWorld x;
+    for (int n = 5; n <= 64; ++n) {
+        char address[3];
+        std::snprintf(address, sizeof address, "%02X", n + 0x10);
+        ASSERT_GT(x.t.table.addDevice(deviceRecord(std::to_string(n), address)), 0);
+    }
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, x.t);
+    d.cmdAdd_Click();
+    EXPECT_EQ(x.w.op.texts(), Texts{"There are 64 units in the System!"});
+    EXPECT_TRUE(x.w.op.prompts.empty());
+    EXPECT_EQ(x.t.table.deviceCount(), 64);
+}
+
+TEST(DeviceEditor, RemoveClosesTheGapAndTheCurrentDeviceFollows) {
+    EditorWorld x;
+    x.t.cboCurUnit_Click(3); // slot 4 is current
+    x.w.takeWritten();
+    x.edit([&](FrmDProp& d) {
+        d.cboNumU_Click(2);
+        d.txtName_Change("third");
+        d.optAEnable_Click(1); // slot 3 edited
+        d.cboNumU_Click(1);    // slot 2
+        x.w.op.answer(Answer::Yes);
+        d.cmdRemuve_Click();
+        EXPECT_EQ(d.model.cboNumU.items, (Texts{"1", "3", "4"}));
+        EXPECT_EQ(d.model.cboNumU.itemData, (std::vector<int>{1, 2, 3}));
+        EXPECT_EQ(d.selectedSlot(), 3); // the current device, now one slot lower
+        EXPECT_EQ(d.model.lblTotalU.caption, "3");
+        EXPECT_EQ(d.model.focus, "cboNumU");
+        // The run-time values and the flag moved with their devices.
+        EXPECT_EQ(x.t.table.status(2).Total, 15.0);
+        EXPECT_EQ(x.t.table.status(3).Total, 20.0);
+        EXPECT_EQ(x.t.table.status(4), config::DeviceStatus{});
+        EXPECT_TRUE(x.t.edited[2]);
+        EXPECT_FALSE(x.t.edited[3]);
+        // The next device goes after the last one, overwriting nothing.
+        x.w.op.type("5");
+        x.w.op.type("05");
+        d.cmdAdd_Click();
+        EXPECT_EQ(d.selectedSlot(), 4);
+        d.cmdOK_Click();
+    });
+    EXPECT_EQ(x.numbers(), (Texts{"1", "3", "4", "5"}));
+    EXPECT_EQ(x.t.table.record(2).Name, "third");
+    EXPECT_EQ(x.t.currentDevice(), 3);
+    EXPECT_EQ(x.t.currentAddress, "04");
+    EXPECT_EQ(x.t.table.deviceCount(), 4);
+    const auto& list = x.t.model.cboCurUnit;
+    EXPECT_EQ(list.items, (Texts{"1", "3", "4", "5"}));
+    EXPECT_EQ(list.itemData, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(list.listIndex, 2);
+    EXPECT_EQ(x.t.model.sbrStatus1["Device"].text, "Device: 4");
+    EXPECT_EQ(x.t.model.sbrStatus1["Total"].text, "Total in System: 4");
+    config::DeviceTable reread;
+    config::LoadDeviceTable(reread, x.w.setupPath());
+    EXPECT_EQ(reread.deviceCount(), 4);
+    EXPECT_EQ(reread.record(4).Address, "05");
+}
+
+TEST(DeviceEditor, RemoveRefusesTheCurrentDeviceAndNoKeepsTheDevice) {
+    EditorWorld x;
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, x.t);
+    d.cmdRemuve_Click();
+    ASSERT_EQ(x.w.op.shown.size(), 1u);
+    EXPECT_EQ(x.w.op.shown[0].text,
+              "You have selected device #1, which is currently active in the system!\rIn order to "
+              "remove this device: close Device Properties window and\r change device current "
+              "number on the main KVT Terminal screen.");
+    d.cboNumU_Click(3);
+    x.w.op.answer(Answer::No);
+    d.cmdRemuve_Click();
+    ASSERT_EQ(x.w.op.shown.size(), 2u);
+    EXPECT_EQ(x.w.op.shown[1].text, "Do you want to remove the device from the system?");
+    EXPECT_EQ(x.w.op.shown[1].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(x.w.op.shown[1].defaultButton, 1);
+    EXPECT_EQ(x.t.table.deviceCount(), 4);
+    EXPECT_EQ(d.model.focus, "cboNumU");
+}
+
+TEST(DeviceEditor, CancelRestoresTheTableAsItWasWithoutReadingTheFile) {
+    EditorWorld x;
+    const auto before = x.t.table;
+    const auto file = x.setupFile();
+    const auto listBefore = x.t.model.cboCurUnit.items;
+    x.edit([&](FrmDProp& d) {
+        d.txtName_Change("renamed");
+        d.cboEUnit_Click(3);
+        d.cmdTSetZero_Click();
+        EXPECT_EQ(d.model.lblTotal.caption, "0");
+        EXPECT_EQ(x.t.table.status(1).Total, 0.0);
+        x.w.op.type("8");
+        x.w.op.type("08");
+        d.cmdAdd_Click();
+        d.cboNumU_Click(2);
+        x.w.op.answer(Answer::Yes);
+        d.cmdRemuve_Click();
+        d.cmdCancel_Click();
+    });
+    for (int slot = 1; slot <= config::DeviceTable::kMaxDevices; ++slot) {
+        EXPECT_EQ(x.t.table.record(slot), before.record(slot)) << slot;
+        EXPECT_EQ(x.t.table.status(slot), before.status(slot)) << slot;
+    }
+    EXPECT_EQ(x.t.table.deviceCount(), 4);
+    EXPECT_EQ(x.t.model.cboCurUnit.items, listBefore);
+    EXPECT_EQ(x.setupFile(), file);
+    EXPECT_TRUE(x.w.takeWritten().empty()); // neither Set to Zero nor Cancel sends anything
+}
+
+TEST(DeviceEditor, OkWithAFailingWriteTellsWhyAndStaysOpen) {
+    EditorWorld x;
+    std::filesystem::remove(x.w.setupPath());
+    std::filesystem::create_directory(x.w.setupPath()); // nothing can replace a folder
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, x.t);
+    d.cboNumU_Click(2);
+    d.optAEnable_Click(1);
+    d.cmdOK_Click();
+    EXPECT_FALSE(d.closed());
+    ASSERT_EQ(x.w.op.shown.size(), 1u);
+    EXPECT_FALSE(x.w.op.shown[0].text.empty());
+    EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
+    EXPECT_FALSE(x.t.Timer8().isActive());
+    EXPECT_TRUE(x.t.model.menu("mnuDProperties").enabled);
+    x.w.rt.runUntilIdle(30);
+    EXPECT_TRUE(x.w.takeWritten().empty());
+    EXPECT_TRUE(x.t.edited[3]); // the edit waits for a save that works
+}
+
+TEST(DeviceEditor, OkSendsEachEditedEnabledDeviceItsSettingsAndNothingElse) {
+    EditorWorld x;
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, x.t);
+    d.txtName_Change("renamed"); // current device: name only, nothing to send
+    d.cboNumU_Click(1);
+    d.txtMFR_Change("12"); // disabled device: saved, not sent
+    d.cboNumU_Click(2);
+    d.cboEUnit_Click(7);
+    d.optEnable_Click(1);
+    d.cboNumU_Click(3);
+    d.cboGasTable_Click(1);
+    d.cboGasTable_Click(0); // back to what it was: still marked, sent once
+    d.cmdOK_Click();
+    ASSERT_TRUE(d.closed());
+    // Until the loader has sent the edits the editor cannot be opened again.
+    EXPECT_FALSE(x.t.model.menu("mnuDProperties").enabled);
+    x.t.menuClick("mnuDProperties");
+    EXPECT_EQ(x.w.dialogs.devicePropertiesShown, 0);
+    // Midway through the downloads the loader still counts as running.
+    bool activeMidway = false;
+    x.w.rt.schedule(0.3, [&] { activeMidway = x.t.loaderActive(); });
+    x.w.rt.runUntilIdle(120);
+    EXPECT_TRUE(activeMidway);
+    EXPECT_FALSE(x.t.loaderActive());
+    EXPECT_TRUE(x.t.model.menu("mnuDProperties").enabled);
+
+    auto lines = x.w.takeWritten();
+    std::vector<std::string> to3, to4, others;
+    for (const auto& l : lines)
+        (l.rfind("!03,", 0) == 0 ? to3 : l.rfind("!04,", 0) == 0 ? to4 : others).push_back(l);
+    EXPECT_TRUE(others.empty()) << others.front();
+    ASSERT_FALSE(to3.empty());
+    EXPECT_EQ(to3.front(), "!03,g,0");
+    auto has = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    EXPECT_TRUE(has(to3, "!03,u,LBPH"));
+    EXPECT_TRUE(has(to3, "!03,t,s,f,10"));
+    EXPECT_TRUE(has(to3, "!03,t,p,t,10000,N"));
+    EXPECT_TRUE(has(to4, "!04,g,0"));
+    EXPECT_FALSE(has(to4, "!04,t,s,f,10"));
+    EXPECT_EQ(std::count(to3.begin(), to3.end(), "!03,g,0"), 1);
+    for (bool e : x.t.edited)
+        EXPECT_FALSE(e);
+    const auto file = x.setupFile();
+    EXPECT_NE(file.find("\"renamed\""), std::string::npos);
+    config::DeviceTable reread;
+    config::LoadDeviceTable(reread, x.w.setupPath());
+    EXPECT_EQ(reread.record(2).SetPoint, 12.0);
+    EXPECT_EQ(reread.record(3).EngUnit, 7);
+}
+
+TEST(DeviceEditor, MenuEntryIsOffWhileMonitoringAndDuringStartUp) {
+    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
+    auto& t = w.terminal();
+    t.Form_Load(); // the loader is still to come
+    t.menuClick("mnuDProperties");
+    EXPECT_EQ(w.dialogs.devicePropertiesShown, 0);
+    w.rt.runFor(1.0);
+    w.rt.runUntilIdle(120);
+    t.menuClick("mnuAutoS");
+    EXPECT_FALSE(t.model.menu("mnuDProperties").enabled);
+    t.menuClick("mnuDProperties");
+    EXPECT_EQ(w.dialogs.devicePropertiesShown, 0);
+    t.menuClick("mnuAutoS");
+    w.rt.runUntilIdle(120);
+    EXPECT_TRUE(t.model.menu("mnuDProperties").enabled);
+    t.menuClick("mnuDProperties");
+    EXPECT_EQ(w.dialogs.devicePropertiesShown, 1);
+}
+
+TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
+    TerminalWorld w(sim::LineMode::Rs485, {});
+    auto& t = w.start();
+    w.op.shown.clear();
+    std::unique_ptr<FrmDProp> holder;
+    auto& d = open(holder, t);
+    EXPECT_EQ(d.selectedSlot(), 0);
+    EXPECT_FALSE(d.model.txtName.enabled);
+    EXPECT_FALSE(d.model.cboEUnit.enabled);
+    d.txtName_Change("x");
+    d.cboEUnit_Click(3);
+    d.cmdRemuve_Click();
+    d.cmdTSetZero_Click();
+    EXPECT_TRUE(w.op.shown.empty());
+    w.op.type("1");
+    w.op.type("01");
+    d.cmdAdd_Click();
+    EXPECT_EQ(d.selectedSlot(), 1);
+    EXPECT_TRUE(d.model.txtName.enabled);
+    EXPECT_EQ(d.model.txtName.caption, "KVT");
+    d.cmdOK_Click();
+    EXPECT_EQ(t.model.cboCurUnit.items, Texts{"1"});
+    EXPECT_EQ(t.model.cboCurUnit.listIndex, 0);
+    EXPECT_EQ(t.currentAddress, "01");
+    w.rt.runUntilIdle(60);
+    EXPECT_TRUE(w.takeWritten().empty()); // a new device has nothing edited to send
+}

@@ -1,0 +1,171 @@
+#include "ui/FrmDPropDialog.h"
+#include "monitor/FrmDProp.h"
+#include "support/TerminalWorld.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::monitor::FrmDProp;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using kvt::ui::FrmDPropDialog;
+
+namespace {
+
+QString captionOf(const QWidget* w) {
+    if (auto* l = qobject_cast<const QLabel*>(w))
+        return l->text();
+    if (auto* g = qobject_cast<const QGroupBox*>(w))
+        return g->title();
+    if (auto* b = qobject_cast<const QAbstractButton*>(w))
+        return b->text();
+    if (auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
+    return {};
+}
+
+void pick(QComboBox* c, int index) {
+    c->showPopup();
+    QAbstractItemView* view = c->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(index, 0)).center());
+}
+
+// Two devices on an RS-485 line, device 1 current; the dialog open over them.
+struct DialogWorld {
+    DialogWorld()
+        : w(sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02")}), t(w.start()),
+          logic(t) {
+        t.table.record(1).Name = "Line A";
+        t.table.status(1).Total = 42.5;
+        logic.Form_Load();
+        dlg = std::make_unique<FrmDPropDialog>(logic);
+        dlg->show();
+    }
+    template <typename T> T* child(const char* name) {
+        auto* c = dlg->findChild<T*>(name);
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    TerminalWorld w;
+    monitor::FrmTerminal& t;
+    FrmDProp logic;
+    std::unique_ptr<FrmDPropDialog> dlg;
+};
+
+} // namespace
+
+TEST(FrmDPropDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
+    DialogWorld x;
+    EXPECT_EQ(x.dlg->objectName(), "frmDProp");
+    auto* tab = x.child<QTabBar>("tabSettings");
+    ASSERT_NE(tab, nullptr);
+    QStringList tabs;
+    for (int i = 0; i < tab->count(); ++i)
+        tabs << tab->tabText(i);
+    EXPECT_EQ(tabs,
+              (QStringList{"General...", "Totalizer...", "Alarm...", "Relays...", "K Factors..."}));
+
+    int controls = 0;
+    x.logic.model.forEachControl([&](const std::string& name, const monitor::Control& c) {
+        if (name == "frmDProp")
+            return;
+        ++controls;
+        auto* widget = x.dlg->findChild<QWidget*>(QString::fromStdString(name));
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
+    });
+    EXPECT_EQ(controls, 63);
+    int lists = 0;
+    x.logic.model.forEachList([&](const std::string& name, const monitor::ListControl& l) {
+        ++lists;
+        auto* c = x.dlg->findChild<QComboBox*>(QString::fromStdString(name));
+        ASSERT_NE(c, nullptr) << name;
+        ASSERT_EQ(c->count(), static_cast<int>(l.items.size())) << name;
+        for (int i = 0; i < c->count(); ++i)
+            EXPECT_EQ(c->itemText(i).toStdString(), l.items[static_cast<std::size_t>(i)]) << name;
+        EXPECT_EQ(c->currentIndex(), l.listIndex) << name;
+    });
+    EXPECT_EQ(lists, 7);
+
+    const std::pair<const char*, const char*> captions[] = {
+        {"txtName", "Line A"},   {"txtAddress", "01"},
+        {"lblTotal", "42.5"},    {"lblTotalU", "2"},
+        {"lblDevNum", "1"},      {"lblEUsp", "SLPM"},
+        {"cmdRemuve", "Remove"}, {"optKfactor_1", "Internal Index [0-256]"},
+    };
+    for (const auto& [name, caption] : captions)
+        EXPECT_EQ(captionOf(x.child<QWidget>(name)), caption) << name;
+    EXPECT_EQ(x.child<QWidget>("txtAddress")->toolTip(), "Must be two hexadecimal characters");
+    EXPECT_EQ(x.child<QComboBox>("cboEUnit")->itemText(8), "LBPM");
+}
+
+TEST(FrmDPropDialog, TypingPickingAndClickingReachTheTable) {
+    DialogWorld x;
+    auto* address = x.child<QLineEdit>("txtAddress");
+    address->clear();
+    QTest::keyClicks(address, "0");
+    EXPECT_EQ(x.t.table.record(1).Address, "01"); // one character stores nothing
+    QTest::keyClicks(address, "7");
+    EXPECT_EQ(x.t.table.record(1).Address, "07");
+
+    // A refused text goes back to what is stored.
+    auto* name = x.child<QLineEdit>("txtName");
+    QTest::keyClicks(name, "\"");
+    EXPECT_EQ(name->text(), "Line A");
+    EXPECT_EQ(x.t.table.record(1).Name, "Line A");
+
+    QTest::mouseClick(x.child<QTabBar>("tabSettings"), Qt::LeftButton, {},
+                      x.child<QTabBar>("tabSettings")->tabRect(1).center());
+    EXPECT_TRUE(x.child<QWidget>("fraSettings_1")->isVisible());
+    EXPECT_FALSE(x.child<QWidget>("fraSettings_0")->isVisible());
+    QTest::mouseClick(x.child<QWidget>("cmdTSetZero"), Qt::LeftButton);
+    EXPECT_EQ(captionOf(x.child<QWidget>("lblTotal")), "0");
+
+    pick(x.child<QComboBox>("cboEUnit"), 8);
+    EXPECT_EQ(x.t.table.record(1).EngUnit, 8);
+    EXPECT_TRUE(x.t.edited[1]);
+    EXPECT_EQ(captionOf(x.child<QWidget>("lblStopTotalEU")), "  LB");
+
+    // Another device loads its values into the widgets.
+    pick(x.child<QComboBox>("cboNumU"), 1);
+    EXPECT_EQ(address->text(), "02");
+    EXPECT_EQ(name->text(), "KVT");
+
+    QTest::mouseClick(x.child<QWidget>("cmdCancel"), Qt::LeftButton);
+    EXPECT_TRUE(x.logic.closed());
+    EXPECT_FALSE(x.dlg->isVisible());
+    EXPECT_EQ(x.t.table.record(1).Address, "01");
+    EXPECT_EQ(x.t.table.record(1).EngUnit, 1);
+    EXPECT_EQ(x.t.table.status(1).Total, 42.5);
+}
+
+// Pictures of each tab for a person to look at; written when KVT_SCREENSHOT_DIR names a folder.
+TEST(FrmDPropDialog, EachTabShowsItsOwnPage) {
+    DialogWorld x;
+    const QString dir = qEnvironmentVariable("KVT_SCREENSHOT_DIR");
+    auto* tab = x.child<QTabBar>("tabSettings");
+    for (int i = 0; i < tab->count(); ++i) {
+        tab->setCurrentIndex(i);
+        for (int page = 0; page < tab->count(); ++page)
+            EXPECT_EQ(
+                x.child<QWidget>(("fraSettings_" + std::to_string(page)).c_str())->isVisible(),
+                page == i)
+                << i;
+        QPixmap shot = x.dlg->grab();
+        EXPECT_FALSE(shot.isNull());
+        if (!dir.isEmpty())
+            EXPECT_TRUE(shot.save(QDir(dir).filePath(QString("frmDProp-tab%1.png").arg(i))));
+    }
+}
