@@ -8,6 +8,7 @@
 // then the same against a device that answers 250 ms late, where the share is the cost of waiting;
 // then the first runs again over tcp:// to ser2net (raw mode) in front of the same simulator.
 
+#include "BenchSupport.h"
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
 #include "platform/qt/QtPreferenceStore.h"
@@ -57,38 +58,6 @@ private:
     std::optional<Clock::time_point> lineFeedAt_;
 };
 
-class NoOperator final : public platform::Operator {
-public:
-    platform::Answer message(const platform::Message& m) override {
-        std::fprintf(stderr, "box: %s\n", m.text.c_str());
-        ++boxes;
-        return platform::Answer::Ok;
-    }
-    std::string input(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::optional<std::string> chooseFile(const platform::FileRequest&) override {
-        return std::nullopt;
-    }
-    void beep() override {}
-    int boxes = 0;
-};
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    auto i = static_cast<std::size_t>(p * (v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
 int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
     QTemporaryDir profile;
     platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
@@ -109,7 +78,7 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
         return 1;
     }
     platform::qt::QtRuntime rt;
-    NoOperator op;
+    bench::BenchOperator op;
     monitor::FrmTerminalModel model;
     monitor::PortController ports(model, port, rt, op);
     if (!ports.openIfClosed())
@@ -119,7 +88,7 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
     engine.exchange("f"); // warm up
     port.turnarounds.clear();
     int empty = 0;
-    double cpu0 = cpuSeconds();
+    double cpu0 = bench::cpuSeconds();
     auto wall0 = Clock::now();
     for (int i = 0; i < exchanges; ++i) {
         auto reply = engine.exchange(i % 2 ? "f" : "m,d");
@@ -127,7 +96,7 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
             ++empty;
     }
     double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-    double cpu = cpuSeconds() - cpu0;
+    double cpu = bench::cpuSeconds() - cpu0;
     ports.closeWithDrain();
 
     std::printf("%s%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies "
@@ -137,8 +106,8 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
     std::printf(
         "                    turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f "
         "us (n=%zu)\n",
-        percentile(port.turnarounds, 0.5), percentile(port.turnarounds, 0.99),
-        percentile(port.turnarounds, 1.0), port.turnarounds.size());
+        bench::percentile(port.turnarounds, 0.5), bench::percentile(port.turnarounds, 0.99),
+        bench::percentile(port.turnarounds, 1.0), port.turnarounds.size());
     std::printf("                    CPU: %.2f %% of wall time, %.1f us per exchange\n",
                 100.0 * cpu / wall, 1e6 * cpu / exchanges);
     return empty == 0 ? 0 : 1;

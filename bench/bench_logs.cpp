@@ -4,6 +4,7 @@
 //
 //   bench_logs [records=20000]
 
+#include "BenchSupport.h"
 #include "monitor/DataLogs.h"
 #include "monitor/DialogHost.h"
 #include "monitor/FrmTerminal.h"
@@ -43,38 +44,6 @@ private:
     std::map<std::string, std::string> values_;
 };
 
-// Chooses the bench file; any box is answered Cancel (a write error ends the run).
-class BenchOperator final : public platform::Operator {
-public:
-    explicit BenchOperator(std::string file) : file_(std::move(file)) {}
-    platform::Answer message(const platform::Message& m) override {
-        std::fprintf(stderr, "box: %s\n", m.text.c_str());
-        ++boxes;
-        return platform::Answer::Cancel;
-    }
-    std::string input(const std::string&, const std::string&, const std::string& d) override {
-        return d;
-    }
-    std::optional<std::string> chooseFile(const platform::FileRequest&) override { return file_; }
-    void beep() override {}
-    int boxes = 0;
-
-private:
-    std::string file_;
-};
-
-class NoDialogs final : public monitor::DialogHost {
-public:
-    void showProperties(monitor::FrmProperties&) override {}
-    void showAbout() override {}
-    void showDeviceProperties(monitor::FrmDProp&) override {}
-};
-
-double percentile(const std::vector<double>& sorted, double p) {
-    std::size_t i = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
-    return sorted[std::min(i, sorted.size() - 1)];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,8 +60,9 @@ int main(int argc, char** argv) {
     MemoryStore preferences;
     platform::qt::QtSerialPort port(preferences);
     platform::qt::QtRuntime runtime;
-    BenchOperator op(file);
-    NoDialogs dialogs;
+    bench::BenchOperator op;
+    op.file = file;
+    bench::NoDialogs dialogs;
     monitor::FrmTerminal terminal(
         monitor::FrmTerminal::Services{port, runtime, op, preferences, dialogs, "", folder});
     auto& logs = terminal.logs();
@@ -122,7 +92,7 @@ int main(int argc, char** argv) {
     std::printf("auto log: %d records, %ld bytes%s\n", records, static_cast<long>(st.st_size),
                 st.st_size == expected && op.boxes == 0 ? "" : " (INCOMPLETE)");
     std::printf("per record: median %.2f us, p99 %.2f us, max %.2f us (target p99 <= 1000 us)\n",
-                percentile(us, 0.5), percentile(us, 0.99), us.back());
+                bench::percentile(us, 0.5), bench::percentile(us, 0.99), us.back());
     ::unlink(file.c_str());
     ::rmdir(folder.c_str());
     return st.st_size == expected && op.boxes == 0 ? 0 : 1;

@@ -7,6 +7,7 @@
 //
 //   bench_monitor [seconds=30]
 
+#include "BenchSupport.h"
 #include "config/DeviceTable.h"
 #include "config/SetupFile.h"
 #include "monitor/DataLogs.h"
@@ -45,13 +46,6 @@ template <typename F> void waitFor(F done, int ms) {
         waitMs(20);
 }
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
-
 // Time-stamps every command written, by command text.
 class TimingPort final : public testing::ForwardingPort {
 public:
@@ -65,28 +59,6 @@ public:
 
     bool recording = false;
     std::map<std::string, std::vector<double>> sent;
-};
-
-// Boxes are answered at once; a modal box would stop the measurement.
-class QuietOperator final : public platform::Operator {
-public:
-    platform::Answer message(const platform::Message&) override {
-        ++boxes;
-        return platform::Answer::Ok;
-    }
-    std::string input(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::optional<std::string> chooseFile(const platform::FileRequest&) override { return file; }
-    void beep() override {}
-    int boxes = 0;
-    std::optional<std::string> file;
-};
-
-class NoDialogs final : public monitor::DialogHost {
-public:
-    void showProperties(monitor::FrmProperties&) override {}
-    void showAbout() override {}
 };
 
 struct Stats {
@@ -165,11 +137,11 @@ struct Run {
         waitMs(1000); // the first set points go out
         port.sent.clear();
         port.recording = true;
-        double cpu0 = cpuSeconds();
+        double cpu0 = bench::cpuSeconds();
         auto t0 = Clock::now();
         waitMs(static_cast<int>(seconds * 1000));
         double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-        double cpu = 100 * (cpuSeconds() - cpu0) / wall;
+        double cpu = 100 * (bench::cpuSeconds() - cpu0) / wall;
         port.recording = false;
         logic->menuClick(toggle);
         waitFor([&] { return !qtPort.portOpen(); }, 5000);
@@ -183,8 +155,8 @@ struct Run {
     platform::qt::QtSerialPort qtPort;
     TimingPort port;
     platform::qt::QtRuntime rt;
-    QuietOperator op;
-    NoDialogs dialogs;
+    bench::BenchOperator op;
+    bench::NoDialogs dialogs;
     std::unique_ptr<monitor::FrmTerminal> logic;
     std::unique_ptr<ui::FrmTerminalWindow> window;
 };

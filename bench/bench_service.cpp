@@ -4,6 +4,7 @@
 //
 //   bench_service [seconds=10]
 
+#include "BenchSupport.h"
 #include "monitor/DialogHost.h"
 #include "monitor/FrmTerminal.h"
 #include "platform/qt/QtRuntime.h"
@@ -23,48 +24,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace {
-
-double monotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
-
-// Answers Yes to every question; the benchmark has nobody at the keyboard.
-class YesOperator final : public kvt::platform::Operator {
-public:
-    kvt::platform::Answer message(const kvt::platform::Message& m) override {
-        ++boxes;
-        last = m.text;
-        return m.buttons == kvt::platform::Buttons::YesNo ? kvt::platform::Answer::Yes
-                                                          : kvt::platform::Answer::Ok;
-    }
-    std::string input(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::optional<std::string> chooseFile(const kvt::platform::FileRequest&) override {
-        return std::nullopt;
-    }
-    void beep() override {}
-    int boxes = 0;
-    std::string last;
-};
-
-class NoDialogs final : public kvt::monitor::DialogHost {
-public:
-    void showProperties(kvt::monitor::FrmProperties&) override {}
-    void showAbout() override {}
-};
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -83,8 +43,8 @@ int main(int argc, char** argv) {
     prefs.save("KVT Control Terminal", "Ports", "Com1", sim.path());
     kvt::platform::qt::QtSerialPort port(prefs);
     kvt::platform::qt::QtRuntime rt;
-    YesOperator op;
-    NoDialogs dialogs;
+    kvt::bench::BenchOperator op;
+    kvt::bench::NoDialogs dialogs;
     kvt::ui::QtServiceDialogs serviceDialogs;
     kvt::monitor::FrmTerminal t({port, rt, op, prefs, dialogs, (folder / "setup.dat").string()});
     kvt::service::ServiceMenus service(t, serviceDialogs);
@@ -93,11 +53,11 @@ int main(int argc, char** argv) {
     t.menuClick("mnuQueryBackDoorOpen");
 
     auto measure = [&](const char* what, const std::function<void()>& run) {
-        double cpu0 = cpuSeconds(), wall0 = monotonicNow();
+        double cpu0 = kvt::bench::cpuSeconds(), wall0 = kvt::bench::monotonicNow();
         run();
-        double wall = monotonicNow() - wall0;
+        double wall = kvt::bench::monotonicNow() - wall0;
         std::printf("%-36s %6.1f s wall, CPU %.2f %% of a core\n", what, wall,
-                    100 * (cpuSeconds() - cpu0) / wall);
+                    100 * (kvt::bench::cpuSeconds() - cpu0) / wall);
     };
     measure("idle, port open", [&] {
         bool done = false;

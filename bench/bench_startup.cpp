@@ -7,6 +7,7 @@
 // Each run starts a fresh copy of this program (offscreen) from a temporary folder that holds its
 // setup.dat and preference profile.
 
+#include "BenchSupport.h"
 #include "app/TerminalApplication.h"
 #include "monitor/FrmTerminal.h"
 #include "support/DevSimProcess.h"
@@ -26,19 +27,6 @@
 #include <vector>
 
 namespace {
-
-double monotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
 
 long rssKiB() {
     std::ifstream status("/proc/self/status");
@@ -61,26 +49,28 @@ int child(double forkedAt, int argc, char** argv) {
     kvt::app::TerminalApplication terminal;
     double shown = 0, loaded = 0, loaderCpu = 0, idleCpu = 0;
     terminal.start();
-    QTimer::singleShot(0, [&] { shown = monotonicNow() - forkedAt; });
+    QTimer::singleShot(0, [&] { shown = kvt::bench::monotonicNow() - forkedAt; });
     double cpuAtOpen = 0, wallAtOpen = 0;
     bool finished = false;
     // Follows the main window's model instead of polling, so the measurement costs nothing itself.
     terminal.logic().model.subscribe([&] {
         if (wallAtOpen == 0 && terminal.port().portOpen()) {
-            cpuAtOpen = cpuSeconds();
-            wallAtOpen = monotonicNow();
+            cpuAtOpen = kvt::bench::cpuSeconds();
+            wallAtOpen = kvt::bench::monotonicNow();
         }
         if (finished || !terminal.loaderDone())
             return;
         finished = true;
-        loaded = monotonicNow() - forkedAt;
-        loaderCpu = 100 * (cpuSeconds() - cpuAtOpen) / (monotonicNow() - wallAtOpen);
+        loaded = kvt::bench::monotonicNow() - forkedAt;
+        loaderCpu = 100 * (kvt::bench::cpuSeconds() - cpuAtOpen) /
+                    (kvt::bench::monotonicNow() - wallAtOpen);
         QTimer::singleShot(0, [&] {
             // Idle with the port open for three seconds.
             terminal.logic().menuClick("mnuOpen");
-            double cpu0 = cpuSeconds(), wall0 = monotonicNow();
+            double cpu0 = kvt::bench::cpuSeconds(), wall0 = kvt::bench::monotonicNow();
             QTimer::singleShot(3000, [&, cpu0, wall0] {
-                idleCpu = 100 * (cpuSeconds() - cpu0) / (monotonicNow() - wall0);
+                idleCpu =
+                    100 * (kvt::bench::cpuSeconds() - cpu0) / (kvt::bench::monotonicNow() - wall0);
                 QApplication::quit();
             });
         });
@@ -130,7 +120,7 @@ int main(int argc, char** argv) {
         int out[2];
         if (pipe(out) != 0)
             return 1;
-        double forkedAt = monotonicNow();
+        double forkedAt = kvt::bench::monotonicNow();
         pid_t pid = fork();
         if (pid == 0) {
             dup2(out[1], STDOUT_FILENO);
