@@ -5,7 +5,8 @@
 
 namespace kvt::platform {
 
-// Reasons of a port event, numbered as the serial control of the original terminal numbered them.
+// Reasons of a port event. The numbers are the ones the event table of the line handling uses, so
+// an event keeps one number from the port to the texts shown for it.
 namespace CommEvent {
 inline constexpr int Send = 1;    // transmit buffer drained
 inline constexpr int Receive = 2; // received characters are waiting
