@@ -67,6 +67,7 @@ class NoDialogs final : public monitor::DialogHost {
 public:
     void showProperties(monitor::FrmProperties&) override {}
     void showAbout() override {}
+    void showProgram(monitor::FrmProg&) override {}
 };
 
 double percentile(const std::vector<double>& sorted, double p) {

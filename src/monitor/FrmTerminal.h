@@ -28,6 +28,8 @@ class DeviceCommands;
 class DataLogs;
 class SingleUnitMonitor;
 class MultiUnitMonitor;
+class ProgramRunner;
+class TerminalWindow;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -145,6 +147,8 @@ public:
     DataLogs& logs() { return *logs_; }
     SingleUnitMonitor& single() { return *single_; }
     MultiUnitMonitor& multi() { return *multi_; }
+    ProgramRunner& program() { return *program_; }
+    TerminalWindow& terminalWindow() { return *terminal_; }
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -185,6 +189,8 @@ private:
     std::unique_ptr<DataLogs> logs_;
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
+    std::unique_ptr<ProgramRunner> program_;
+    std::unique_ptr<TerminalWindow> terminal_;
 };
 
 } // namespace kvt::monitor

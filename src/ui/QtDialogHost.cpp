@@ -1,12 +1,18 @@
 #include "ui/QtDialogHost.h"
 
 #include "ui/FrmAbout.h"
+#include "ui/FrmProgramDialog.h"
 #include "ui/FrmPropertiesDialog.h"
 
 namespace kvt::ui {
 
 void QtDialogHost::showProperties(monitor::FrmProperties& logic) {
     FrmPropertiesDialog dlg(logic, parent_);
+    dlg.exec();
+}
+
+void QtDialogHost::showProgram(monitor::FrmProg& logic) {
+    FrmProgramDialog dlg(logic, parent_);
     dlg.exec();
 }
 

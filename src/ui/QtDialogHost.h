@@ -17,6 +17,7 @@ public:
 
     void showProperties(monitor::FrmProperties& logic) override;
     void showAbout() override;
+    void showProgram(monitor::FrmProg& logic) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -21,6 +21,8 @@ namespace kvt::testing {
 class ScriptedDialogs final : public monitor::DialogHost {
 public:
     std::function<void(monitor::FrmProperties&)> properties;
+    std::function<void(monitor::FrmProg&)> program;
+    int programShown = 0;
     int aboutShown = 0;
     int propertiesShown = 0;
     void showProperties(monitor::FrmProperties& dialog) override {
@@ -29,6 +31,11 @@ public:
             properties(dialog);
     }
     void showAbout() override { ++aboutShown; }
+    void showProgram(monitor::FrmProg& dialog) override {
+        ++programShown;
+        if (program)
+            program(dialog);
+    }
 };
 
 // A device record for a table, enabled for communication unless told otherwise.
