@@ -652,9 +652,15 @@ void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
     connect(quit, &QPushButton::clicked, this,
             [this] { forward([&] { logic_.program().Command1_Click(); }); });
     grid->addWidget(quit, 5, 2, 1, 2);
+    // A tick changes the panel several times; it follows together with the window.
     panel.subscribe([this, alive = alive_] {
-        if (*alive)
-            refreshProgramPanel();
+        if (!*alive || refreshQueued_)
+            return;
+        refreshQueued_ = true;
+        QTimer::singleShot(refreshDelayMs_, this, [this] {
+            refreshQueued_ = false;
+            refresh();
+        });
     });
 }
 
@@ -664,9 +670,10 @@ void FrmTerminalWindow::refreshProgramPanel() {
         auto it = programWidgets_.find(name);
         if (it == programWidgets_.end())
             return;
-        if (auto* label = qobject_cast<QLabel*>(it->second))
-            label->setText(text(c.caption));
-        else if (auto* check = qobject_cast<QCheckBox*>(it->second)) {
+        if (auto* label = qobject_cast<QLabel*>(it->second)) {
+            if (label->text() != text(c.caption))
+                label->setText(text(c.caption));
+        } else if (auto* check = qobject_cast<QCheckBox*>(it->second)) {
             check->setText(text(c.caption));
             check->setChecked(c.checked);
         } else if (auto* button = qobject_cast<QPushButton*>(it->second))
@@ -675,7 +682,8 @@ void FrmTerminalWindow::refreshProgramPanel() {
         if (it->second->isHidden() == c.visible)
             it->second->setVisible(c.visible);
     });
-    progressBar2_->setValue(panel.ProgressBar2);
+    if (progressBar2_->value() != panel.ProgressBar2)
+        progressBar2_->setValue(panel.ProgressBar2);
 }
 
 } // namespace kvt::ui

@@ -7,6 +7,9 @@
 #include <QKeyEvent>
 #include <QTextBlock>
 
+#include <algorithm>
+#include <string_view>
+
 namespace kvt::ui {
 
 namespace {
@@ -16,21 +19,34 @@ bool isEditingShortcut(QKeyEvent* e) {
            e->matches(QKeySequence::Cut) || e->matches(QKeySequence::SelectAll);
 }
 
-// The widget keeps line ends as paragraph breaks; the logic keeps CR LF.
-QString toWidget(const std::string& s) {
-    QString t = QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-    t.replace("\r\n", "\n");
-    t.replace('\r', '\n');
+// The widget keeps a line end as one paragraph break; the text keeps CR LF. Mapping each character
+// on its own (CR is the break, LF shows nothing) lets a shown prefix be cut and a tail be appended
+// without rebuilding the document.
+QString toWidget(std::string_view s) {
+    QString t;
+    t.reserve(static_cast<qsizetype>(s.size()));
+    for (char c : s) {
+        if (c == '\n')
+            continue;
+        t += c == '\r' ? QChar('\n') : QChar(static_cast<unsigned char>(c));
+    }
     return t;
 }
 
+int widgetLength(std::string_view s) {
+    return static_cast<int>(s.size() -
+                            static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')));
+}
+
 std::string fromWidget(const QString& t) {
-    QString s = t;
-    s.replace("\n", "\r\n");
     std::string out;
-    out.reserve(static_cast<std::size_t>(s.size()));
-    for (QChar c : s)
-        out += c.unicode() <= 0xff ? static_cast<char>(c.unicode()) : '?';
+    out.reserve(static_cast<std::size_t>(t.size()));
+    for (QChar c : t) {
+        if (c == QChar('\n'))
+            out += "\r\n";
+        else
+            out += c.unicode() <= 0xff ? static_cast<char>(c.unicode()) : '?';
+    }
     return out;
 }
 
@@ -54,14 +70,25 @@ void TerminalEdit::showText(const std::string& text, unsigned selectionSerial) {
         return;
     applying_ = true;
     if (text != shown_) {
-        // Received text mostly adds to the end: append instead of rebuilding the document.
-        if (text.size() > shown_.size() && text.compare(0, shown_.size(), shown_) == 0 &&
-            !shown_.empty() && shown_.back() != '\r') {
-            QTextCursor c(document());
-            c.movePosition(QTextCursor::End);
-            c.insertText(toWidget(text.substr(shown_.size())));
-        } else {
+        // The text mostly grows at its end and loses whole blocks at its start: cut and append
+        // instead of laying out sixteen thousand characters again.
+        const std::string_view old(shown_);
+        std::size_t cut = 0;
+        while (cut < old.size() &&
+               !(text.size() >= old.size() - cut &&
+                 std::string_view(text).substr(0, old.size() - cut) == old.substr(cut)))
+            cut += std::min(monitor::TerminalWindow::kTrimBlock, old.size() - cut);
+        if (cut >= old.size()) {
             setPlainText(toWidget(text));
+        } else {
+            QTextCursor c(document());
+            if (cut > 0) {
+                c.setPosition(0);
+                c.setPosition(widgetLength(old.substr(0, cut)), QTextCursor::KeepAnchor);
+                c.removeSelectedText();
+            }
+            c.movePosition(QTextCursor::End);
+            c.insertText(toWidget(std::string_view(text).substr(old.size() - cut)));
         }
         shown_ = text;
     }
@@ -69,11 +96,11 @@ void TerminalEdit::showText(const std::string& text, unsigned selectionSerial) {
         serial_ = selectionSerial;
         QTextCursor c = textCursor();
         // Positions count the widget's characters, where CR LF is one break.
-        const int end = static_cast<int>(toWidget(shown_).size());
-        const int start = std::min(
-            end, static_cast<int>(
-                     toWidget(shown_.substr(0, std::min(logic_.selStart, shown_.size()))).size()));
-        const int length = static_cast<int>(logic_.selLength);
+        const std::string_view all(shown_);
+        const std::size_t from = std::min(logic_.selStart, all.size());
+        const int start = widgetLength(all.substr(0, from));
+        const int length = widgetLength(all.substr(from, logic_.selLength));
+        const int end = widgetLength(all);
         c.setPosition(start);
         c.setPosition(std::min(end, start + length), QTextCursor::KeepAnchor);
         setTextCursor(c);
