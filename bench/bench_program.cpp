@@ -110,6 +110,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("KVT_BENCH_NO_WINDOW")) {
         window = std::make_unique<ui::FrmTerminalWindow>(logic);
         window->show();
+        if (auto ms = qEnvironmentVariableIntValue("KVT_BENCH_REFRESH_MS"))
+            window->setRefreshDelay(ms);
     }
     logic.Form_Load();
     while (logic.loaderActive())
