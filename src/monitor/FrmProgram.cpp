@@ -147,9 +147,10 @@ void ProgramRunner::run() {
     tick = false;
     t_.Timer7().start();
     bool goOn = true;
+    const int steps = std::clamp(stepCount, 0, SetPointProgram::kRows);
     do {
         int ran = 0;
-        for (int i = 1; i <= stepCount && goOn && !quit; ++i) {
+        for (int i = 1; i <= steps && goOn && !quit; ++i) {
             if (t_.table.holdsDevice(slot_) && table.rows[i - 1].isStep())
                 ++ran;
             goOn = runStep(i);

@@ -109,6 +109,7 @@ TEST(ProgramRun, LinesPerStep) {
          "3",
          {"s,10.0000", "s,20.0000", "s,30.0000"},
          0},
+        {"a negative time counts as 0", 0, {{"30", "-5"}}, "12", {"s,30.0000"}, 0},
         {"zero-time values under 0.1 go out as they are",
          0,
          {{"0.05", "0"}},
@@ -261,7 +262,7 @@ TEST(ProgramRun, UntickingLoopFinishesThePassAndEmptyPassesEndTheRun) {
         // Nothing runnable while Loop is on: the run ends instead of spinning.
         ProgramBench b;
         b.runner().loop = true;
-        b.runner().stepCount = 12;
+        b.runner().stepCount = 40; // more than the table holds
         b.runner().start();
         b.w->rt.runFor(2);
         EXPECT_FALSE(b.runner().running());
