@@ -446,3 +446,19 @@ TEST(ProgramDialog, KeyRules) {
     EXPECT_EQ(FrmProg::keepTypable("1a2.5-\r", true), "12.5");
     EXPECT_EQ(FrmProg::keepTypable("1a2.5-\r", false), "125");
 }
+
+TEST(ProgramRun, RecorderWritesProgramRecordsWhenDue) {
+    ProgramBench b;
+    const std::string path = b.w->folder.file("run.log");
+    b.w->op.choose(path);
+    b.t().menuClick("mnuFileALogO");
+    b.t().logs().startRecorder();
+    b.t().Timer5().setInterval(1000);
+    b.t().Timer5().start();
+    b.run({{"50", "3"}});
+    std::string log = test::readFile(path);
+    // One record a second of the three-second step, each the device number and the reading.
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+    EXPECT_EQ(log.rfind("1     ", 0), 0u) << log;
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+}
