@@ -66,6 +66,7 @@ public:
     void showProperties(monitor::FrmProperties&) override {}
     void showAbout() override {}
     void showDeviceProperties(monitor::FrmDProp&) override {}
+    void showProgram(monitor::FrmProg&) override {}
 };
 
 } // namespace kvt::bench

@@ -45,6 +45,8 @@ std::string devsimUsage() {
            "  --seed N                seed of the flow noise and device constants (default 1)\n"
            "  --full-scale SLPM       full-scale flow of every device (default 100)\n"
            "  --verbose               log commands, replies and line speed changes on stderr\n"
+           "  --stream                send numbered text lines back to back, as fast as the\n"
+           "                          line speed allows (commands are still answered)\n"
            "  --help                  show this text\n"
            "Stops on SIGINT or SIGTERM.\n";
 }
@@ -75,10 +77,10 @@ DevsimParse parseDevsimArguments(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
-        if (name == "--silent" || name == "--verbose") {
+        if (name == "--silent" || name == "--verbose" || name == "--stream") {
             if (!flag())
                 return fail(name + " takes no value");
-            (name == "--silent" ? o.silent : o.verbose) = true;
+            (name == "--silent" ? o.silent : name == "--stream" ? o.stream : o.verbose) = true;
             continue;
         }
         if (name != "--rs485" && name != "--address" && name != "--baud" && name != "--link" &&

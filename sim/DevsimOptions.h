@@ -21,6 +21,7 @@ struct DevsimOptions {
     std::uint64_t seed = 1;
     double fullScaleSlpm = 100.0;
     bool verbose = false; // commands and replies on stderr
+    bool stream = false;  // keep the line busy with text lines, for terminal load tests
     bool help = false;
 };
 

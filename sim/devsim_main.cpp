@@ -243,8 +243,17 @@ int main(int argc, char** argv) {
         }
     };
 
+    std::uint64_t streamed = 0;
     while (running) {
         double t = now();
+        // A few lines ahead is enough to keep the line busy; the pacer spaces them by wire time.
+        while (o.stream && pacer.queued() < 256) {
+            char line[80];
+            std::snprintf(line, sizeof line,
+                          "stream %08llu 0123456789 abcdefghijklmnopqrstuvwxyz\r\n",
+                          static_cast<unsigned long long>(++streamed));
+            pacer.queue(line, t);
+        }
         int timeoutMs = -1;
         if (auto due = pacer.nextDue())
             timeoutMs = static_cast<int>(std::ceil(std::max(0.0, *due - t) * 1000.0));

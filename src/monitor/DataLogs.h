@@ -33,6 +33,8 @@ public:
     bool recordDue = false;
     // The file last chosen for the slot ("" before the first choice).
     const std::string& path(LogSlot slot) const;
+    // The program folder, where the choosers propose their files.
+    const std::string& folder() const { return logFolder_; }
 
     // Chooser, replace prompt, open: what the open entries do.
     void openLog(LogSlot slot);

@@ -7,10 +7,12 @@
 #include "monitor/DeviceCommands.h"
 #include "monitor/DeviceSync.h"
 #include "monitor/FrmDProp.h"
+#include "monitor/FrmProgram.h"
 #include "monitor/FrmProperties.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
+#include "monitor/TerminalWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -69,6 +71,8 @@ FrmTerminal::FrmTerminal(Services s)
     logs_ = std::make_unique<DataLogs>(*this, std::move(s.logFolder));
     single_ = std::make_unique<SingleUnitMonitor>(*this);
     multi_ = std::make_unique<MultiUnitMonitor>(*this);
+    program_ = std::make_unique<ProgramRunner>(*this);
+    terminal_ = std::make_unique<TerminalWindow>(*this);
     updateMenuEnabling();
     built_ = true;
 }
@@ -531,6 +535,7 @@ bool FrmTerminal::mnuFileExit_Click() {
 bool FrmTerminal::Form_QueryUnload() {
     if (ended)
         return true;
+    program_->stopForClose();
     if (!ports_->closeWithDrain())
         return false; // Abort: the program keeps running
     ports_->showPortClosed();

@@ -28,6 +28,8 @@ class DeviceCommands;
 class DataLogs;
 class SingleUnitMonitor;
 class MultiUnitMonitor;
+class ProgramRunner;
+class TerminalWindow;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -147,6 +149,8 @@ public:
     DataLogs& logs() { return *logs_; }
     SingleUnitMonitor& single() { return *single_; }
     MultiUnitMonitor& multi() { return *multi_; }
+    ProgramRunner& program() { return *program_; }
+    TerminalWindow& terminalWindow() { return *terminal_; }
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -189,6 +193,8 @@ private:
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
     bool built_ = false; // the constructor has run
+    std::unique_ptr<ProgramRunner> program_;
+    std::unique_ptr<TerminalWindow> terminal_;
 };
 
 } // namespace kvt::monitor

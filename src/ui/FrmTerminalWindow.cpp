@@ -1,13 +1,17 @@
 #include "ui/FrmTerminalWindow.h"
 
+#include "monitor/FrmProgram.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
+#include "monitor/TerminalWindow.h"
 #include "ui/FrmProgressBarWindow.h"
 #include "ui/Icons.h"
 #include "ui/SetPointEdit.h"
+#include "ui/TerminalEdit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -22,6 +26,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -195,9 +200,11 @@ void FrmTerminalWindow::buildCentralArea() {
     {
         auto* box = frame("fraProg", content);
         widgets_["fraProg"] = box;
+        buildProgramPanel(box);
         middle->addWidget(box);
     }
-    txtTerm_ = new QPlainTextEdit(content);
+    txtTerm_ = new TerminalEdit(logic_.terminalWindow(), content);
+    txtTerm_->onHandled = [this] { refresh(); };
     txtTerm_->setObjectName("txtTerm");
     txtTerm_->setFont(fixed);
     QPalette blue = txtTerm_->palette();
@@ -516,6 +523,8 @@ void FrmTerminalWindow::refresh(bool force) {
     applyList(cboCurUnit_, model_.cboCurUnit, curUnitItems_);
     applyList(cboValveS_, model_.cboValveS, valveItems_);
     progress_->refresh();
+    txtTerm_->showText(model_.txtTerm.caption, logic_.terminalWindow().selectionSerial);
+    refreshProgramPanel();
 
     if (logic_.ended && !endQueued_) {
         endQueued_ = true;
@@ -540,12 +549,6 @@ void FrmTerminalWindow::applyWidget(QWidget* widget, const monitor::Control& con
     } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
         if (button->text() != caption)
             button->setText(caption);
-    } else if (widget == txtTerm_) {
-        if (txtTermShown_ != control.caption) {
-            txtTerm_->setPlainText(caption);
-            txtTerm_->moveCursor(QTextCursor::End);
-            txtTermShown_ = control.caption;
-        }
     }
     if (widget->toolTip() != text(control.toolTip))
         widget->setToolTip(text(control.toolTip));
@@ -615,6 +618,75 @@ void FrmTerminalWindow::endProgram() {
     if (isVisible())
         close();
     QCoreApplication::quit();
+}
+
+void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
+    auto& panel = logic_.program().panel;
+    auto* grid = new QGridLayout(box);
+    auto add = [&](const char* name, int row, int column) {
+        QLabel* label = modelLabel(name, box);
+        programWidgets_[name] = label;
+        grid->addWidget(label, row, column);
+    };
+    grid->addWidget(new QLabel("Current Step:", box), 0, 0);
+    add("lblStep", 0, 1);
+    grid->addWidget(new QLabel("Value to Appr.", box), 1, 0);
+    add("lblVtA", 1, 1);
+    add("lblDur", 1, 2);
+    grid->addWidget(new QLabel("Sec.", box), 1, 3);
+    grid->addWidget(new QLabel("Reading:", box), 2, 0);
+    add("lblRe", 2, 1);
+    add("lblEU1", 2, 2);
+    grid->addWidget(new QLabel("Set Point [%F.S.]", box), 3, 0);
+    add("lblTest", 3, 1);
+    progressBar2_ = new QProgressBar(box);
+    progressBar2_->setObjectName("ProgressBar2");
+    progressBar2_->setRange(0, 100);
+    grid->addWidget(progressBar2_, 4, 0, 1, 4);
+    auto* loop = new QCheckBox(box);
+    loop->setObjectName("chkLoop");
+    programWidgets_["chkLoop"] = loop;
+    connect(loop, &QCheckBox::clicked, this,
+            [this](bool checked) { forward([&] { logic_.program().chkLoop_Click(checked); }); });
+    grid->addWidget(loop, 5, 0, 1, 2);
+    auto* quit = new QPushButton(box);
+    quit->setObjectName("Command1");
+    programWidgets_["Command1"] = quit;
+    connect(quit, &QPushButton::clicked, this,
+            [this] { forward([&] { logic_.program().Command1_Click(); }); });
+    grid->addWidget(quit, 5, 2, 1, 2);
+    // A tick changes the panel several times; it follows together with the window.
+    panel.subscribe([this, alive = alive_] {
+        if (!*alive || refreshQueued_)
+            return;
+        refreshQueued_ = true;
+        QTimer::singleShot(refreshDelayMs_, this, [this] {
+            refreshQueued_ = false;
+            refresh();
+        });
+    });
+}
+
+void FrmTerminalWindow::refreshProgramPanel() {
+    auto& panel = logic_.program().panel;
+    panel.forEachControl([this](const std::string& name, const monitor::Control& c) {
+        auto it = programWidgets_.find(name);
+        if (it == programWidgets_.end())
+            return;
+        if (auto* label = qobject_cast<QLabel*>(it->second)) {
+            if (label->text() != text(c.caption))
+                label->setText(text(c.caption));
+        } else if (auto* check = qobject_cast<QCheckBox*>(it->second)) {
+            check->setText(text(c.caption));
+            check->setChecked(c.checked);
+        } else if (auto* button = qobject_cast<QPushButton*>(it->second))
+            button->setText(text(c.caption));
+        it->second->setEnabled(c.enabled);
+        if (it->second->isHidden() == c.visible)
+            it->second->setVisible(c.visible);
+    });
+    if (progressBar2_->value() != panel.ProgressBar2)
+        progressBar2_->setValue(panel.ProgressBar2);
 }
 
 } // namespace kvt::ui

@@ -15,12 +15,14 @@ class QComboBox;
 class QLabel;
 class QGroupBox;
 class QPlainTextEdit;
+class QProgressBar;
 class QScrollBar;
 class QStatusBar;
 
 namespace kvt::ui {
 
 class FrmProgressBarWindow;
+class TerminalEdit;
 
 // The main window. Every widget is named after its control in the logic's model and follows the
 // model; user actions go to the logic's handlers and the widgets are then refreshed from the model.
@@ -63,6 +65,9 @@ private:
     void applyList(QComboBox* combo, const monitor::ListControl& list,
                    std::vector<std::string>& shownItems);
     void endProgram();
+    // The program panel inside fraProg, following the runner's panel model.
+    void buildProgramPanel(QGroupBox* box);
+    void refreshProgramPanel();
 
     monitor::FrmTerminal& logic_;
     monitor::FrmTerminalModel& model_;
@@ -83,8 +88,9 @@ private:
     QComboBox* cboValveS_ = nullptr;
     std::vector<std::string> curUnitItems_;
     std::vector<std::string> valveItems_;
-    QPlainTextEdit* txtTerm_ = nullptr;
-    std::string txtTermShown_;
+    TerminalEdit* txtTerm_ = nullptr;
+    std::map<std::string, QWidget*> programWidgets_;
+    QProgressBar* progressBar2_ = nullptr;
     FrmProgressBarWindow* progress_ = nullptr;
     bool closing_ = false;   // inside the logic's close sequence
     bool endQueued_ = false; // the logic has ended; quitting is on its way

@@ -2,6 +2,7 @@
 
 #include "ui/FrmAbout.h"
 #include "ui/FrmDPropDialog.h"
+#include "ui/FrmProgramDialog.h"
 #include "ui/FrmPropertiesDialog.h"
 
 namespace kvt::ui {
@@ -13,6 +14,11 @@ void QtDialogHost::showProperties(monitor::FrmProperties& logic) {
 
 void QtDialogHost::showDeviceProperties(monitor::FrmDProp& logic) {
     FrmDPropDialog dlg(logic, parent_);
+    dlg.exec();
+}
+
+void QtDialogHost::showProgram(monitor::FrmProg& logic) {
+    FrmProgramDialog dlg(logic, parent_);
     dlg.exec();
 }
 

@@ -18,6 +18,7 @@ public:
     void showProperties(monitor::FrmProperties& logic) override;
     void showAbout() override;
     void showDeviceProperties(monitor::FrmDProp& logic) override;
+    void showProgram(monitor::FrmProg& logic) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -232,7 +232,7 @@ TEST(MainWindow, MonitorAndInfoTogglesAndUnbuiltEntries) {
     EXPECT_EQ(w.dialogs.aboutShown, 1);
 
     // Entries whose features are not built yet cannot be chosen.
-    for (auto name : {"mnuStart", "mnuToolsAutoTune"}) {
+    for (auto name : {"mnuToolsAutoTune"}) {
         EXPECT_FALSE(t.model.menu(name).enabled) << name;
         EXPECT_FALSE(t.hasMenuHandler(name)) << name;
     }

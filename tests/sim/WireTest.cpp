@@ -78,7 +78,7 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
 
     p = parseDevsimArguments({"--rs485", "01,1a,FF", "--baud=19200", "--link", "/tmp/x", "--delay",
                               "12.5", "--silent", "--noise=5", "--seed", "42", "--full-scale",
-                              "250", "--verbose"});
+                              "250", "--verbose", "--stream"});
     ASSERT_TRUE(p.options) << p.error;
     const DevsimOptions& o = *p.options;
     EXPECT_EQ(o.mode, LineMode::Rs485);
@@ -91,6 +91,7 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
     EXPECT_EQ(o.seed, 42u);
     EXPECT_DOUBLE_EQ(o.fullScaleSlpm, 250.0);
     EXPECT_TRUE(o.verbose);
+    EXPECT_TRUE(o.stream);
 
     // The devices it makes differ from one another and carry the options.
     Bus bus(o.mode, deviceOptionsFor(o));
@@ -122,6 +123,7 @@ TEST(SimDevsimOptions, RefusesBadInputWithAReason) {
                                                        {"--full-scale", "0"},
                                                        {"--link", ""},
                                                        {"--silent=yes"},
+                                                       {"--stream=1"},
                                                        {"--bogus"},
                                                        {"extra"}};
     for (const auto& args : bad) {
@@ -131,7 +133,7 @@ TEST(SimDevsimOptions, RefusesBadInputWithAReason) {
     }
     std::string usage = devsimUsage();
     for (std::string option : {"--rs485", "--address", "--baud", "--link", "--delay", "--silent",
-                               "--noise", "--seed", "--full-scale", "--help"})
+                               "--noise", "--seed", "--full-scale", "--stream", "--help"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -24,6 +24,8 @@ public:
     std::function<void(monitor::FrmProperties&)> properties;
     std::function<void(monitor::FrmDProp&)> deviceProperties;
     int devicePropertiesShown = 0;
+    std::function<void(monitor::FrmProg&)> program;
+    int programShown = 0;
     int aboutShown = 0;
     int propertiesShown = 0;
     void showProperties(monitor::FrmProperties& dialog) override {
@@ -36,6 +38,11 @@ public:
         ++devicePropertiesShown;
         if (deviceProperties)
             deviceProperties(dialog);
+    }
+    void showProgram(monitor::FrmProg& dialog) override {
+        ++programShown;
+        if (program)
+            program(dialog);
     }
 };
 

@@ -1,0 +1,166 @@
+#include "monitor/FrmProgram.h"
+#include "monitor/TerminalWindow.h"
+#include "support/TerminalWorld.h"
+#include "ui/FrmProgramDialog.h"
+#include "ui/FrmTerminalWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+
+namespace {
+
+// Saves a picture when KVT_SCREENSHOT_DIR names a folder, for a person to look at.
+void screenshot(QWidget& w, const char* name) {
+    const QPixmap shot = w.grab();
+    EXPECT_FALSE(shot.isNull());
+    if (auto dir = qEnvironmentVariable("KVT_SCREENSHOT_DIR"); !dir.isEmpty())
+        EXPECT_TRUE(shot.save(dir + "/" + name + ".png"));
+}
+
+// A started RS-232 terminal with its window shown and active.
+struct WindowBench {
+    explicit WindowBench(bool echo = false) {
+        w.prefs.save("KVT Control Terminal", "Properties", "Echo", echo ? "True" : "False");
+        window = std::make_unique<ui::FrmTerminalWindow>(w.terminal());
+        window->setRefreshDelay(0);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        w.start();
+        w.term->model.txtTerm.caption.clear();
+        w.op.shown.clear();
+        QCoreApplication::processEvents();
+    }
+    monitor::FrmTerminal& t() { return *w.term; }
+    std::string written() {
+        std::string out;
+        for (std::size_t i = from; i < w.port.written.size(); ++i)
+            out += w.port.written[i];
+        return out;
+    }
+    void mark() { from = w.port.written.size(); }
+    TerminalWorld w{sim::LineMode::Rs232, {deviceRecord("1", "01")}};
+    std::unique_ptr<ui::FrmTerminalWindow> window;
+    std::size_t from = 0;
+};
+
+} // namespace
+
+TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
+    WindowBench b;
+    monitor::FrmProg logic(b.t(), b.t().program());
+    logic.Form_Load();
+    ui::FrmProgramDialog dialog(logic);
+    dialog.show();
+    logic.model.forEachControl([&](const std::string& name, monitor::Control&) {
+        if (name != "frmProg")
+            EXPECT_NE(dialog.findChild<QWidget*>(QString::fromStdString(name)), nullptr) << name;
+    });
+    for (const char* name : {"cmdLoad", "cmdSave", "cmdRun", "cmdCancel"})
+        EXPECT_NE(dialog.findChild<QPushButton*>(name), nullptr) << name;
+    EXPECT_EQ(dialog.windowTitle(), "Program Mode");
+    EXPECT_EQ(dialog.findChild<QCheckBox*>("chkLoop")->toolTip(), "Programm Loop Mode");
+
+    auto* sp = dialog.findChild<QLineEdit*>("txtSP(0)");
+    auto* time = dialog.findChild<QLineEdit*>("txtTime(0)");
+    QTest::keyClicks(sp, "5x0.5");
+    QTest::keyClicks(time, "1.0");
+    EXPECT_EQ(sp->text(), "50.5");
+    EXPECT_EQ(time->text(), "10");
+    EXPECT_EQ(b.w.op.shown.size(), 2u); // "x" and "." were told
+    QApplication::clipboard()->setText("a2.5\n");
+    dialog.findChild<QLineEdit*>("txtSP(1)")->setFocus();
+    QTest::keySequence(dialog.findChild<QLineEdit*>("txtSP(1)"), QKeySequence::Paste);
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSP(1)")->text(), "2.5");
+    screenshot(dialog, "program-dialog");
+
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
+    EXPECT_TRUE(logic.model.closed);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(b.t().program().table.rows[0], (monitor::ProgramRow{"50.5", "10"}));
+    b.t().program().Command1_Click(); // the run that Timer9 starts ends at once
+    b.w.rt.runUntilIdle(5);
+}
+
+TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
+    WindowBench b;
+    auto& runner = b.t().program();
+    runner.table.rows[0] = {"50", "0"};
+    runner.table.rows[1] = {"80", "4"};
+    runner.stepCount = 2;
+    bool checked = false;
+    b.w.rt.schedule(1.0, [&] {
+        QCoreApplication::processEvents();
+        auto* panel = b.window->findChild<QWidget*>("fraProg");
+        checked = panel && panel->isVisible();
+        EXPECT_EQ(b.window->findChild<QLabel*>("lblStep")->text(), "2");
+        EXPECT_EQ(b.window->findChild<QLabel*>("lblVtA")->text(), "80");
+        EXPECT_EQ(b.window->findChild<QLabel*>("lblDur")->text(), "4");
+        EXPECT_EQ(b.window->findChild<QLabel*>("lblEU1")->text(), "SLPM");
+        EXPECT_GE(b.window->findChild<QProgressBar*>("ProgressBar2")->value(), 50);
+        EXPECT_TRUE(b.window->findChild<QCheckBox*>("chkLoop")->isVisible());
+        EXPECT_FALSE(b.window->findChild<QWidget*>("fraCD")->isEnabled());
+        screenshot(*b.window, "program-panel");
+        QTest::mouseClick(b.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    });
+    runner.start();
+    b.w.rt.runFor(0.1);
+    b.w.rt.runUntilIdle(10);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(runner.running());
+    EXPECT_LT(b.w.rt.now(), 4.0);
+    EXPECT_FALSE(b.window->findChild<QWidget*>("fraProg")->isVisible());
+}
+
+TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
+    WindowBench b(true);
+    QTest::keyClick(b.window.get(), Qt::Key_F1); // "&Start"
+    auto* term = b.window->findChild<QPlainTextEdit*>("txtTerm");
+    ASSERT_NE(term, nullptr);
+    EXPECT_TRUE(term->isVisible());
+    EXPECT_TRUE(b.w.port.portOpen());
+    b.w.port.dropReplies = true; // only the text injected below comes back
+    b.mark();
+    term->setFocus();
+    QTest::keyClicks(term, "f");
+    QTest::keyClick(term, Qt::Key_Return);
+    EXPECT_EQ(b.written(), "f\r");
+    EXPECT_EQ(term->toPlainText(), "f\n"); // local echo
+
+    // Received text is shown by the teletype rules.
+    b.w.port.injectReceived(">12.5\r\nX\bY");
+    b.w.rt.runFor(0.05);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(term->toPlainText(), "f\n>12.5\nY");
+    screenshot(*b.window, "terminal");
+
+    // Ctrl+A and Ctrl+C select and copy; Ctrl+C is not "Close" of the valve menu.
+    b.mark();
+    QTest::keyClick(term, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(term, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "f\n>12.5\nY");
+    EXPECT_EQ(b.written(), "");
+    // Ctrl+V sends the pasted text as typed; line ends go as CR.
+    QApplication::clipboard()->setText("t,r\n");
+    QTest::keyClick(term, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(b.written(), "t,r\r");
+
+    // Ctrl+Q is still "&Stop".
+    QTest::keyClick(term, Qt::Key_Q, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(b.w.port.portOpen());
+    EXPECT_FALSE(term->isVisible());
+}
