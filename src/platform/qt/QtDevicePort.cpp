@@ -75,16 +75,26 @@ QSerialPort::FlowControl flowControl(int handshaking) {
 
 // A device that is hung up (pseudo-terminal peer closed, USB adapter pulled) makes read() return 0:
 // QSerialPort then reports nothing at all while its read notifier fires on every loop pass. This
-// filter sits on that notifier and turns the hang-up into a loss of the port.
+// filter sits on that notifier and turns the hang-up into a loss of the port. A notifier whose last
+// firing brought data is not probed: a hung-up device brings none, so it is found one firing later,
+// and a busy line costs no extra system call per chunk.
 class HangUpWatch : public QObject {
 public:
     explicit HangUpWatch(std::function<void()> onHangUp) : onHangUp_(std::move(onHangUp)) {}
+
+    void dataArrived() { lastFiringHadData_ = true; }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::SockAct)
             return false;
         auto* notifier = qobject_cast<QSocketNotifier*>(watched);
-        if (!notifier || notifier->type() != QSocketNotifier::Read || !hungUp(notifier->socket()))
+        if (!notifier || notifier->type() != QSocketNotifier::Read)
+            return false;
+        if (lastFiringHadData_) {
+            lastFiringHadData_ = false;
+            return false;
+        }
+        if (!hungUp(notifier->socket()))
             return false;
         notifier->setEnabled(false);
         onHangUp_();
@@ -98,6 +108,7 @@ private:
     }
 
     std::function<void()> onHangUp_;
+    bool lastFiringHadData_ = false;
 };
 
 } // namespace
@@ -146,8 +157,10 @@ QtDevicePort::QtDevicePort()
     // Data and drain signals come from the port's notifiers in the event loop, never from inside
     // a setter, so they go to the handler at once: an extra posted hop per event costs a loop
     // pass and a wake-up for every chunk received.
-    QObject::connect(&port_, &QSerialPort::readyRead, &context_,
-                     [this] { deliver(CommEvent::Receive, generation_); });
+    QObject::connect(&port_, &QSerialPort::readyRead, &context_, [this] {
+        static_cast<HangUpWatch*>(hangUpWatch_.get())->dataArrived();
+        deliver(CommEvent::Receive, generation_);
+    });
     QObject::connect(&port_, &QSerialPort::bytesWritten, &context_, [this] {
         if (port_.bytesToWrite() == 0)
             deliver(CommEvent::Send, generation_);
