@@ -85,17 +85,13 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
     buildCentralArea();
 
     progress_ = new FrmProgressBarWindow(model_, this);
+    bindControls();
 
     // Changes are shown together a moment later: an exchange changes the model several times,
     // and repainting for each change costs more than the exchange itself.
     model_.subscribe([this, alive = alive_] {
-        if (!*alive || refreshQueued_)
-            return;
-        refreshQueued_ = true;
-        QTimer::singleShot(refreshDelayMs_, this, [this] {
-            refreshQueued_ = false;
-            refresh();
-        });
+        if (*alive)
+            scheduleRefresh();
     });
     refresh();
     resize(820, 600);
@@ -469,35 +465,60 @@ template <typename F> void FrmTerminalWindow::forward(F&& handler) {
         refresh(true);
 }
 
+void FrmTerminalWindow::scheduleRefresh() {
+    if (refreshQueued_)
+        return;
+    refreshQueued_ = true;
+    QTimer::singleShot(refreshDelayMs_, this, [this] {
+        refreshQueued_ = false;
+        refresh();
+    });
+}
+
+void FrmTerminalWindow::bindControls() {
+    controlBindings_.clear();
+    model_.forEachControl([this](const std::string& name, const monitor::Control& control) {
+        auto w = widgets_.find(name);
+        auto a = menuActions_.find(name);
+        if (w != widgets_.end())
+            controlBindings_.push_back({&control, w->second, nullptr, {}});
+        else if (a != menuActions_.end())
+            controlBindings_.push_back({&control, nullptr, a->second, {}});
+    });
+    scrollBindings_.clear();
+    model_.forEachScroll([this](const std::string& name, const monitor::ScrollControl& scroll) {
+        if (auto bar = scrolls_.find(name); bar != scrolls_.end())
+            scrollBindings_.push_back({&scroll, bar->second, {}});
+    });
+}
+
 void FrmTerminalWindow::refresh(bool force) {
-    model_.forEachControl([this, force](const std::string& name, const monitor::Control& control) {
+    for (auto& b : controlBindings_) {
+        const monitor::Control& control = *b.control;
         // Only what changed since the last refresh is applied; the logic changes a few controls
         // per exchange, and the window has some two hundred.
-        auto last = applied_.find(name);
-        if (!force && last != applied_.end() && last->second == control)
-            return;
+        if (!force && b.shown && b.applied == control)
+            continue;
         // A box shows a new text from the model only when the model's text changed: what the
         // operator is typing is not thrown away by another change of the same control.
-        bool newText = last == applied_.end() || last->second.caption != control.caption;
-        applied_[name] = control;
-        if (auto w = widgets_.find(name); w != widgets_.end()) {
-            if (auto* edit = qobject_cast<QLineEdit*>(w->second)) {
-                if (newText)
-                    edit->setText(text(control.caption));
-            }
-            applyWidget(w->second, control);
-        } else if (auto a = menuActions_.find(name); a != menuActions_.end())
-            applyAction(a->second, control);
-    });
-    model_.forEachScroll(
-        [this, force](const std::string& name, const monitor::ScrollControl& scroll) {
-            auto last = appliedScrolls_.find(name);
-            if (!force && last != appliedScrolls_.end() && last->second == scroll)
-                return;
-            appliedScrolls_[name] = scroll;
-            if (auto bar = scrolls_.find(name); bar != scrolls_.end())
-                applyScroll(bar->second, scroll);
-        });
+        bool newText = !b.shown || b.applied.caption != control.caption;
+        b.applied = control;
+        b.shown = true;
+        if (b.widget) {
+            if (auto* edit = qobject_cast<QLineEdit*>(b.widget); edit && newText)
+                edit->setText(text(control.caption));
+            applyWidget(b.widget, control);
+        } else {
+            applyAction(b.action, control);
+        }
+    }
+    for (auto& b : scrollBindings_) {
+        if (!force && b.shown && b.applied == *b.scroll)
+            continue;
+        b.applied = *b.scroll;
+        b.shown = true;
+        applyScroll(b.bar, b.applied);
+    }
     for (auto& [key, action] : toolActions_) {
         auto c = model_.toolbar.find(key);
         if (c == model_.toolbar.end())
@@ -657,13 +678,8 @@ void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
     grid->addWidget(quit, 5, 2, 1, 2);
     // A tick changes the panel several times; it follows together with the window.
     panel.subscribe([this, alive = alive_] {
-        if (!*alive || refreshQueued_)
-            return;
-        refreshQueued_ = true;
-        QTimer::singleShot(refreshDelayMs_, this, [this] {
-            refreshQueued_ = false;
-            refresh();
-        });
+        if (*alive)
+            scheduleRefresh();
     });
 }
 

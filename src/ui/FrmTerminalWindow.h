@@ -75,7 +75,26 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool refreshQueued_ = false;
     int refreshDelayMs_ = kRefreshDelayMs;
-    std::map<std::string, monitor::Control> applied_;
+    // Each named control with its widget or menu action and what was last shown of it, found once:
+    // a refresh then walks a flat list instead of looking up two hundred names.
+    struct ControlBinding {
+        const monitor::Control* control;
+        QWidget* widget;
+        QAction* action;
+        monitor::Control applied;
+        bool shown = false;
+    };
+    std::vector<ControlBinding> controlBindings_;
+    struct ScrollBinding {
+        const monitor::ScrollControl* scroll;
+        QScrollBar* bar;
+        monitor::ScrollControl applied;
+        bool shown = false;
+    };
+    std::vector<ScrollBinding> scrollBindings_;
+    void bindControls();
+    // The widgets follow the models a moment after a change, once for all changes made meanwhile.
+    void scheduleRefresh();
 
     std::map<std::string, QWidget*> widgets_;     // by control name
     std::map<std::string, QAction*> menuActions_; // menu entries, parents by their menuAction()
@@ -83,7 +102,6 @@ private:
     std::map<std::string, QLabel*> sbrStatusPanels_;
     std::map<std::string, QLabel*> sbrStatus1Panels_;
     std::map<std::string, QScrollBar*> scrolls_;
-    std::map<std::string, monitor::ScrollControl> appliedScrolls_;
     QComboBox* cboCurUnit_ = nullptr;
     QComboBox* cboValveS_ = nullptr;
     std::vector<std::string> curUnitItems_;
