@@ -32,8 +32,9 @@ public:
     bool openPort();
 
     struct Options {
-        bool showReply = false; // the reply goes to the status panel
-        bool waitReply = true;  // false: send and go on without the answer
+        bool showReply = false;    // the reply goes to the status panel
+        bool waitReply = true;     // false: send and go on without the answer
+        bool reportNoReply = true; // false: a time-out gives "" without "No connection!"
     };
     // Waits for the exchange in progress, sends `body` to the current device and returns the reply
     // text ("" = none). nullopt: the procedure must stop (port would not open, program closing).
