@@ -3,6 +3,8 @@
 namespace kvt::service {
 
 class CalibrateAD;
+class CalibrateCL;
+class EditGasTable;
 class ValveTable;
 class ZeroAdjust;
 
@@ -14,6 +16,10 @@ public:
     virtual void showZeroMan(ZeroAdjust& dialog) = 0;
     virtual void showCalibrateAD(CalibrateAD& dialog) = 0;
     virtual void showValve(ValveTable& dialog) = 0;
+    // The gas table windows; their menus are offered only where these are shown.
+    virtual bool hasGasTableWindows() const { return false; }
+    virtual void showCalibrateCL(CalibrateCL&) {}
+    virtual void showEditGT(EditGasTable&) {}
 };
 
 } // namespace kvt::service

@@ -62,6 +62,8 @@ public:
     // The counts of the current gas calibration table, kept for the whole run (span setting fills
     // them).
     std::array<std::int16_t, 10> gasTableCounts{};
+    // Their flow fractions, top-down as the close-loop rows show them.
+    std::array<double, 10> gasTableFractions{};
 
     // Running procedure: refuses a second one, and disables the main window's entries that could
     // start another exchange; restores them as they were when it ends.

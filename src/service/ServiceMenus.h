@@ -3,6 +3,7 @@
 #include "service/AutoZero.h"
 #include "service/CalibrateAD.h"
 #include "service/FrmCancelSend.h"
+#include "service/GasTable.h"
 #include "service/QueryMenu.h"
 #include "service/ServiceLink.h"
 #include "service/SpanSetting.h"
@@ -20,7 +21,7 @@ public:
     ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
           span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
-          valve(link, dialogs) {}
+          valve(link, dialogs), closeLoop(link, dialogs), editGas(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -32,6 +33,8 @@ public:
     ZeroAdjust zero;
     CalibrateAD calibrate;
     ValveTable valve;
+    CalibrateCL closeLoop;
+    EditGasTable editGas;
 };
 
 } // namespace kvt::service

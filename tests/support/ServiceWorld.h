@@ -42,6 +42,26 @@ public:
             dialog.cmdExit_Click();
     }
 
+    bool hasGasTableWindows() const override { return true; }
+    std::function<void(service::CalibrateCL&)> closeLoop;
+    int closeLoopShown = 0;
+    void showCalibrateCL(service::CalibrateCL& dialog) override {
+        ++closeLoopShown;
+        if (closeLoop)
+            closeLoop(dialog);
+        if (!dialog.closed())
+            dialog.cmdExit_Click();
+    }
+    std::function<void(service::EditGasTable&)> editGas;
+    int editGasShown = 0;
+    void showEditGT(service::EditGasTable& dialog) override {
+        ++editGasShown;
+        if (editGas)
+            editGas(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
+
 private:
     SimRuntime& rt_;
 };
