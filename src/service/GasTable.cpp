@@ -43,6 +43,39 @@ FrmCalibrateCL::FrmCalibrateCL() {
     }
 }
 
+bool prepareClosedLoop(ServiceLink& link, std::int16_t& errors, const std::function<bool()>& stop) {
+    auto reply = link.exchange(cmd::BackDoorOpen);
+    if (!reply || *reply != token::BackDoorEnabled || stop())
+        return false;
+    reply = link.exchange(cmd::UpdateEnableUpper);
+    if (!reply || stop())
+        return false;
+    if (*reply != "DisableUpdate: N") {
+        link.inform("Communication Error! Can Not Enable Update!\rController may be locked![" +
+                    *reply + "]");
+        ++errors;
+    }
+    reply = link.exchange(cmd::ValveAuto);
+    if (!reply || stop())
+        return false;
+    if (*reply != "VA") {
+        link.failure("Communication Error! Can not put Valve in AUTO!", kSpacedBracket, *reply);
+        if (++errors > 1)
+            return false;
+    }
+    // Every set point below is in % F.S.: a device left in its own unit would run the rows at
+    // the wrong flow, so this one is never tolerated.
+    reply = link.exchange(cmd::unit("%"));
+    if (!reply || stop())
+        return false;
+    if (*reply != "U%") {
+        link.failure("Communication Error! Can not Set E.U. in to %F.S.!", kSpacedBracket, *reply);
+        ++errors;
+        return false;
+    }
+    return true;
+}
+
 void restoreFromRecord(ServiceLink& link) {
     auto& t = link.terminal();
     const auto& rec = t.table.record(t.currentDevice());
@@ -121,35 +154,9 @@ bool CalibrateCL::load() {
     errors_ = 0;
     if (!link_.openPort())
         return false;
-    auto reply = link_.exchange(cmd::BackDoorOpen);
-    if (!reply || *reply != token::BackDoorEnabled || stopping())
+    if (!prepareClosedLoop(link_, errors_, [this] { return stopping(); }))
         return false;
-    reply = link_.exchange(cmd::UpdateEnableUpper);
-    if (!reply || stopping())
-        return false;
-    if (*reply != "DisableUpdate: N") {
-        link_.inform("Communication Error! Can Not Enable Update!\rController may be locked![" +
-                     *reply + "]");
-        ++errors_;
-    }
-    reply = link_.exchange(cmd::ValveAuto);
-    if (!reply || stopping())
-        return false;
-    if (*reply != "VA") {
-        link_.failure("Communication Error! Can not put Valve in AUTO!", kSpacedBracket, *reply);
-        if (++errors_ > 1)
-            return false;
-    }
-    // Every set point below is in % F.S.: a device left in its own unit would run the rows at
-    // the wrong flow, so this one is never tolerated.
-    reply = link_.exchange(cmd::unit("%"));
-    if (!reply || stopping())
-        return false;
-    if (*reply != "U%") {
-        link_.failure("Communication Error! Can not Set E.U. in to %F.S.!", kSpacedBracket, *reply);
-        ++errors_;
-        return false;
-    }
+    std::optional<std::string> reply;
     std::array<std::int16_t, 10> counts{};
     std::array<double, 10> fractions{};
     for (int r = 0; r < FrmCalibrateCL::kRows; ++r) {

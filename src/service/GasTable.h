@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -80,6 +81,11 @@ private:
     bool exitRequested_ = false;
     bool closed_ = false;
 };
+
+// The steps before running in closed loop: back door, the device's own updating, valve in auto,
+// units in % F.S., with their messages. The first failure among updating and valve is counted in
+// `errors` and tolerated; false means stop loading.
+bool prepareClosedLoop(ServiceLink& link, std::int16_t& errors, const std::function<bool()>& stop);
 
 // The valve, units and set point of the current device record, restored on leaving a procedure
 // that ran the controller in closed loop.

@@ -2,6 +2,7 @@
 
 namespace kvt::service {
 
+class AutoTune;
 class CalibrateAD;
 class CalibrateCL;
 class EditGasTable;
@@ -20,6 +21,8 @@ public:
     virtual bool hasGasTableWindows() const { return false; }
     virtual void showCalibrateCL(CalibrateCL&) {}
     virtual void showEditGT(EditGasTable&) {}
+    virtual bool hasAutoTuneWindow() const { return false; }
+    virtual void showAutoTune(AutoTune&) {}
 };
 
 } // namespace kvt::service

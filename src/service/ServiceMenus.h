@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/AutoTune.h"
 #include "service/AutoZero.h"
 #include "service/CalibrateAD.h"
 #include "service/FrmCancelSend.h"
@@ -21,7 +22,8 @@ public:
     ServiceMenus(monitor::FrmTerminal& terminal, ServiceDialogs& dialogs)
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
           span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
-          valve(link, dialogs), closeLoop(link, dialogs), editGas(link, dialogs) {}
+          valve(link, dialogs), closeLoop(link, dialogs), editGas(link, dialogs),
+          autoTune(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -35,6 +37,7 @@ public:
     ValveTable valve;
     CalibrateCL closeLoop;
     EditGasTable editGas;
+    AutoTune autoTune;
 };
 
 } // namespace kvt::service

@@ -61,6 +61,15 @@ public:
         if (!dialog.closed())
             dialog.cmdCancel_Click();
     }
+    bool hasAutoTuneWindow() const override { return true; }
+    std::function<void(service::AutoTune&)> autoTune;
+    void showAutoTune(service::AutoTune& dialog) override {
+        if (autoTune)
+            autoTune(dialog);
+        if (!dialog.closed())
+            dialog.cmdExit_Click();
+        rt_.waitUntil([&] { return dialog.closed(); });
+    }
 
 private:
     SimRuntime& rt_;
