@@ -5,6 +5,8 @@ namespace kvt::service {
 class AutoTune;
 class CalibrateAD;
 class CalibrateCL;
+class EepromExport;
+class EepromImport;
 class EditGasTable;
 class ValveTable;
 class ZeroAdjust;
@@ -23,6 +25,10 @@ public:
     virtual void showEditGT(EditGasTable&) {}
     virtual bool hasAutoTuneWindow() const { return false; }
     virtual void showAutoTune(AutoTune&) {}
+    // The export window runs its reading once it shows.
+    virtual bool hasEepromWindows() const { return false; }
+    virtual void showExport(EepromExport&) {}
+    virtual void showImport(EepromImport&) {}
 };
 
 } // namespace kvt::service

@@ -3,6 +3,7 @@
 #include "service/AutoTune.h"
 #include "service/AutoZero.h"
 #include "service/CalibrateAD.h"
+#include "service/EepromTransfer.h"
 #include "service/FrmCancelSend.h"
 #include "service/GasTable.h"
 #include "service/QueryMenu.h"
@@ -23,7 +24,7 @@ public:
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
           span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
           valve(link, dialogs), closeLoop(link, dialogs), editGas(link, dialogs),
-          autoTune(link, dialogs) {}
+          autoTune(link, dialogs), eepromExport(link, dialogs), eepromImport(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -38,6 +39,8 @@ public:
     CalibrateCL closeLoop;
     EditGasTable editGas;
     AutoTune autoTune;
+    EepromExport eepromExport;
+    EepromImport eepromImport;
 };
 
 } // namespace kvt::service

@@ -70,6 +70,22 @@ public:
             dialog.cmdExit_Click();
         rt_.waitUntil([&] { return dialog.closed(); });
     }
+    bool hasEepromWindows() const override { return true; }
+    std::function<void(service::EepromExport&)> eepromExport;
+    void showExport(service::EepromExport& dialog) override {
+        dialog.Form_Load();
+        if (eepromExport)
+            eepromExport(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
+    std::function<void(service::EepromImport&)> eepromImport;
+    void showImport(service::EepromImport& dialog) override {
+        if (eepromImport)
+            eepromImport(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
 
 private:
     SimRuntime& rt_;
