@@ -23,6 +23,26 @@ void exclaim(ServiceLink& link, const std::string& text) {
 
 } // namespace
 
+int readDeviceTable(ServiceLink& link, EepromTable& table, bool& silent,
+                    const std::function<bool()>& stop, const std::function<void(int)>& progress) {
+    silent = false;
+    int e = 0;
+    for (; e < kEepromEntries && !stop(); ++e) {
+        int variable = entryVariable(e);
+        auto reply =
+            link.exchange(cmd::memoryRead(std::to_string(variable)), {.reportNoReply = false});
+        if (!reply)
+            break;
+        if (reply->empty()) {
+            silent = true;
+            break;
+        }
+        table[static_cast<std::size_t>(e)] = makeEntry(variable, *reply);
+        progress(e + 1);
+    }
+    return e;
+}
+
 EepromExport::EepromExport(ServiceLink& link, ServiceDialogs& dialogs)
     : link_(link), dialogs_(dialogs) {
     if (dialogs_.hasEepromWindows())
@@ -49,22 +69,13 @@ void EepromExport::Form_Load() {
     bool silent = false;
     EepromTable read{};
     int e = 0;
-    if (link_.openPort()) {
-        for (; e < kEepromEntries && !cancelRequested_; ++e) {
-            int variable = entryVariable(e);
-            auto reply =
-                link_.exchange(cmd::memoryRead(std::to_string(variable)), {.reportNoReply = false});
-            if (!reply)
-                break;
-            if (reply->empty()) {
-                silent = true;
-                break;
-            }
-            read[static_cast<std::size_t>(e)] = makeEntry(variable, *reply);
-            model.progress = e + 1;
-            model.changed();
-        }
-    }
+    if (link_.openPort())
+        e = readDeviceTable(
+            link_, read, silent, [this] { return cancelRequested_; },
+            [this](int n) {
+                model.progress = n;
+                model.changed();
+            });
     reading_ = false;
     table_ = read;
     complete_ = e == kEepromEntries;

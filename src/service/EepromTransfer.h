@@ -5,9 +5,15 @@
 #include "service/ServiceDialogs.h"
 #include "service/ServiceLink.h"
 
+#include <functional>
 #include <string>
 
 namespace kvt::service {
+
+// Reads the 99 table variables from the current device, the way the export does: stops at the
+// first time-out (`silent`) or when `stop` holds. Returns the entries read (99 = all).
+int readDeviceTable(ServiceLink& link, EepromTable& table, bool& silent,
+                    const std::function<bool()>& stop, const std::function<void(int)>& progress);
 
 // "Export  EEPROM to File ".
 struct FrmExportE : monitor::Observable {

@@ -5,6 +5,7 @@ namespace kvt::service {
 class AutoTune;
 class CalibrateAD;
 class CalibrateCL;
+class EepromCompare;
 class EepromExport;
 class EepromImport;
 class EditGasTable;
@@ -29,6 +30,7 @@ public:
     virtual bool hasEepromWindows() const { return false; }
     virtual void showExport(EepromExport&) {}
     virtual void showImport(EepromImport&) {}
+    virtual void showCompare(EepromCompare&) {}
 };
 
 } // namespace kvt::service

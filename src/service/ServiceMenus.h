@@ -3,6 +3,7 @@
 #include "service/AutoTune.h"
 #include "service/AutoZero.h"
 #include "service/CalibrateAD.h"
+#include "service/EepromCompare.h"
 #include "service/EepromTransfer.h"
 #include "service/FrmCancelSend.h"
 #include "service/GasTable.h"
@@ -24,7 +25,8 @@ public:
         : link(terminal), query(link, cancelWindow), autoZero(link, autoZeroWindow),
           span(link, spanWindow), zero(link, dialogs), calibrate(link, dialogs),
           valve(link, dialogs), closeLoop(link, dialogs), editGas(link, dialogs),
-          autoTune(link, dialogs), eepromExport(link, dialogs), eepromImport(link, dialogs) {}
+          autoTune(link, dialogs), eepromExport(link, dialogs), eepromImport(link, dialogs),
+          eepromCompare(link, dialogs) {}
 
     ServiceLink link;
     FrmCancelSend cancelWindow;
@@ -41,6 +43,7 @@ public:
     AutoTune autoTune;
     EepromExport eepromExport;
     EepromImport eepromImport;
+    EepromCompare eepromCompare;
 };
 
 } // namespace kvt::service

@@ -216,3 +216,49 @@ TEST(EepromImportOrder, UploadSequenceSkipsZeroThreeAndSeven) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, Eeprom, ::testing::Values(kRs232, kRs485),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(Eeprom, CompareWithTheDeviceAndWithAFile) {
+    TempFolder dir;
+    ServiceWorld x(GetParam());
+    std::string before = dir.path() + "/before.epr";
+    ASSERT_TRUE(exportTo(x, before));
+    x.openBackDoor();
+    x.dev().handle("mw,131,2100", x.w.rt.now());
+    std::string report = dir.path() + "/report.txt";
+    struct Case {
+        const char* name;
+        bool withDevice;
+        std::size_t rows;
+    };
+    for (const Case c : {Case{"with the device", true, 1}, Case{"with the same file", false, 0}}) {
+        SCOPED_TRACE(c.name);
+        x.written();
+        std::size_t shownRows = 99, allRows = 0;
+        x.dialogs.eepromCompare = [&](service::EepromCompare& d) {
+            shownRows = d.rows().size();
+            d.chkAll_Click(true);
+            allRows = d.model.List1.items.size();
+            d.chkAll_Click(false);
+            x.w.op.choose(report);
+            d.cmdSave_Click();
+        };
+        x.w.op.choose(before);
+        x.w.op.answer(c.withDevice ? Answer::Yes : Answer::No);
+        if (!c.withDevice)
+            x.w.op.choose(before);
+        x.click("mnuToolsEEPROMCompare");
+        EXPECT_EQ(shownRows, c.rows);
+        EXPECT_EQ(allRows, 99u);
+        // It only reads.
+        for (const auto& l : x.written())
+            EXPECT_EQ(l.find("MW"), std::string::npos) << l;
+        auto text = slurp(report);
+        EXPECT_NE(text.find(std::to_string(c.rows) + " variable(s) listed.\r\n"),
+                  std::string::npos);
+        if (c.withDevice) {
+            EXPECT_NE(text.find("131  ["), std::string::npos);
+            EXPECT_NE(text.find("]  [2100" + std::string(26, ' ') + "]\r\n"), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(x.service->link.busy());
+}

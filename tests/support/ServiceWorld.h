@@ -86,6 +86,13 @@ public:
         if (!dialog.closed())
             dialog.cmdCancel_Click();
     }
+    std::function<void(service::EepromCompare&)> eepromCompare;
+    void showCompare(service::EepromCompare& dialog) override {
+        if (eepromCompare)
+            eepromCompare(dialog);
+        if (!dialog.closed())
+            dialog.cmdClose_Click();
+    }
 
 private:
     SimRuntime& rt_;
