@@ -119,8 +119,14 @@ template <typename F> void CalibrateCL::operation(F&& f) {
     busyOp_ = true;
     f();
     busyOp_ = false;
-    if (exitRequested_)
+    if (exitRequested_) {
         doExit();
+    } else if (pendingBar_ && !writing_) {
+        // A bar move made while another exchange waited goes out now.
+        int value = *pendingBar_;
+        pendingBar_.reset();
+        writeBar(value);
+    }
 }
 
 void CalibrateCL::run() {
@@ -280,7 +286,8 @@ bool CalibrateCL::Text2_KeyPress(int row, int key) {
         return false;
     }
     operation([&] {
-        if (writeCounts(row, *value)) {
+        // A bar move made meanwhile is newer than the typed value and is sent next.
+        if (writeCounts(row, *value) && !pendingBar_) {
             model.VScroll1.value = *value;
             model.VScroll1.enabled = true;
             model.changed();

@@ -235,6 +235,24 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
     }
 }
 
+TEST_P(GasTable, CloseLoopBarMovesDuringAWaitAreMergedAndSent) {
+    ServiceWorld x(GetParam());
+    openCL(x, [&](service::CalibrateCL& c) {
+        c.Option1_Click(2);
+        x.written();
+        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
+        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
+        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
+        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
+        enterCounts(c, 2, "1400");
+        EXPECT_EQ(x.written(), x.lines({"mw,129,1400", "mw,129,1600"}));
+        EXPECT_EQ(c.model.selected, 2);
+        EXPECT_EQ(c.model.VScroll1.value, 1600);
+        EXPECT_EQ(c.model.Text2[2].caption, "1600");
+    });
+    EXPECT_EQ(x.dev().eeprom(129), "1600");
+}
+
 TEST_P(GasTable, CloseLoopStoredCountsOffTheBarLeaveItOff) {
     ServiceWorld x(GetParam());
     x.openBackDoor();
