@@ -138,6 +138,7 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuToolsEEPROM", "mnuTools", "EE&PROM...");
         add("mnuToolsEEPROMExport", "mnuToolsEEPROM", "&Export");
         add("mnuToolsEEPROMImport", "mnuToolsEEPROM", "&Import");
+        add("mnuToolsEEPROMCompare", "mnuToolsEEPROM", "&Compare...");
         add("mnuToolsAutoTune", "mnuTools", "Auto&Tune");
 
         add("mnuHelp", "", "&Help");

@@ -51,7 +51,8 @@ void AutoZero::run() {
                 if (cancelled_)
                     break;
                 last = t.runtime().clock().monotonic();
-                auto reply = link_.exchange(cmd::AutoZeroStatus, {.showReply = true});
+                auto reply = link_.exchange(cmd::AutoZeroStatus,
+                                            {.showReply = true, .reportNoReply = false});
                 if (!reply)
                     break;
                 if (reply->empty()) {

@@ -158,7 +158,7 @@ void QueryMenu::repeatingReading(const std::string& channel, const std::string& 
     const std::string body = cmd::converterRead(channel);
     while (!cancelled) {
         double sentAt = t.runtime().clock().monotonic();
-        auto reply = link_.exchange(body, {.showReply = true});
+        auto reply = link_.exchange(body, {.showReply = true, .reportNoReply = false});
         if (!reply)
             break; // the port went away or the program is closing
         if (reply->empty()) {

@@ -50,6 +50,7 @@ std::optional<std::string> ServiceLink::exchange(std::string_view body, Options 
     steps.wait = monitor::FrmTerminal::Wait::ForDone;
     steps.showReply = options.showReply;
     steps.waitReply = options.waitReply;
+    steps.reportNoReply = options.reportNoReply;
     auto reply = t_.exchange(t_.currentDevice(), body, steps);
     t_.finishExchange();
     return reply;

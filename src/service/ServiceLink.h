@@ -32,8 +32,9 @@ public:
     bool openPort();
 
     struct Options {
-        bool showReply = false; // the reply goes to the status panel
-        bool waitReply = true;  // false: send and go on without the answer
+        bool showReply = false;    // the reply goes to the status panel
+        bool waitReply = true;     // false: send and go on without the answer
+        bool reportNoReply = true; // false: a time-out gives "" without "No connection!"
     };
     // Waits for the exchange in progress, sends `body` to the current device and returns the reply
     // text ("" = none). nullopt: the procedure must stop (port would not open, program closing).
@@ -61,6 +62,8 @@ public:
     // The counts of the current gas calibration table, kept for the whole run (span setting fills
     // them).
     std::array<std::int16_t, 10> gasTableCounts{};
+    // Their flow fractions, top-down as the close-loop rows show them.
+    std::array<double, 10> gasTableFractions{};
 
     // Running procedure: refuses a second one, and disables the main window's entries that could
     // start another exchange; restores them as they were when it ends.

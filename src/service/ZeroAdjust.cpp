@@ -93,7 +93,8 @@ void ZeroAdjust::Timer1_Timer() {
         if (stop_)
             break;
         last = clock.monotonic();
-        auto reply = link_.exchange(cmd::converterReadLower("2"), {.showReply = true});
+        auto reply = link_.exchange(cmd::converterReadLower("2"),
+                                    {.showReply = true, .reportNoReply = false});
         if (!reply)
             break;
         if (reply->empty()) {

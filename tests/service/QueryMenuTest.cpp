@@ -163,8 +163,7 @@ TEST_P(QueryMenu, RepeatingReadingFaults) {
         x.dev().scriptFault("Read,5", sim::Fault::silence());
         x.click("mnuQueryReadAnalogO");
         EXPECT_EQ(x.written(), x.lines({"Read,5", "Read,5", "Read,5"}));
-        EXPECT_EQ(x.boxes(), (Lines{"No connection!", "No connection!", "No connection!",
-                                    service::kReadingStoppedText}));
+        EXPECT_EQ(x.boxes(), Lines{service::kReadingStoppedText});
         EXPECT_FALSE(x.service->cancelWindow.frmCancelSend.visible);
         EXPECT_TRUE(x.t.model.fraCD.enabled);
     }
@@ -177,7 +176,7 @@ TEST_P(QueryMenu, RepeatingReadingFaults) {
         x.dev().scriptFault("Read,5", sim::Fault::silence(2));
         x.at(15, [&] { x.service->cancelWindow.cmdCancel_Click(); });
         x.click("mnuQueryReadAnalogO");
-        EXPECT_EQ(x.boxes(), Lines(4, "No connection!"));
+        EXPECT_TRUE(x.boxes().empty());
     }
     {
         SCOPED_TRACE("a late reply delays the next send: it never overtakes its answer");

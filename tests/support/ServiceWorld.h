@@ -42,6 +42,58 @@ public:
             dialog.cmdExit_Click();
     }
 
+    bool hasGasTableWindows() const override { return true; }
+    std::function<void(service::CalibrateCL&)> closeLoop;
+    int closeLoopShown = 0;
+    void showCalibrateCL(service::CalibrateCL& dialog) override {
+        ++closeLoopShown;
+        if (closeLoop)
+            closeLoop(dialog);
+        if (!dialog.closed())
+            dialog.cmdExit_Click();
+    }
+    std::function<void(service::EditGasTable&)> editGas;
+    int editGasShown = 0;
+    void showEditGT(service::EditGasTable& dialog) override {
+        ++editGasShown;
+        if (editGas)
+            editGas(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
+    bool hasAutoTuneWindow() const override { return true; }
+    std::function<void(service::AutoTune&)> autoTune;
+    void showAutoTune(service::AutoTune& dialog) override {
+        if (autoTune)
+            autoTune(dialog);
+        if (!dialog.closed())
+            dialog.cmdExit_Click();
+        rt_.waitUntil([&] { return dialog.closed(); });
+    }
+    bool hasEepromWindows() const override { return true; }
+    std::function<void(service::EepromExport&)> eepromExport;
+    void showExport(service::EepromExport& dialog) override {
+        dialog.Form_Load();
+        if (eepromExport)
+            eepromExport(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
+    std::function<void(service::EepromImport&)> eepromImport;
+    void showImport(service::EepromImport& dialog) override {
+        if (eepromImport)
+            eepromImport(dialog);
+        if (!dialog.closed())
+            dialog.cmdCancel_Click();
+    }
+    std::function<void(service::EepromCompare&)> eepromCompare;
+    void showCompare(service::EepromCompare& dialog) override {
+        if (eepromCompare)
+            eepromCompare(dialog);
+        if (!dialog.closed())
+            dialog.cmdClose_Click();
+    }
+
 private:
     SimRuntime& rt_;
 };

@@ -1,0 +1,264 @@
+#include "service/EepromTransfer.h"
+#include "platform/SafeFile.h"
+#include "support/ServiceWorld.h"
+#include "support/TempFolder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::test::TempFolder;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class Eeprom : public ::testing::TestWithParam<LineKind> {};
+
+Lines exportReads() {
+    Lines out;
+    for (int e = 0; e < service::kEepromEntries; ++e)
+        out.push_back("mr," + std::to_string(service::entryVariable(e)));
+    return out;
+}
+
+std::string slurp(const std::string& path) {
+    std::string bytes;
+    bool missing = false;
+    platform::readFile(path, bytes, missing);
+    return bytes;
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+    ASSERT_EQ(platform::replaceFile(path, bytes), "");
+}
+
+// Exports the device of `x` into `path`; true when the file was written.
+bool exportTo(ServiceWorld& x, const std::string& path) {
+    bool saved = false;
+    x.dialogs.eepromExport = [&](service::EepromExport& d) {
+        x.w.op.choose(path);
+        d.cmdSave_Click();
+        saved = d.closed();
+    };
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsEEPROMExport");
+    return saved;
+}
+
+void importFrom(ServiceWorld& x, const std::string& path,
+                std::function<void(service::EepromImport&)> after = {}) {
+    x.dialogs.eepromImport = [&](service::EepromImport& d) {
+        x.w.op.choose(path);
+        d.cmdOpen_Click();
+        if (after)
+            after(d);
+        else
+            d.cmdUpload_Click();
+    };
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsEEPROMImport");
+}
+
+} // namespace
+
+TEST_P(Eeprom, ExportThenImportIntoAnotherDevice) {
+    TempFolder dir;
+    std::string path = dir.path() + "/unit.epr";
+    ServiceWorld a(GetParam());
+    a.openBackDoor();
+    a.dev().handle("mw,1,SN 77", a.w.rt.now());
+    a.dev().handle("mw,120,2222", a.w.rt.now());
+    a.written();
+    ASSERT_TRUE(exportTo(a, path));
+    EXPECT_EQ(a.written(), a.lines(exportReads()));
+    EXPECT_EQ(a.w.op.fileRequests.back().proposedName, "./SN 77.epr");
+    EXPECT_EQ(a.boxes().back(), service::kEeSaved);
+    auto bytes = slurp(path);
+    EXPECT_NE(bytes.find("\"1  \",\"SN 77" + std::string(25, ' ') + "\"\r\n"), std::string::npos);
+
+    ServiceWorld b(GetParam());
+    b.openBackDoor();
+    for (auto body : {"mw,3,999", "mw,7,998", "mw,5,997", "mw,120,1"})
+        b.dev().handle(body, b.w.rt.now());
+    std::string b0 = b.dev().eeprom(0);
+    b.written();
+    importFrom(b, path);
+    auto wire = b.written();
+    ASSERT_EQ(wire.size(), 96u);
+    EXPECT_EQ(wire[0], b.lines({"MW,1,SN 77" + std::string(25, ' ')})[0]);
+    EXPECT_EQ(b.boxes().back(), service::kEeSaved);
+    for (int e = 0; e < service::kEepromEntries; ++e) {
+        int v = service::entryVariable(e);
+        SCOPED_TRACE(v);
+        if (v == 0 || v == 3 || v == 7)
+            continue;
+        EXPECT_EQ(service::valueField(b.dev().eeprom(v)), service::valueField(a.dev().eeprom(v)));
+    }
+    EXPECT_EQ(b.dev().eeprom(3), "999");
+    EXPECT_EQ(b.dev().eeprom(7), "998");
+    EXPECT_EQ(b.dev().eeprom(0), b0);
+}
+
+TEST_P(Eeprom, ExportFaults) {
+    TempFolder dir;
+    {
+        SCOPED_TRACE("the reading stops at the first time-out and cannot be saved");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("mr,20", sim::Fault::silence(1));
+        bool saveOffered = true;
+        x.dialogs.eepromExport = [&](service::EepromExport& d) {
+            saveOffered = d.model.cmdSave.enabled;
+            d.cmdSave_Click();
+        };
+        x.w.op.answer(Answer::Yes);
+        x.click("mnuToolsEEPROMExport");
+        EXPECT_EQ(x.written().size(), 21u);
+        EXPECT_FALSE(saveOffered);
+        EXPECT_EQ(x.boxes(), (Lines{x.boxes()[0], service::kExportStoppedText,
+                                    service::kExportIncompleteText}));
+        EXPECT_TRUE(x.w.op.fileRequests.empty());
+    }
+    {
+        SCOPED_TRACE("a value holding a quote is not saved");
+        ServiceWorld x(GetParam());
+        x.dev().scriptFault("mr,9", sim::Fault::wrong("1\"5", 1));
+        EXPECT_FALSE(exportTo(x, dir.path() + "/q.epr"));
+        EXPECT_FALSE(std::filesystem::exists(dir.path() + "/q.epr"));
+    }
+    {
+        SCOPED_TRACE("cancelling the replace question returns to the chooser; the old file stays");
+        ServiceWorld x(GetParam());
+        std::string old = dir.path() + "/old.epr";
+        spit(old, "keep");
+        x.dialogs.eepromExport = [&](service::EepromExport& d) {
+            x.w.op.choose(old);
+            x.w.op.answer(Answer::Cancel); // replace? no
+            x.w.op.choose(std::nullopt);   // chooser again: cancelled
+            d.cmdSave_Click();
+        };
+        x.w.op.answer(Answer::Yes);
+        x.click("mnuToolsEEPROMExport");
+        EXPECT_EQ(x.w.op.fileRequests.size(), 2u);
+        EXPECT_EQ(slurp(old), "keep");
+    }
+    {
+        SCOPED_TRACE("a write error is reported with the host's text");
+        ServiceWorld x(GetParam());
+        EXPECT_FALSE(exportTo(x, dir.path() + "/no/such/folder/x.epr"));
+        EXPECT_EQ(
+            x.boxes().back().rfind("Cannot write " + dir.path() + "/no/such/folder/x.epr: ", 0),
+            0u);
+    }
+}
+
+TEST_P(Eeprom, ImportFaults) {
+    TempFolder dir;
+    ServiceWorld src(GetParam());
+    std::string good = dir.path() + "/good.epr";
+    ASSERT_TRUE(exportTo(src, good));
+    std::string bytes = slurp(good);
+    struct Case {
+        const char* name;
+        std::string file;
+        std::function<void(ServiceWorld&, service::EepromImport&)> act;
+        std::size_t writes;
+        std::string lastBox;
+    };
+    std::string bad = dir.path() + "/bad.epr";
+    spit(bad, bytes.substr(0, bytes.rfind("\"134")));
+    const std::vector<Case> cases{
+        {"a refused file leaves Up Load off", bad,
+         [](ServiceWorld&, service::EepromImport& d) {
+             EXPECT_FALSE(d.model.cmdUpload.enabled);
+             d.cmdUpload_Click();
+         },
+         0, "The file holds 98 lines; an EEPROM table has exactly 99."},
+        {"Cancel during the upload stops after the current write", good,
+         [](ServiceWorld& x, service::EepromImport& d) {
+             x.at(1.1, [&d] { d.cmdCancel_Click(); });
+             d.cmdUpload_Click();
+         },
+         4, service::kImportPartialText},
+        {"a refused write stops the upload there", good,
+         [](ServiceWorld& x, service::EepromImport& d) {
+             x.dev().scriptFault("MW,10,", sim::Fault::wrong("E", 1));
+             d.cmdUpload_Click();
+         },
+         8,
+         service::ServiceLink::failureText(
+             "Communication Error! EEPROM Table Writing is terminated!", "   [", "E")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceWorld x(GetParam());
+        x.written();
+        importFrom(x, c.file, [&](service::EepromImport& d) { c.act(x, d); });
+        EXPECT_EQ(x.written().size(), c.writes);
+        EXPECT_EQ(x.boxes().back(), c.lastBox);
+        EXPECT_FALSE(x.service->link.busy());
+    }
+}
+
+TEST(EepromImportOrder, UploadSequenceSkipsZeroThreeAndSeven) {
+    const auto& s = service::EepromImport::uploadSequence();
+    ASSERT_EQ(s.size(), 96u);
+    EXPECT_EQ(s.front(), 1);
+    EXPECT_EQ(std::count(s.begin(), s.end(), 3) + std::count(s.begin(), s.end(), 7), 0);
+    EXPECT_EQ(s[61], 100);
+    EXPECT_EQ(s.back(), 134);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, Eeprom, ::testing::Values(kRs232, kRs485),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(Eeprom, CompareWithTheDeviceAndWithAFile) {
+    TempFolder dir;
+    ServiceWorld x(GetParam());
+    std::string before = dir.path() + "/before.epr";
+    ASSERT_TRUE(exportTo(x, before));
+    x.openBackDoor();
+    x.dev().handle("mw,131,2100", x.w.rt.now());
+    std::string report = dir.path() + "/report.txt";
+    struct Case {
+        const char* name;
+        bool withDevice;
+        std::size_t rows;
+    };
+    for (const Case c : {Case{"with the device", true, 1}, Case{"with the same file", false, 0}}) {
+        SCOPED_TRACE(c.name);
+        x.written();
+        std::size_t shownRows = 99, allRows = 0;
+        x.dialogs.eepromCompare = [&](service::EepromCompare& d) {
+            shownRows = d.rows().size();
+            d.chkAll_Click(true);
+            allRows = d.model.List1.items.size();
+            d.chkAll_Click(false);
+            x.w.op.choose(report);
+            d.cmdSave_Click();
+        };
+        x.w.op.choose(before);
+        x.w.op.answer(c.withDevice ? Answer::Yes : Answer::No);
+        if (!c.withDevice)
+            x.w.op.choose(before);
+        x.click("mnuToolsEEPROMCompare");
+        EXPECT_EQ(shownRows, c.rows);
+        EXPECT_EQ(allRows, 99u);
+        // It only reads.
+        for (const auto& l : x.written())
+            EXPECT_EQ(l.find("MW"), std::string::npos) << l;
+        auto text = slurp(report);
+        EXPECT_NE(text.find(std::to_string(c.rows) + " variable(s) listed.\r\n"),
+                  std::string::npos);
+        if (c.withDevice) {
+            EXPECT_NE(text.find("131  ["), std::string::npos);
+            EXPECT_NE(text.find("]  [2100" + std::string(26, ' ') + "]\r\n"), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(x.service->link.busy());
+}

@@ -1,0 +1,373 @@
+#include "service/GasTable.h"
+#include "service/ServiceText.h"
+#include "support/ServiceWorld.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class GasTable : public ::testing::TestWithParam<LineKind> {};
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Lines kPrepare{"mw,1000,1", "WRITE,4,N", "v,a", "u,%"};
+
+Lines tableReads() {
+    Lines out;
+    for (int v = 133; v >= 115; v -= 2)
+        out.push_back("mr," + std::to_string(v));
+    for (int v = 134; v >= 116; v -= 2)
+        out.push_back("mr," + std::to_string(v));
+    return out;
+}
+
+// Valve mode 0 and unit SLPM in the record.
+const Lines kRestore{"V,C", "U,SLPM", "s,0.0"};
+
+void openCL(ServiceWorld& x, std::function<void(service::CalibrateCL&)> inside) {
+    x.t.table.record(1).ValveMode = 0;
+    x.t.table.record(1).EngUnit = 1;
+    x.dialogs.closeLoop = std::move(inside);
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsCalibrateCL");
+}
+
+void openEdit(ServiceWorld& x, std::function<void(service::EditGasTable&)> inside) {
+    x.dialogs.editGas = std::move(inside);
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsEditGasInfo");
+}
+
+// Types `text` into a box and presses Enter.
+template <typename D> void enterCounts(D& d, int row, const std::string& text) {
+    d.Text2_Change(row, text);
+    d.Text2_KeyPress(row, 13);
+}
+template <typename D> void enterFlow(D& d, int row, const std::string& text) {
+    d.Text1_Change(row, text);
+    d.Text1_KeyPress(row, 13);
+}
+
+} // namespace
+
+TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
+    ServiceWorld x(GetParam());
+    std::string topCounts = x.dev().eeprom(133);
+    std::string lowFraction = x.dev().eeprom(116);
+    openCL(x, [&](service::CalibrateCL& c) {
+        ASSERT_TRUE(c.loaded());
+        EXPECT_EQ(c.model.Text2[0].caption, std::to_string(std::stoi(topCounts)));
+        EXPECT_EQ(c.model.Text1[9].caption, service::formatHalfUp(std::stod(lowFraction) * 100, 1));
+        EXPECT_EQ(x.t.table.record(1).ValveMode, 0);
+        EXPECT_TRUE(c.model.Option1[9].enabled);
+        EXPECT_FALSE(c.model.VScroll1.enabled); // until a row is chosen
+        EXPECT_FALSE(c.model.Text2[1].enabled);
+        x.written();
+
+        std::string flow1 = c.model.Text1[1].caption;
+        c.Option1_Click(1);
+        EXPECT_TRUE(c.model.VScroll1.enabled);
+        EXPECT_TRUE(c.model.Text2[1].enabled && c.model.Text2[1].alert);
+        EXPECT_FALSE(c.model.Text2[0].enabled);
+        c.VScroll1_Change(2000);
+        enterFlow(c, 1, "55");
+        c.Option1_Click(9);
+        enterCounts(c, 9, "300");
+        EXPECT_EQ(c.model.VScroll1.value, 300);
+        EXPECT_EQ(x.written(), x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550",
+                                        "s," + c.model.Text1[9].caption, "mw,115,300"}));
+    });
+    EXPECT_EQ(x.written(), x.lines(kRestore));
+    EXPECT_EQ(x.dev().eeprom(131), "2000");
+    EXPECT_EQ(x.dev().eeprom(132), "0.550");
+    EXPECT_EQ(x.dev().eeprom(115), "300");
+    EXPECT_EQ(x.dev().valveMode(), sim::ValveMode::Closed);
+    EXPECT_EQ(x.dev().unitIndex(), 1);
+    EXPECT_TRUE(x.boxes().size() == 1); // the launch question only
+    EXPECT_FALSE(x.service->link.busy());
+    EXPECT_EQ(x.service->link.gasTableCounts[0], std::stoi(topCounts));
+}
+
+TEST_P(GasTable, CloseLoopLoadFaults) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, sim::Fault>> faults;
+        Lines wire; // up to the valve selection
+        bool loaded;
+        std::size_t boxes; // after the launch question
+    };
+    const Lines full = concat(kPrepare, tableReads());
+    const std::vector<Case> cases{
+        {"closed back door: no message, rows empty",
+         {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}},
+         {"mw,1000,1"},
+         false,
+         0},
+        {"one failure among update and valve is tolerated",
+         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}},
+         full,
+         true,
+         1},
+        {"the valve alone is tolerated too", {{"v,a", sim::Fault::wrong("VC", 1)}}, full, true, 1},
+        {"two failures stop before the units",
+         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}, {"v,a", sim::Fault::wrong("VC", 1)}},
+         {"mw,1000,1", "WRITE,4,N", "v,a"},
+         false,
+         2},
+        {"a refused unit always stops: the rows would run at the wrong flow",
+         {{"u,%", sim::Fault::wrong("USLPM", 1)}},
+         kPrepare,
+         false,
+         1},
+        {"a silent read stops with the rows part filled",
+         {{"mr,129", sim::Fault::silence(1)}},
+         concat(kPrepare, {"mr,133", "mr,131", "mr,129"}),
+         false,
+         2}, // "No connection!" and the termination
+        {"a count that is no 16-bit number stops too",
+         {{"mr,131", sim::Fault::wrong("99999", 1)}},
+         concat(kPrepare, {"mr,133", "mr,131"}),
+         false,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceWorld x(GetParam());
+        for (const auto& [cmd, f] : c.faults)
+            x.dev().scriptFault(cmd, f);
+        auto before = x.service->link.gasTableCounts;
+        bool rowsOff = false;
+        openCL(x, [&](service::CalibrateCL& cl) {
+            EXPECT_EQ(cl.loaded(), c.loaded);
+            rowsOff = !cl.model.Option1[0].enabled && !cl.model.VScroll1.enabled;
+            cl.Option1_Click(0); // nothing happens on rows that were not loaded
+            cl.VScroll1_Change(500);
+        });
+        Lines after = c.loaded ? Lines{"V,A", "s,100.0", "mw,133,500"} : Lines{"V,A"};
+        EXPECT_EQ(x.written(), x.lines(concat(concat(c.wire, after), kRestore)));
+        EXPECT_EQ(rowsOff, !c.loaded);
+        EXPECT_EQ(x.boxes().size(), 1 + c.boxes);
+        if (!c.loaded) {
+            EXPECT_EQ(x.service->link.gasTableCounts, before);
+        }
+    }
+}
+
+TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
+    struct Case {
+        const char* name;
+        std::function<void(ServiceWorld&, service::CalibrateCL&)> act;
+        Lines wire; // after selecting row 1
+        std::vector<std::string> boxes;
+    };
+    const std::vector<Case> cases{
+        {"counts below the bar",
+         [](auto&, auto& c) { enterCounts(c, 1, "119"); },
+         {},
+         {service::kCountsRangeText}},
+        {"counts above the bar",
+         [](auto&, auto& c) { enterCounts(c, 1, "4096"); },
+         {},
+         {service::kCountsRangeText}},
+        {"pasted junk in counts",
+         [](auto&, auto& c) { enterCounts(c, 1, "20x0"); },
+         {},
+         {service::kCountsRangeText}},
+        {"a control character is refused",
+         [](auto&, auto& c) { enterCounts(c, 1, "2000\r"); },
+         {},
+         {service::kControlCharacterText}},
+        {"the counts echo must be exact",
+         [](ServiceWorld& x, auto& c) {
+             x.dev().scriptFault("mw,131", sim::Fault::wrong("MW,131,2001", 1));
+             enterCounts(c, 1, "2000");
+         },
+         {"mw,131,2000"},
+         {service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "MW,131,2001")}},
+        {"flow zero", [](auto&, auto& c) { enterFlow(c, 1, "0"); }, {}, {service::kFlowRangeText}},
+        {"flow junk",
+         [](auto&, auto& c) { enterFlow(c, 1, "5.5.5"); },
+         {},
+         {service::kFlowRangeText}},
+        {"a letter is swallowed with the digits box",
+         [](auto&, auto& c) { EXPECT_FALSE(c.Text1_KeyPress(1, 'a')); },
+         {},
+         {service::numbersOnlyText('a')}},
+        {"Enter in a row that is not selected does nothing",
+         [](auto&, auto& c) { enterCounts(c, 2, "2000"); },
+         {},
+         {}},
+        {"flow write needs MW",
+         [](ServiceWorld& x, auto& c) {
+             x.dev().scriptFault("mw,132", sim::Fault::silence(1));
+             enterFlow(c, 1, "12.5");
+         },
+         {"mw,132,0.125"},
+         {"No connection!",
+          service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceWorld x(GetParam());
+        auto before = x.dev().eeprom(131);
+        openCL(x, [&](service::CalibrateCL& cl) {
+            cl.Option1_Click(1);
+            x.written();
+            x.w.op.shown.clear();
+            c.act(x, cl);
+            EXPECT_EQ(x.written(), x.lines(c.wire));
+            EXPECT_EQ(x.boxes(), c.boxes);
+        });
+        if (c.wire.empty() || c.wire[0].rfind("mw,131", 0) != 0) {
+            EXPECT_EQ(x.dev().eeprom(131), before);
+        }
+    }
+}
+
+TEST_P(GasTable, CloseLoopBarMovesDuringAWaitAreMergedAndSent) {
+    ServiceWorld x(GetParam());
+    openCL(x, [&](service::CalibrateCL& c) {
+        c.Option1_Click(2);
+        x.written();
+        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
+        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
+        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
+        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
+        enterCounts(c, 2, "1400");
+        EXPECT_EQ(x.written(), x.lines({"mw,129,1400", "mw,129,1600"}));
+        EXPECT_EQ(c.model.selected, 2);
+        EXPECT_EQ(c.model.VScroll1.value, 1600);
+        EXPECT_EQ(c.model.Text2[2].caption, "1600");
+    });
+    EXPECT_EQ(x.dev().eeprom(129), "1600");
+}
+
+TEST_P(GasTable, CloseLoopStoredCountsOffTheBarLeaveItOff) {
+    ServiceWorld x(GetParam());
+    x.openBackDoor();
+    x.dev().handle("mw,133,50", x.w.rt.now());
+    openCL(x, [&](service::CalibrateCL& c) {
+        c.Option1_Click(1);
+        EXPECT_TRUE(c.model.VScroll1.enabled);
+        c.Option1_Click(0);
+        EXPECT_FALSE(c.model.VScroll1.enabled);
+        x.written();
+        c.VScroll1_Change(4095); // a bar that is off writes nothing
+        EXPECT_TRUE(x.written().empty());
+    });
+    EXPECT_EQ(x.dev().eeprom(133), "50");
+}
+
+TEST_P(GasTable, ExitRestoresTheRecordsUserUnit) {
+    ServiceWorld x(GetParam());
+    x.dev().scriptFault("V,O", sim::Fault::wrong("VC", 1));
+    x.dialogs.closeLoop = [](service::CalibrateCL&) {};
+    x.t.table.record(1).ValveMode = 2;
+    x.t.table.record(1).EngUnit = 9;
+    x.t.table.record(1).UserEuFactor = 2.5;
+    x.w.op.answer(Answer::Yes);
+    x.click("mnuToolsCalibrateCL");
+    auto wire = x.written();
+    ASSERT_GE(wire.size(), 3u);
+    EXPECT_EQ(Lines(wire.end() - 3, wire.end()), x.lines({"V,O", "UD,2.5", "s,0.0"}));
+    // A failed restore step is reported and the others still go out.
+    EXPECT_EQ(x.boxes().back(), service::ServiceLink::failureText(
+                                    "Communication Error! Can not control Valve!", "   [", "VC"));
+}
+
+namespace {
+Lines editReads() {
+    Lines out{"mr,1"};
+    for (int v = 100; v <= 109; ++v)
+        out.push_back("mr," + std::to_string(v));
+    return out;
+}
+} // namespace
+
+TEST_P(GasTable, EditLoadsAndSaves) {
+    ServiceWorld x(GetParam());
+    x.t.table.record(1).GasTable = 0;
+    Lines saved;
+    openEdit(x, [&](service::EditGasTable& e) {
+        EXPECT_EQ(e.model.frmEditGT.caption, "Edit Gas Table #1   [1-10]");
+        EXPECT_EQ(x.written(), x.lines(editReads()));
+        EXPECT_EQ(e.model.Text2[0].caption, x.dev().eeprom(1));
+        ASSERT_TRUE(e.model.cmdSave.enabled);
+        e.Text2_Change(0, "SN-42");
+        e.Text2_Change(6, "Argon");
+        saved.push_back("MW,1,SN-42");
+        for (int box = 1; box <= 10; ++box)
+            saved.push_back("MW," + std::to_string(99 + box) + "," + e.model.Text2[box].caption);
+        double t0 = x.w.rt.now();
+        e.cmdSave_Click();
+        EXPECT_GE(x.w.rt.now() - t0, 10.0); // a pause after each gas variable
+        EXPECT_TRUE(e.closed());
+    });
+    EXPECT_EQ(x.written(), x.lines(saved));
+    EXPECT_EQ(x.dev().eeprom(1), "SN-42");
+    EXPECT_EQ(x.dev().eeprom(105), "Argon");
+    EXPECT_EQ(x.boxes().back(), service::kGasTableSaved);
+}
+
+TEST_P(GasTable, EditFaults) {
+    struct Case {
+        const char* name;
+        std::function<void(ServiceWorld&)> prepare;
+        std::function<void(service::EditGasTable&)> act;
+        std::size_t writes; // MW lines that went out
+        std::string lastBox;
+    };
+    const std::vector<Case> cases{
+        {"a silent read disables Save: blanks would overwrite the names",
+         [](ServiceWorld& x) { x.dev().scriptFault("mr,105", sim::Fault::silence(1)); },
+         [](auto& e) {
+             EXPECT_FALSE(e.model.cmdSave.enabled);
+             e.cmdSave_Click();
+         },
+         0, service::kGasTableIncompleteText},
+        {"a control character in a box is refused", [](ServiceWorld&) {},
+         [](auto& e) {
+             e.Text2_Change(3, "20\r\nmw,1000,0");
+             e.cmdSave_Click();
+         },
+         0, service::kControlCharacterText},
+        {"a refused write stops the save there",
+         [](ServiceWorld& x) { x.dev().scriptFault("MW,103", sim::Fault::wrong("E", 1)); },
+         [](auto& e) { e.cmdSave_Click(); }, 5,
+         service::ServiceLink::failureText(service::kGasTableSaveTerminated, "   [", "E")},
+        {"Cancel sends nothing", [](ServiceWorld&) {}, [](auto& e) { e.cmdCancel_Click(); }, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceWorld x(GetParam());
+        c.prepare(x);
+        auto serial = x.dev().eeprom(1);
+        openEdit(x, [&](service::EditGasTable& e) {
+            x.written();
+            c.act(e);
+        });
+        auto wire = x.written();
+        EXPECT_EQ(wire.size(), c.writes);
+        if (!c.lastBox.empty()) {
+            EXPECT_EQ(x.boxes().back(), c.lastBox);
+        }
+        if (c.writes == 0) {
+            EXPECT_EQ(x.dev().eeprom(1), serial);
+        }
+        EXPECT_FALSE(x.service->link.busy());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, GasTable, ::testing::Values(kRs232, kRs485),
+                         [](const auto& info) { return std::string(info.param.name); });
