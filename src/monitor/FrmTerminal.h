@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/DeviceTable.h"
+#include "link/BusStatistics.h"
 #include "link/CommSettings.h"
 #include "link/TransactionEngine.h"
 #include "monitor/DialogHost.h"
@@ -28,6 +29,7 @@ class DeviceCommands;
 class DataLogs;
 class SingleUnitMonitor;
 class MultiUnitMonitor;
+class TrendModel;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -147,6 +149,11 @@ public:
     DataLogs& logs() { return *logs_; }
     SingleUnitMonitor& single() { return *single_; }
     MultiUnitMonitor& multi() { return *multi_; }
+    TrendModel& trend() { return *trend_; }
+    link::BusStatistics& busStatistics() { return *bus_; }
+    // The widget layer shows the Trend and Bus Health windows (they are not modal).
+    std::function<void()> onShowTrend;
+    std::function<void()> onShowBusHealth;
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -188,6 +195,8 @@ private:
     std::unique_ptr<DataLogs> logs_;
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
+    std::unique_ptr<TrendModel> trend_;
+    std::unique_ptr<link::BusStatistics> bus_;
     bool built_ = false; // the constructor has run
 };
 

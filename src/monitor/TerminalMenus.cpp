@@ -18,6 +18,7 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuFileALogO", "mnuFile", "Open A&utoLog File", "Ctrl+O", true, true);
         add("mnuFileALogC", "mnuFile", "CloseAu&toLog File", "F9", false);
         add("mnuOALF", "mnuFile", "Open A&larm LogFile", "F11", true, true);
+        add("mnuFileExportCsv", "mnuFile", "Export CSV...", "", true, true);
         add("mnuFileExit", "mnuFile", "E&xit", "Ctrl+X", true, true);
 
         add("mnuCommands", "", "&Commands");
@@ -34,6 +35,7 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuCommandValveStatus", "mnuCommandsValve", "Status", "Ctrl+V");
         add("mnuAutoS", "mnuCommands", "Auto&Single", "Ctrl+I", true, true);
         add("mnuAutoM", "mnuCommands", "Auto&Multi", "Ctrl+M");
+        add("mnuTrend", "mnuCommands", "Trend");
         add("mnuCommProg", "mnuCommands", "Program Mode", "Shift+F9", true, true);
 
         add("mnuPort", "", "Comm&Port");
@@ -42,6 +44,7 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuTerminal", "mnuPort", "&Terminal", "", true, true);
         add("mnuStart", "mnuTerminal", "&Start", "F1");
         add("mnuStop", "mnuTerminal", "&Stop", "Ctrl+Q");
+        add("mnuBusHealth", "mnuPort", "Bus Health");
         add("mnuProperties", "mnuPort", "Properties...", "", true, true);
 
         add("Device", "", "&Device");
@@ -171,6 +174,8 @@ const std::vector<ToolbarNode>& terminalToolbar() {
         {"TransmitTextFile", "Device Info..."},
         {"RStart", "Start Recording"},
         {"RStop", "Stop Recorder"},
+        {"Trend", "Trend"},
+        {"BusHealth", "Bus Health"},
     };
     return buttons;
 }
