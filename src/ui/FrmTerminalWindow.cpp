@@ -3,9 +3,11 @@
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
+#include "ui/BusHealthWindow.h"
 #include "ui/FrmProgressBarWindow.h"
 #include "ui/Icons.h"
 #include "ui/SetPointEdit.h"
+#include "ui/TrendWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -69,6 +71,14 @@ QGroupBox* frame(const char* name, QWidget* parent) {
 
 } // namespace
 
+namespace {
+void showAndRaise(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
 FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model) {
     setObjectName("frmTerminal");
@@ -80,6 +90,8 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
     buildCentralArea();
 
     progress_ = new FrmProgressBarWindow(model_, this);
+    logic_.onShowTrend = [this] { showAndRaise(trendWindow()); };
+    logic_.onShowBusHealth = [this] { showAndRaise(busHealthWindow()); };
 
     // Changes are shown together a moment later: an exchange changes the model several times,
     // and repainting for each change costs more than the exchange itself.
@@ -98,6 +110,20 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
 
 FrmTerminalWindow::~FrmTerminalWindow() {
     *alive_ = false;
+    logic_.onShowTrend = nullptr;
+    logic_.onShowBusHealth = nullptr;
+}
+
+TrendWindow* FrmTerminalWindow::trendWindow() {
+    if (!trend_)
+        trend_ = new TrendWindow(logic_.trend(), logic_.op(), logic_.trend().exportFolder, this);
+    return trend_;
+}
+
+BusHealthWindow* FrmTerminalWindow::busHealthWindow() {
+    if (!busHealth_)
+        busHealth_ = new BusHealthWindow(logic_.busStatistics(), this);
+    return busHealth_;
 }
 
 void FrmTerminalWindow::buildMenus() {
