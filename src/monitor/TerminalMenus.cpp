@@ -35,7 +35,9 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuCommandValveStatus", "mnuCommandsValve", "Status", "Ctrl+V");
         add("mnuAutoS", "mnuCommands", "Auto&Single", "Ctrl+I", true, true);
         add("mnuAutoM", "mnuCommands", "Auto&Multi", "Ctrl+M");
+        // Under a menu that stays open while either monitoring mode runs.
         add("mnuTrend", "mnuCommands", "Trend");
+        add("mnuBusHealth", "mnuCommands", "Bus Health");
         add("mnuCommProg", "mnuCommands", "Program Mode", "Shift+F9", true, true);
 
         add("mnuPort", "", "Comm&Port");
@@ -44,7 +46,6 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuTerminal", "mnuPort", "&Terminal", "", true, true);
         add("mnuStart", "mnuTerminal", "&Start", "F1");
         add("mnuStop", "mnuTerminal", "&Stop", "Ctrl+Q");
-        add("mnuBusHealth", "mnuPort", "Bus Health");
         add("mnuProperties", "mnuPort", "Properties...", "", true, true);
 
         add("Device", "", "&Device");
