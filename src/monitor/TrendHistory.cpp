@@ -146,6 +146,7 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
     TrendPoint point;
     std::int16_t unit = 0;
     bool open = false; // the last run may take more points
+    double lastReading = -INFINITY;
 
     auto flush = [&] {
         if (column < 0)
@@ -164,11 +165,13 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
         if (t < from || t >= to)
             return;
         int c = std::min(columns - 1, static_cast<int>((t - from) / width));
-        // A skipped column is a stretch with no readings at all: the line breaks there.
-        if (c != column || u != unit) {
-            bool skipped = column >= 0 && c > column + 1;
+        // Readings sparser than the columns still join up; a long silence (monitoring stopped)
+        // breaks the line, as a time-out does.
+        const bool pause = t - lastReading > kJoinSeconds;
+        lastReading = t;
+        if (c != column || u != unit || pause) {
             flush();
-            if (skipped)
+            if (pause)
                 open = false;
             column = c;
             unit = u;

@@ -122,6 +122,8 @@ public:
     static constexpr double kKeptSeconds = 24.0 * 3600.0;
     static constexpr std::size_t kFineCapacity = 72000;   // an hour at 50 ms
     static constexpr std::size_t kCoarseCapacity = 86400; // a day of seconds
+    // Readings further apart than this are not joined by a line.
+    static constexpr double kJoinSeconds = 10.0;
 
     // The device's index, added on first sight (only this allocates). Number and address name
     // the device; a new name is taken over.

@@ -151,11 +151,8 @@ TEST_F(TrendHistoryTest, PlotBreaksAtGapsAndUnitsAndDecimates) {
         {"unit change", {1, 2, 3, 4}, {1, 1, 2, 2}, 4, {2, 2}},
         {"two readings a column", {1, 2, 3, 4}, {1, 1, 1, 1}, 2, {2}},
         {"a gap inside a column breaks after it", {1, gap, 3, 4}, {1, 1, 1, 1}, 2, {1, 1}},
-        {"column without readings",
-         {1, gap, gap, gap, gap, gap, 7, 8},
-         {1, 1, 1, 1, 1, 1, 1, 1},
-         8,
-         {1, 2}},
+        {"readings sparser than the columns join", {1, 2, 3, 4}, {1, 1, 1, 1}, 8, {4}},
+        {"explicit gaps", {1, gap, gap, gap, gap, gap, 7, 8}, {1, 1, 1, 1, 1, 1, 1, 1}, 8, {1, 2}},
     };
     for (const auto& c : cases) {
         TrendHistory hist;
@@ -168,6 +165,17 @@ TEST_F(TrendHistoryTest, PlotBreaksAtGapsAndUnitsAndDecimates) {
             lengths.push_back(r.points.size());
         EXPECT_EQ(lengths, c.runLengths) << c.what;
     }
+}
+
+TEST_F(TrendHistoryTest, PlotBreaksWhereMonitoringPaused) {
+    h.append(d, t0, 1.0, 0.0, 1);
+    h.append(d, t0 + 5.0, 1.0, 0.0, 1);
+    h.append(d, t0 + 30.0, 1.0, 0.0, 1); // stopped for 25 s
+    h.append(d, t0 + 31.0, 1.0, 0.0, 1);
+    std::vector<std::size_t> lengths;
+    for (const auto& r : h.plot(d, t0, t0 + 40.0, 1000))
+        lengths.push_back(r.points.size());
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{2, 2}));
 }
 
 TEST_F(TrendHistoryTest, PlotColumnShowsTheRangeOfItsReadings) {
