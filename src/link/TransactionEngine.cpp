@@ -107,6 +107,8 @@ TransactionEngine::SendId TransactionEngine::Send(const std::string& line, bool 
     SendId id = ++lastId_;
     outstanding_.push_back(
         {id, interfaceRs232 ? std::string{} : addressOf(line), reportNoReply, true});
+    if (observer_)
+        observer_->commandWritten(id, outstanding_.back().address);
     updateFlags();
     undrained_ = true;
     drainWatchdog_->start();
@@ -231,11 +233,19 @@ void TransactionEngine::onReceive() {
         view_.showReceived(*line);
     if (!autoSingleMonitoring && !autoMultiMonitoring)
         view_.terminalReceived(text);
-    if (outstanding_.empty() || !line)
+    if (outstanding_.empty() || !line) {
+        if (line && observer_)
+            observer_->lineDropped(0, *line);
         return;
+    }
     // A late answer of another device is not this command's reply; it was shown, and that is all.
-    if (!interfaceRs232 && namesOtherAddress(*line, outstanding_.front().address))
+    if (!interfaceRs232 && namesOtherAddress(*line, outstanding_.front().address)) {
+        if (observer_)
+            observer_->lineDropped(outstanding_.front().id, *line);
         return;
+    }
+    if (observer_)
+        observer_->replyTaken(outstanding_.front().id, *line);
     replyText = link::replyText(interfaceRs232, *line);
     answerOldest(replyText);
     timer3_->stop();
@@ -278,6 +288,7 @@ void TransactionEngine::onNoReplyTick() {
     if (outstanding_.empty())
         return;
     const std::deque<Outstanding> expired = outstanding_;
+    const bool partial = !assembler_.pending().empty();
     bool report = false;
     for (const auto& o : expired)
         report = report || o.reportNoReply;
@@ -286,8 +297,14 @@ void TransactionEngine::onNoReplyTick() {
                            platform::Icon::Information, 0});
     // Commands sent while the box was open keep their own clock; a reply that came meanwhile
     // has already been handed out.
-    for (const auto& o : expired)
+    for (const auto& o : expired) {
+        if (observer_) {
+            for (const auto& still : outstanding_)
+                if (still.id == o.id)
+                    observer_->timedOut(o.id, partial && o.id == expired.front().id);
+        }
         answer(o.id, {});
+    }
     if (outstanding_.empty())
         replyText.clear();
 }

@@ -29,6 +29,22 @@ public:
     virtual void portClosedUnexpectedly() = 0;
 };
 
+// Sees every exchange on the line (for statistics). Called from inside the engine: it must not
+// call back into it. Send ids are those Send() returns.
+class LinkObserver {
+public:
+    virtual ~LinkObserver() = default;
+    // The command went out to `address` ("" when unaddressed).
+    virtual void commandWritten(std::uint64_t id, std::string_view address) = 0;
+    // A completed line was handed to send `id` as its reply.
+    virtual void replyTaken(std::uint64_t id, std::string_view line) = 0;
+    // A completed line that answers nothing: it named another address than send `id`, or no
+    // command was waiting (`id` 0).
+    virtual void lineDropped(std::uint64_t id, std::string_view line) = 0;
+    // Send `id` got no reply in time; `partial`: text without a line feed had come.
+    virtual void timedOut(std::uint64_t id, bool partial) = 0;
+};
+
 // The one transaction of the program: send a line, assemble the reply, time out after two seconds.
 // Waits are cooperative, so handlers re-enter while one waits and several commands can be on their
 // way at once. Replies come back in the order the commands went out, so the engine hands each
@@ -88,6 +104,9 @@ public:
     // Commands sent and not yet answered or timed out.
     std::size_t inFlight() const { return outstanding_.size(); }
 
+    // At most one observer; nullptr removes it.
+    void setObserver(LinkObserver* observer) { observer_ = observer; }
+
     platform::Timer& Timer2() { return *timer2_; }
     platform::Timer& Timer3() { return *timer3_; }
     const ReplyAssembler& assembler() const { return assembler_; }
@@ -126,6 +145,7 @@ private:
     // Our own bytes may still be in the transmitter; its drained event has not come yet.
     bool undrained_ = false;
     SendId lastId_ = 0;
+    LinkObserver* observer_ = nullptr;
 };
 
 // True when an RS-485 reply line's header names another device than `address`: its first two

@@ -13,6 +13,7 @@
 #include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
 #include "monitor/TerminalWindow.h"
+#include "monitor/TrendModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,16 +69,36 @@ FrmTerminal::FrmTerminal(Services s)
 
     sync_ = std::make_unique<DeviceSync>(*this);
     commands_ = std::make_unique<DeviceCommands>(*this, *sync_);
+    const std::string csvFolder = s.logFolder;
     logs_ = std::make_unique<DataLogs>(*this, std::move(s.logFolder));
     single_ = std::make_unique<SingleUnitMonitor>(*this);
     multi_ = std::make_unique<MultiUnitMonitor>(*this);
     program_ = std::make_unique<ProgramRunner>(*this);
     terminal_ = std::make_unique<TerminalWindow>(*this);
+    trend_ = std::make_unique<TrendModel>(runtime_.clock());
+    trend_->exportFolder = csvFolder;
+    bus_ = std::make_unique<link::BusStatistics>(runtime_.clock());
+    engine().setObserver(bus_.get());
+    auto trend = [this] {
+        if (onShowTrend)
+            onShowTrend();
+    };
+    registerMenu("mnuTrend", trend);
+    registerToolbar("Trend", trend);
+    auto busHealth = [this] {
+        if (onShowBusHealth)
+            onShowBusHealth();
+    };
+    registerMenu("mnuBusHealth", busHealth);
+    registerToolbar("BusHealth", busHealth);
+    registerMenu("mnuFileExportCsv", [this] { trend_->exportAsked(op_, trend_->exportFolder); });
     updateMenuEnabling();
     built_ = true;
 }
 
-FrmTerminal::~FrmTerminal() = default;
+FrmTerminal::~FrmTerminal() {
+    engine().setObserver(nullptr);
+}
 
 void FrmTerminal::registerMenu(const std::string& name, std::function<void()> handler) {
     menuHandlers_[name] = std::move(handler);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/DeviceTable.h"
+#include "link/BusStatistics.h"
 #include "link/CommSettings.h"
 #include "link/TransactionEngine.h"
 #include "monitor/DialogHost.h"
@@ -30,6 +31,7 @@ class SingleUnitMonitor;
 class MultiUnitMonitor;
 class ProgramRunner;
 class TerminalWindow;
+class TrendModel;
 
 // The main window's logic and the program-wide state every operation shares.
 class FrmTerminal {
@@ -151,6 +153,11 @@ public:
     MultiUnitMonitor& multi() { return *multi_; }
     ProgramRunner& program() { return *program_; }
     TerminalWindow& terminalWindow() { return *terminal_; }
+    TrendModel& trend() { return *trend_; }
+    link::BusStatistics& busStatistics() { return *bus_; }
+    // The widget layer shows the Trend and Bus Health windows (they are not modal).
+    std::function<void()> onShowTrend;
+    std::function<void()> onShowBusHealth;
     platform::Operator& op() { return op_; }
     platform::Runtime& runtime() { return runtime_; }
     platform::SerialPort& port() { return port_; }
@@ -192,6 +199,8 @@ private:
     std::unique_ptr<DataLogs> logs_;
     std::unique_ptr<SingleUnitMonitor> single_;
     std::unique_ptr<MultiUnitMonitor> multi_;
+    std::unique_ptr<TrendModel> trend_;
+    std::unique_ptr<link::BusStatistics> bus_;
     bool built_ = false; // the constructor has run
     std::unique_ptr<ProgramRunner> program_;
     std::unique_ptr<TerminalWindow> terminal_;

@@ -6,6 +6,7 @@
 #include "monitor/DataLogs.h"
 #include "monitor/FrmTerminal.h"
 #include "monitor/SetPointEntry.h"
+#include "monitor/TrendModel.h"
 #include "monitor/UnitTable.h"
 
 #include <algorithm>
@@ -246,6 +247,7 @@ void MultiUnitMonitor::scanOne() {
         bool drawn = reply && run == run_ && offset == pageOffset_ && panel(k);
         if (reply && !pending) {
             st.Flow = link::leadingNumber(*reply);
+            t_.trend().record(rec, *reply);
             if (drawn) {
                 panel(k)->lblRe.caption = reply->empty() ? kNoReply : *reply;
                 panel(k)->lblRe.alert = reply->empty();

@@ -6,6 +6,7 @@
 #include "monitor/DeviceCommands.h"
 #include "monitor/FrmTerminal.h"
 #include "monitor/SetPointEntry.h"
+#include "monitor/TrendModel.h"
 #include "monitor/UnitTable.h"
 
 #include <cmath>
@@ -194,6 +195,7 @@ void SingleUnitMonitor::cycle(int slot) {
     m.lblRead.caption = *reading;
     if (!reading->empty())
         st.Flow = link::leadingNumber(*reading);
+    t_.trend().record(rec, *reading);
     m.changed();
 
     // 2

@@ -18,6 +18,7 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuFileALogO", "mnuFile", "Open A&utoLog File", "Ctrl+O", true, true);
         add("mnuFileALogC", "mnuFile", "CloseAu&toLog File", "F9", false);
         add("mnuOALF", "mnuFile", "Open A&larm LogFile", "F11", true, true);
+        add("mnuFileExportCsv", "mnuFile", "Export CSV...", "", true, true);
         add("mnuFileExit", "mnuFile", "E&xit", "Ctrl+X", true, true);
 
         add("mnuCommands", "", "&Commands");
@@ -34,6 +35,9 @@ const std::vector<MenuNode>& terminalMenuTree() {
         add("mnuCommandValveStatus", "mnuCommandsValve", "Status", "Ctrl+V");
         add("mnuAutoS", "mnuCommands", "Auto&Single", "Ctrl+I", true, true);
         add("mnuAutoM", "mnuCommands", "Auto&Multi", "Ctrl+M");
+        // Under a menu that stays open while either monitoring mode runs.
+        add("mnuTrend", "mnuCommands", "Trend");
+        add("mnuBusHealth", "mnuCommands", "Bus Health");
         add("mnuCommProg", "mnuCommands", "Program Mode", "Shift+F9", true, true);
 
         add("mnuPort", "", "Comm&Port");
@@ -172,6 +176,8 @@ const std::vector<ToolbarNode>& terminalToolbar() {
         {"TransmitTextFile", "Device Info..."},
         {"RStart", "Start Recording"},
         {"RStop", "Stop Recorder"},
+        {"Trend", "Trend"},
+        {"BusHealth", "Bus Health"},
     };
     return buttons;
 }

@@ -5,10 +5,12 @@
 #include "monitor/SingleUnitMonitor.h"
 #include "monitor/TerminalMenus.h"
 #include "monitor/TerminalWindow.h"
+#include "ui/BusHealthWindow.h"
 #include "ui/FrmProgressBarWindow.h"
 #include "ui/Icons.h"
 #include "ui/SetPointEdit.h"
 #include "ui/TerminalEdit.h"
+#include "ui/TrendWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -74,6 +76,14 @@ QGroupBox* frame(const char* name, QWidget* parent) {
 
 } // namespace
 
+namespace {
+void showAndRaise(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
 FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model) {
     setObjectName("frmTerminal");
@@ -86,6 +96,8 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
 
     progress_ = new FrmProgressBarWindow(model_, this);
     bindControls();
+    logic_.onShowTrend = [this] { showAndRaise(trendWindow()); };
+    logic_.onShowBusHealth = [this] { showAndRaise(busHealthWindow()); };
 
     // Changes are shown together a moment later: an exchange changes the model several times,
     // and repainting for each change costs more than the exchange itself.
@@ -99,6 +111,20 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
 
 FrmTerminalWindow::~FrmTerminalWindow() {
     *alive_ = false;
+    logic_.onShowTrend = nullptr;
+    logic_.onShowBusHealth = nullptr;
+}
+
+TrendWindow* FrmTerminalWindow::trendWindow() {
+    if (!trend_)
+        trend_ = new TrendWindow(logic_.trend(), logic_.op(), logic_.trend().exportFolder, this);
+    return trend_;
+}
+
+BusHealthWindow* FrmTerminalWindow::busHealthWindow() {
+    if (!busHealth_)
+        busHealth_ = new BusHealthWindow(logic_.busStatistics(), this);
+    return busHealth_;
 }
 
 void FrmTerminalWindow::buildMenus() {

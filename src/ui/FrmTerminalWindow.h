@@ -23,6 +23,8 @@ namespace kvt::ui {
 
 class FrmProgressBarWindow;
 class TerminalEdit;
+class TrendWindow;
+class BusHealthWindow;
 
 // The main window. Every widget is named after its control in the logic's model and follows the
 // model; user actions go to the logic's handlers and the widgets are then refreshed from the model.
@@ -40,6 +42,9 @@ public:
     static constexpr int kRefreshDelayMs = 40;
 
     FrmProgressBarWindow* progressWindow() const { return progress_; }
+    // The Trend and Bus Health windows, made when first asked for; closing them only hides them.
+    TrendWindow* trendWindow();
+    BusHealthWindow* busHealthWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +117,8 @@ private:
     FrmProgressBarWindow* progress_ = nullptr;
     bool closing_ = false;   // inside the logic's close sequence
     bool endQueued_ = false; // the logic has ended; quitting is on its way
+    TrendWindow* trend_ = nullptr;
+    BusHealthWindow* busHealth_ = nullptr;
 };
 
 } // namespace kvt::ui

@@ -202,6 +202,22 @@ QIcon toolbarIcon(const std::string& key) {
             p.setBrush(kRed);
             p.drawEllipse(QPointF(12, 12), 7.5, 7.5);
         });
+    if (key == "Trend") // a noisy line on a plot
+        return icon([](QPainter& p) {
+            p.setPen(QPen(kInk, 1.2));
+            p.drawPolyline(QPolygonF{{3, 2}, {3, 21}, {22, 21}});
+            p.setPen(QPen(kBlue, 1.6));
+            p.drawPolyline(QPolygonF{{4, 16}, {8, 12}, {11, 14}, {14, 7}, {17, 9}, {21, 4}});
+        });
+    if (key == "BusHealth") // a line with three devices and a pulse
+        return icon([](QPainter& p) {
+            p.setPen(QPen(kInk, 1.4));
+            p.drawLine(QPointF(2, 18), QPointF(22, 18));
+            for (double x : {5.0, 12.0, 19.0})
+                device(p, QRectF(x - 2.5, 11, 5, 6));
+            p.setPen(QPen(kGreen, 1.6));
+            p.drawPolyline(QPolygonF{{2, 6}, {8, 6}, {10, 2}, {13, 9}, {15, 6}, {22, 6}});
+        });
     if (key == "RStop")
         return icon([](QPainter& p) {
             p.setPen(QPen(Qt::black, 1.0));

@@ -1,0 +1,133 @@
+#include "monitor/TrendModel.h"
+#include "support/TerminalWorld.h"
+#include "ui/BusHealthWindow.h"
+#include "ui/FrmTerminalWindow.h"
+#include "ui/TrendWindow.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::testing::deviceRecord;
+using kvt::testing::TerminalWorld;
+using kvt::ui::FrmTerminalWindow;
+
+namespace {
+
+// The main window on two simulated RS-485 devices, multi-unit monitoring at 100 ms for 3 s.
+struct TrendWindows : ::testing::Test {
+    TerminalWorld w{sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02")}};
+    std::unique_ptr<FrmTerminalWindow> window;
+
+    void SetUp() override {
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ss", "0");
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "100");
+        w.start();
+        window = std::make_unique<FrmTerminalWindow>(*w.term);
+        w.term->menuClick("mnuAutoM");
+        w.rt.runFor(3.0);
+    }
+    // Points drawn for the device's flow, over all its runs.
+    int flowPoints(ui::TrendWindow& trend, const QString& legend) {
+        int n = 0;
+        bool inDevice = false;
+        for (QAbstractSeries* s : trend.chartView()->chart()->series()) {
+            auto* line = static_cast<QLineSeries*>(s);
+            if (!line->name().isEmpty())
+                inDevice = line->name() == legend;
+            if (inDevice && line->pen().style() == Qt::SolidLine)
+                n += static_cast<int>(line->count());
+        }
+        return n;
+    }
+};
+
+TEST_F(TrendWindows, TrendShowsEveryDeviceAndClosingLosesNothing) {
+    w.term->menuClick("mnuTrend");
+    ui::TrendWindow* trend = window->trendWindow();
+    ASSERT_TRUE(trend->isVisible());
+    trend->redraw();
+    EXPECT_GT(flowPoints(*trend, "1 (01) KVT"), 5);
+    EXPECT_GT(flowPoints(*trend, "2 (02) KVT"), 5);
+    auto* chart = trend->chartView()->chart();
+    EXPECT_EQ(chart->axes(Qt::Vertical).at(0)->titleText(), "Flow [SLPM]");
+    EXPECT_EQ(chart->axes(Qt::Horizontal).at(0)->titleText(), "Time");
+
+    trend->close();
+    EXPECT_FALSE(trend->isVisible());
+    w.rt.runFor(1.0);
+    w.term->toolbarClick("Trend");
+    EXPECT_EQ(window->trendWindow(), trend);
+    EXPECT_TRUE(trend->isVisible());
+    EXPECT_GT(w.term->trend().history.fine(0).size(), 10U);
+}
+
+TEST_F(TrendWindows, LegendSwitchesADeviceOffAndOn) {
+    ui::TrendWindow* trend = window->trendWindow();
+    trend->show();
+    trend->redraw();
+    auto& model = w.term->trend();
+    // One entry a device: its set point and its further runs stay out of the legend.
+    QStringList shown;
+    for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
+        if (m->isVisible())
+            shown << m->label();
+    EXPECT_EQ(shown, (QStringList{"1 (01) KVT", "2 (02) KVT"}));
+    QLegendMarker* marker = nullptr;
+    for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
+        if (m->isVisible() && m->label() == "1 (01) KVT")
+            marker = m;
+    ASSERT_NE(marker, nullptr);
+    emit marker->clicked();
+    EXPECT_FALSE(model.shown(0));
+    EXPECT_EQ(flowPoints(*trend, "1 (01) KVT (off)"), 0);
+    EXPECT_GT(flowPoints(*trend, "2 (02) KVT"), 0);
+    for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
+        if (m->isVisible() && m->label() == "1 (01) KVT (off)")
+            emit m->clicked();
+    EXPECT_TRUE(model.shown(0));
+}
+
+TEST_F(TrendWindows, ZoomPausesFollowAndTheButtonResumesIt) {
+    ui::TrendWindow* trend = window->trendWindow();
+    trend->show();
+    auto& model = w.term->trend();
+    ASSERT_TRUE(model.following());
+    auto* axis =
+        static_cast<QDateTimeAxis*>(trend->chartView()->chart()->axes(Qt::Horizontal).at(0));
+    const QDateTime end = axis->max();
+    axis->setRange(end.addSecs(-2), end.addSecs(-1)); // what the rubber band does
+    EXPECT_FALSE(model.following());
+    EXPECT_NEAR(model.range().second - model.range().first, 1.0, 1e-3);
+    auto* follow = trend->findChild<QPushButton*>("cmdFollow");
+    ASSERT_NE(follow, nullptr);
+    QTest::mouseClick(follow, Qt::LeftButton);
+    EXPECT_TRUE(model.following());
+    EXPECT_TRUE(follow->isChecked());
+}
+
+TEST_F(TrendWindows, BusHealthListsAddressesAndResets) {
+    w.term->menuClick("mnuBusHealth");
+    ui::BusHealthWindow* bus = window->busHealthWindow();
+    ASSERT_TRUE(bus->isVisible());
+    bus->redraw();
+    auto* table = bus->findChild<QTableWidget*>("grdBus");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 0)->text(), "01");
+    EXPECT_GT(table->item(0, 1)->text().toInt(), 5);
+    EXPECT_EQ(table->item(0, 3)->text(), "0");
+    QTest::mouseClick(bus->findChild<QPushButton*>("cmdReset"), Qt::LeftButton);
+    EXPECT_EQ(table->rowCount(), 0);
+}
+
+} // namespace
