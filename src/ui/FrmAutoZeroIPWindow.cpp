@@ -1,5 +1,7 @@
 #include "ui/FrmAutoZeroIPWindow.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -8,14 +10,6 @@
 #include <QVBoxLayout>
 
 namespace kvt::ui {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 FrmAutoZeroIPWindow::FrmAutoZeroIPWindow(service::FrmAutoZeroIP& model, service::AutoZero& logic,
                                          QWidget* parent)
@@ -58,17 +52,7 @@ void FrmAutoZeroIPWindow::refresh() {
     ok_->setVisible(model_.CmdOK.visible);
     cancel_->setText(latin1(model_.cmdCancel.caption));
     cancel_->setVisible(model_.cmdCancel.visible);
-    if (model_.frmAutoZeroIP.visible == isVisible())
-        return;
-    if (model_.frmAutoZeroIP.visible) {
-        adjustSize();
-        if (auto* owner = parentWidget(); owner && owner->isVisible())
-            move(owner->geometry().center() - rect().center());
-        show();
-        raise();
-    } else {
-        hide();
-    }
+    followVisibility(*this, model_.frmAutoZeroIP.visible);
 }
 
 void FrmAutoZeroIPWindow::closeEvent(QCloseEvent* event) {

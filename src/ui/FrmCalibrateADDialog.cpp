@@ -1,5 +1,7 @@
 #include "ui/FrmCalibrateADDialog.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -16,10 +18,6 @@
 namespace kvt::ui {
 
 namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(name);

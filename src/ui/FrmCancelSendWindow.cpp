@@ -1,5 +1,7 @@
 #include "ui/FrmCancelSendWindow.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,14 +9,6 @@
 #include <QVBoxLayout>
 
 namespace kvt::ui {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 FrmCancelSendWindow::FrmCancelSendWindow(service::FrmCancelSend& model, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
@@ -44,17 +38,7 @@ void FrmCancelSendWindow::refresh() {
     label_->setText(latin1(model_.Label1.caption));
     cancel_->setText(latin1(model_.cmdCancel.caption));
     cancel_->setEnabled(model_.cmdCancel.enabled);
-    if (model_.frmCancelSend.visible == isVisible())
-        return;
-    if (model_.frmCancelSend.visible) {
-        adjustSize();
-        if (auto* owner = parentWidget(); owner && owner->isVisible())
-            move(owner->geometry().center() - rect().center());
-        show();
-        raise();
-    } else {
-        hide();
-    }
+    followVisibility(*this, model_.frmCancelSend.visible);
 }
 
 void FrmCancelSendWindow::closeEvent(QCloseEvent* event) {

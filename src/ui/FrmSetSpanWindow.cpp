@@ -1,5 +1,7 @@
 #include "ui/FrmSetSpanWindow.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -61,17 +63,7 @@ void FrmSetSpanWindow::refresh() {
     save_->setText(shown(model_.cmdSave.caption));
     save_->setEnabled(model_.cmdSave.enabled);
     cancel_->setText(shown(model_.Command1.caption));
-    if (model_.frmSetSpan.visible == isVisible())
-        return;
-    if (model_.frmSetSpan.visible) {
-        adjustSize();
-        if (auto* owner = parentWidget(); owner && owner->isVisible())
-            move(owner->geometry().center() - rect().center());
-        show();
-        raise();
-    } else {
-        hide();
-    }
+    followVisibility(*this, model_.frmSetSpan.visible);
 }
 
 void FrmSetSpanWindow::closeEvent(QCloseEvent* event) {

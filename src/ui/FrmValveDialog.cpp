@@ -1,5 +1,7 @@
 #include "ui/FrmValveDialog.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,10 +19,6 @@
 namespace kvt::ui {
 
 namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(name);

@@ -1,5 +1,7 @@
 #include "ui/FrmZeroManDialog.h"
 
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,14 +13,6 @@
 #include <QTimer>
 
 namespace kvt::ui {
-
-namespace {
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 FrmZeroManDialog::FrmZeroManDialog(service::ZeroAdjust& logic, QWidget* parent)
     : QDialog(parent), logic_(logic), model_(logic.model) {
