@@ -1,5 +1,7 @@
 #include "ui/FrmDPropDialog.h"
 
+#include "ui/WidgetText.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,30 +19,6 @@
 
 namespace kvt::ui {
 
-namespace {
-
-QString text(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string bytes(const QString& s) {
-    return s.toLatin1().toStdString();
-}
-
-void setRadioChecked(QRadioButton* b, bool checked) {
-    if (b->isChecked() == checked)
-        return;
-    if (!checked) {
-        b->setAutoExclusive(false);
-        b->setChecked(false);
-        b->setAutoExclusive(true);
-    } else {
-        b->setChecked(true);
-    }
-}
-
-} // namespace
-
 FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
     : QDialog(parent), logic_(logic) {
     auto& m = logic_.model;
@@ -48,7 +26,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
     setObjectName("frmDProp");
 
     auto named = [this](QWidget* w, const std::string& name) {
-        w->setObjectName(text(name));
+        w->setObjectName(latin1(name));
         controls_[name] = w;
         return w;
     };
@@ -58,7 +36,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
     };
     auto combo = [this](QWidget* p, const std::string& name, std::function<void(int)> click) {
         auto* c = new QComboBox(p);
-        c->setObjectName(text(name));
+        c->setObjectName(latin1(name));
         lists_[name] = c;
         connect(c, &QComboBox::activated, this,
                 [this, click = std::move(click)](int i) { run([&] { click(i); }); });
@@ -70,7 +48,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
         named(e, name);
         connect(e, &QLineEdit::textEdited, this,
                 [this, change = std::move(change)](const QString& t) {
-                    run([&] { change(bytes(t)); });
+                    run([&] { change(latin1Bytes(t)); });
                 });
         return e;
     };
@@ -120,7 +98,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
     tabSettings_ = new QTabBar(this);
     tabSettings_->setObjectName("tabSettings");
     for (const auto& tab : m.tabSettings.tabs)
-        tabSettings_->addTab(text(tab));
+        tabSettings_->addTab(latin1(tab));
     connect(tabSettings_, &QTabBar::currentChanged, this,
             [this](int i) { run([&] { logic_.tabSettings_Click(i); }); });
     top->addWidget(tabSettings_);
@@ -265,7 +243,7 @@ FrmDPropDialog::~FrmDPropDialog() {
 
 void FrmDPropDialog::refresh() {
     auto& m = logic_.model;
-    setWindowTitle(text(m.frmDProp.caption));
+    setWindowTitle(latin1(m.frmDProp.caption));
     {
         QSignalBlocker block(tabSettings_);
         tabSettings_->setCurrentIndex(m.tabSettings.selected);
@@ -282,20 +260,20 @@ void FrmDPropDialog::refresh() {
         QSignalBlocker block(w);
         w->setEnabled(c.enabled);
         if (!c.toolTip.empty())
-            w->setToolTip(text(c.toolTip));
+            w->setToolTip(latin1(c.toolTip));
         if (auto* lbl = qobject_cast<QLabel*>(w))
-            lbl->setText(text(c.caption));
+            lbl->setText(latin1(c.caption));
         else if (auto* g = qobject_cast<QGroupBox*>(w))
-            g->setTitle(text(c.caption));
+            g->setTitle(latin1(c.caption));
         else if (auto* r = qobject_cast<QRadioButton*>(w)) {
-            r->setText(text(c.caption));
+            r->setText(latin1(c.caption));
             setRadioChecked(r, c.checked);
         } else if (auto* b = qobject_cast<QPushButton*>(w))
-            b->setText(text(c.caption));
+            b->setText(latin1(c.caption));
         else if (auto* e = qobject_cast<QLineEdit*>(w)) {
             // Only a refused or reloaded text is written back, so the cursor stays where it is.
-            if (e->text() != text(c.caption))
-                e->setText(text(c.caption));
+            if (e->text() != latin1(c.caption))
+                e->setText(latin1(c.caption));
         }
     });
 
@@ -304,7 +282,7 @@ void FrmDPropDialog::refresh() {
         QSignalBlocker block(c);
         QStringList items;
         for (const auto& item : list.items)
-            items << text(item);
+            items << latin1(item);
         bool same = c->count() == items.size();
         for (int i = 0; same && i < c->count(); ++i)
             same = c->itemText(i) == items[i];

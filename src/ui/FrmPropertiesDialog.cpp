@@ -1,5 +1,7 @@
 #include "ui/FrmPropertiesDialog.h"
 
+#include "ui/WidgetText.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,55 +19,30 @@
 
 namespace kvt::ui {
 
-namespace {
-
-QString text(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string bytes(const QString& s) {
-    return s.toLatin1().toStdString();
-}
-
-// A radio button that belongs to an auto-exclusive set cannot be unchecked directly.
-void setRadioChecked(QRadioButton* b, bool checked) {
-    if (b->isChecked() == checked)
-        return;
-    if (!checked) {
-        b->setAutoExclusive(false);
-        b->setChecked(false);
-        b->setAutoExclusive(true);
-    } else {
-        b->setChecked(true);
-    }
-}
-
-} // namespace
-
 FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget* parent)
     : QDialog(parent), logic_(logic) {
     auto& m = logic_.model;
     setObjectName("frmProperties");
-    setWindowTitle(text(m.frmProperties.caption));
+    setWindowTitle(latin1(m.frmProperties.caption));
 
     auto named = [this](QWidget* w, const std::string& name) {
-        w->setObjectName(text(name));
+        w->setObjectName(latin1(name));
         controls_[name] = w;
         return w;
     };
     auto label = [&](QWidget* parentWidget, const std::string& name, const monitor::Control& c) {
-        auto* l = new QLabel(text(c.caption), parentWidget);
+        auto* l = new QLabel(latin1(c.caption), parentWidget);
         named(l, name);
         return l;
     };
     auto frame = [&](QWidget* parentWidget, const std::string& name, const monitor::Control& c) {
-        auto* g = new QGroupBox(text(c.caption), parentWidget);
+        auto* g = new QGroupBox(latin1(c.caption), parentWidget);
         named(g, name);
         return g;
     };
     auto combo = [this](QWidget* parentWidget, const std::string& name, bool editable) {
         auto* c = new QComboBox(parentWidget);
-        c->setObjectName(text(name));
+        c->setObjectName(latin1(name));
         c->setEditable(editable);
         // The typed text is taken as it is; it never joins the list.
         c->setInsertPolicy(QComboBox::NoInsert);
@@ -77,7 +54,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     tabSettings_ = new QTabBar(this);
     tabSettings_->setObjectName("tabSettings");
     for (const auto& tab : m.tabSettings.tabs)
-        tabSettings_->addTab(text(tab));
+        tabSettings_->addTab(latin1(tab));
     top->addWidget(tabSettings_);
     pages_ = new QStackedLayout;
     top->addLayout(pages_);
@@ -112,7 +89,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     auto* fraEcho = frame(page0, "fraEcho", m.fraEcho);
     auto* echoLayout = new QHBoxLayout(fraEcho);
     for (std::size_t i = 0; i < m.optEcho.size(); ++i) {
-        auto* b = new QRadioButton(text(m.optEcho[i].caption), fraEcho);
+        auto* b = new QRadioButton(latin1(m.optEcho[i].caption), fraEcho);
         named(b, "optEcho_" + std::to_string(i));
         echoLayout->addWidget(b);
         connect(b, &QRadioButton::clicked, this,
@@ -123,7 +100,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     auto* fraFlow = frame(page0, "fraFlow", m.fraFlow);
     auto* flowLayout = new QVBoxLayout(fraFlow);
     for (std::size_t i = 0; i < m.optFlow.size(); ++i) {
-        auto* b = new QRadioButton(text(m.optFlow[i].caption), fraFlow);
+        auto* b = new QRadioButton(latin1(m.optFlow[i].caption), fraFlow);
         named(b, "optFlow_" + std::to_string(i));
         flowLayout->addWidget(b);
         connect(b, &QRadioButton::clicked, this,
@@ -165,10 +142,10 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* cmdOK = new QPushButton(text(m.cmdOK.caption), this);
+    auto* cmdOK = new QPushButton(latin1(m.cmdOK.caption), this);
     named(cmdOK, "cmdOK");
     cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(text(m.cmdCancel.caption), this);
+    auto* cmdCancel = new QPushButton(latin1(m.cmdCancel.caption), this);
     named(cmdCancel, "cmdCancel");
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -204,7 +181,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
     };
     for (const auto& [name, handler] : changes)
         connect(lists_.at(name)->lineEdit(), &QLineEdit::textEdited, this,
-                [this, h = handler](const QString& t) { run([&] { h(bytes(t)); }); });
+                [this, h = handler](const QString& t) { run([&] { h(latin1Bytes(t)); }); });
 
     std::weak_ptr<bool> alive = alive_;
     m.subscribe([this, alive] {
@@ -226,12 +203,12 @@ FrmPropertiesDialog::~FrmPropertiesDialog() {
 
 void FrmPropertiesDialog::refresh() {
     auto& m = logic_.model;
-    setWindowTitle(text(m.frmProperties.caption));
+    setWindowTitle(latin1(m.frmProperties.caption));
     {
         QSignalBlocker block(tabSettings_);
         for (int i = 0;
              i < tabSettings_->count() && i < static_cast<int>(m.tabSettings.tabs.size()); ++i)
-            tabSettings_->setTabText(i, text(m.tabSettings.tabs[static_cast<std::size_t>(i)]));
+            tabSettings_->setTabText(i, latin1(m.tabSettings.tabs[static_cast<std::size_t>(i)]));
         tabSettings_->setCurrentIndex(m.tabSettings.selected);
     }
     for (std::size_t i = 0; i < m.fraSettings.size(); ++i)
@@ -246,16 +223,16 @@ void FrmPropertiesDialog::refresh() {
         QSignalBlocker block(w);
         w->setEnabled(c.enabled);
         if (auto* l = qobject_cast<QLabel*>(w))
-            l->setText(text(c.caption));
+            l->setText(latin1(c.caption));
         else if (auto* g = qobject_cast<QGroupBox*>(w))
-            g->setTitle(text(c.caption));
+            g->setTitle(latin1(c.caption));
         else if (auto* r = qobject_cast<QRadioButton*>(w)) {
-            r->setText(text(c.caption));
+            r->setText(latin1(c.caption));
             setRadioChecked(r, c.checked);
         } else if (auto* b = qobject_cast<QPushButton*>(w))
-            b->setText(text(c.caption));
+            b->setText(latin1(c.caption));
         else if (auto* e = qobject_cast<QLineEdit*>(w))
-            e->setText(text(c.caption));
+            e->setText(latin1(c.caption));
     });
 
     m.forEachList([this](const std::string& name, const monitor::ListControl& list,
@@ -265,7 +242,7 @@ void FrmPropertiesDialog::refresh() {
         QSignalBlocker blockEdit(c->lineEdit());
         QStringList items;
         for (const auto& item : list.items)
-            items << text(item);
+            items << latin1(item);
         bool same = c->count() == items.size();
         for (int i = 0; same && i < c->count(); ++i)
             same = c->itemText(i) == items[i];
@@ -274,8 +251,8 @@ void FrmPropertiesDialog::refresh() {
             c->addItems(items);
         }
         c->setCurrentIndex(list.listIndex);
-        if (editable && c->currentText() != text(editable->editText))
-            c->setEditText(text(editable->editText));
+        if (editable && c->currentText() != latin1(editable->editText))
+            c->setEditText(latin1(editable->editText));
         c->setEnabled(list.enabled);
         c->setVisible(list.visible);
     });
