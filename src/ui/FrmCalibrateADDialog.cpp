@@ -1,4 +1,5 @@
 #include "ui/FrmCalibrateADDialog.h"
+#include "ui/SteadyWidgets.h"
 
 #include "ui/WidgetText.h"
 
@@ -132,7 +133,7 @@ void FrmCalibrateADDialog::refresh() {
     dacOffset_->setVisible(model_.lblDacOffset.visible);
     progressFrame_->setTitle(latin1(model_.FraProgBar.caption));
     progressFrame_->setVisible(model_.FraProgBar.visible);
-    progress_->setValue(model_.ProgressBarADC);
+    setProgressValue(progress_, model_.ProgressBarADC);
     exit_->setText(latin1(model_.cmdCalExit.caption));
     applying_ = false;
     if (logic_.closed() && isVisible())

@@ -1,4 +1,5 @@
 #include "ui/FrmProgressBarWindow.h"
+#include "ui/SteadyWidgets.h"
 
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -15,7 +16,7 @@ FrmProgressBarWindow::FrmProgressBarWindow(const monitor::FrmTerminalModel& mode
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowModality(Qt::NonModal);
     auto* layout = new QVBoxLayout(this);
-    bar_ = new QProgressBar(this);
+    bar_ = blockProgressBar(this);
     bar_->setObjectName("ProgressBar1");
     bar_->setRange(1, monitor::FrmTerminalModel::kProgressMax);
     bar_->setTextVisible(false);
@@ -28,7 +29,7 @@ void FrmProgressBarWindow::refresh() {
     const auto& c = model_.frmProgressBar.caption;
     setWindowTitle(QString::fromLatin1(c.data(), static_cast<qsizetype>(c.size())));
     // A value outside the range would leave the bar where it was.
-    bar_->setValue(std::clamp(model_.progressValue, bar_->minimum(), bar_->maximum()));
+    setProgressValue(bar_, std::clamp(model_.progressValue, bar_->minimum(), bar_->maximum()));
     if (model_.frmProgressBar.visible == isVisible())
         return;
     if (model_.frmProgressBar.visible) {

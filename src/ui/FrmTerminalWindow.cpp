@@ -1,4 +1,5 @@
 #include "ui/FrmTerminalWindow.h"
+#include "ui/SteadyWidgets.h"
 
 #include "monitor/FrmProgram.h"
 #include "monitor/MultiUnitMonitor.h"
@@ -282,8 +283,8 @@ void FrmTerminalWindow::buildCentralArea() {
     // Not selectable: a focused label would take Ctrl+C (close the valve) as copy.
     for (QLabel* l : {lblTr, lblRs})
         l->setFont(fixed);
-    sendLayout->addRow("Transmitted:", lblTr);
-    sendLayout->addRow("Received:", lblRs);
+    sendLayout->addRow("Transmitted:", new SteadyLabel(lblTr, fraSendR));
+    sendLayout->addRow("Received:", new SteadyLabel(lblRs, fraSendR));
     widgets_["fraSendR"] = fraSendR;
     widgets_["lblTr"] = lblTr;
     widgets_["lblRs"] = lblRs;
@@ -359,7 +360,7 @@ QGroupBox* FrmTerminalWindow::buildSinglePanel(QWidget* parent) {
     grid->addWidget(lblDNumber, 0, 1);
     grid->addWidget(lblDName, 0, 2, 1, 2);
     grid->addWidget(new QLabel("Reading:", fraSD), 1, 0);
-    grid->addWidget(lblRead, 1, 1, 1, 2);
+    grid->addWidget(new SteadyLabel(lblRead, fraSD), 1, 1, 1, 2);
     grid->addWidget(lblEU, 1, 3);
     grid->addWidget(new QLabel("Set Point", fraSD), 2, 0);
     grid->addWidget(
@@ -379,7 +380,7 @@ QGroupBox* FrmTerminalWindow::buildSinglePanel(QWidget* parent) {
     auto* ts = new QHBoxLayout(fraTS);
     auto* lblTO = modelLabel("lblTO", fraTS);
     widgets_["lblTO"] = lblTO;
-    ts->addWidget(lblTO, 1);
+    ts->addWidget(new SteadyLabel(lblTO, fraTS), 1);
     ts->addWidget(button(fraTS, "cmdTReset", [this] { logic_.single().cmdTReset_Click(); }));
     ts->addWidget(button(fraTS, "cmdTcontr", [this] { logic_.single().cmdTcontr_Click(); }));
     grid->addWidget(fraTS, 4, 0, 1, 4);
@@ -393,7 +394,7 @@ QGroupBox* FrmTerminalWindow::buildSinglePanel(QWidget* parent) {
     widgets_["Label6"] = label6;
     widgets_["lblAH"] = lblAH;
     al->addWidget(label6);
-    al->addWidget(lblAH, 1);
+    al->addWidget(new SteadyLabel(lblAH, fraDSA), 1);
     al->addWidget(button(fraDSA, "cmdAContr", [this] { logic_.single().cmdAContr_Click(); }));
     grid->addWidget(fraDSA, 5, 0, 1, 4);
     grid->setColumnStretch(2, 1);
@@ -435,7 +436,7 @@ QGroupBox* FrmTerminalWindow::buildMultiFrame(QWidget* parent, bool eight) {
         v->addWidget(num, 0, 1);
         v->addWidget(nameLabel, 1, 0, 1, 2);
         v->addWidget(new QLabel("Reading:", panel), 2, 0, 1, 2);
-        v->addWidget(reading, 3, 0);
+        v->addWidget(new SteadyLabel(reading, panel), 3, 0);
         v->addWidget(unit, 3, 1);
         v->addWidget(new QLabel("Set Point", panel), 4, 0, 1, 2);
         v->addWidget(
@@ -469,7 +470,7 @@ void FrmTerminalWindow::buildStatusBars(QStatusBar* sbrStatus1) {
             QLabel* panel = modelLabel(key, bar);
             panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
             panel->setMinimumWidth(60);
-            bar->addPermanentWidget(panel, stretch);
+            bar->addPermanentWidget(new SteadyLabel(panel, bar), stretch);
             panels[key] = panel;
         }
     };
@@ -495,7 +496,10 @@ void FrmTerminalWindow::scheduleRefresh() {
     if (refreshQueued_)
         return;
     refreshQueued_ = true;
-    QTimer::singleShot(refreshDelayMs_, this, [this] {
+    qint64 delay = refreshDelayMs_;
+    if (lastRefresh_.isValid())
+        delay = std::max(delay, refreshGapMs_ - lastRefresh_.elapsed());
+    QTimer::singleShot(std::chrono::milliseconds(delay), this, [this] {
         refreshQueued_ = false;
         refresh();
     });
@@ -519,6 +523,7 @@ void FrmTerminalWindow::bindControls() {
 }
 
 void FrmTerminalWindow::refresh(bool force) {
+    lastRefresh_.start();
     for (auto& b : controlBindings_) {
         const monitor::Control& control = *b.control;
         // Only what changed since the last refresh is applied; the logic changes a few controls
@@ -592,7 +597,8 @@ void FrmTerminalWindow::applyWidget(QWidget* widget, const monitor::Control& con
             box->setTitle(caption);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(caption);
-        label->setStyleSheet(control.alert ? "color: red" : "");
+        if (const char* style = control.alert ? "color: red" : ""; label->styleSheet() != style)
+            label->setStyleSheet(style);
     } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
         if (button->text() != caption)
             button->setText(caption);
@@ -673,7 +679,7 @@ void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
     auto add = [&](const char* name, int row, int column) {
         QLabel* label = modelLabel(name, box);
         programWidgets_[name] = label;
-        grid->addWidget(label, row, column);
+        grid->addWidget(new SteadyLabel(label, box), row, column);
     };
     grid->addWidget(new QLabel("Current Step:", box), 0, 0);
     add("lblStep", 0, 1);
@@ -686,7 +692,7 @@ void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
     add("lblEU1", 2, 2);
     grid->addWidget(new QLabel("Set Point [%F.S.]", box), 3, 0);
     add("lblTest", 3, 1);
-    progressBar2_ = new QProgressBar(box);
+    progressBar2_ = blockProgressBar(box);
     progressBar2_->setObjectName("ProgressBar2");
     progressBar2_->setRange(0, 100);
     grid->addWidget(progressBar2_, 4, 0, 1, 4);
@@ -727,8 +733,7 @@ void FrmTerminalWindow::refreshProgramPanel() {
         if (it->second->isHidden() == c.visible)
             it->second->setVisible(c.visible);
     });
-    if (progressBar2_->value() != panel.ProgressBar2)
-        progressBar2_->setValue(panel.ProgressBar2);
+    setProgressValue(progressBar2_, panel.ProgressBar2);
 }
 
 } // namespace kvt::ui

@@ -2,6 +2,7 @@
 
 #include "monitor/FrmTerminal.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -37,9 +38,16 @@ public:
     // Copies the whole model into the widgets.
     // Copies the model into the widgets; `force` re-applies controls that did not change.
     void refresh(bool force = false);
-    // How long after a change of the model the widgets follow (0: at the next loop pass).
-    void setRefreshDelay(int ms) { refreshDelayMs_ = ms; }
+    // How long after a change of the model the widgets follow (0: at the next loop pass, and
+    // no gap between refreshes).
+    void setRefreshDelay(int ms) {
+        refreshDelayMs_ = ms;
+        refreshGapMs_ = ms > 0 ? kRefreshGapMs : 0;
+    }
     static constexpr int kRefreshDelayMs = 40;
+    // Under a stream of changes (received text, a fast scan) the window repaints at most this
+    // often: more repaints cost CPU and show nothing a reader could follow.
+    static constexpr int kRefreshGapMs = 100;
 
     FrmProgressBarWindow* progressWindow() const { return progress_; }
     // The Trend and Bus Health windows, made when first asked for; closing them only hides them.
@@ -80,6 +88,8 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool refreshQueued_ = false;
     int refreshDelayMs_ = kRefreshDelayMs;
+    int refreshGapMs_ = kRefreshGapMs;
+    QElapsedTimer lastRefresh_;
     // Each named control with its widget or menu action and what was last shown of it, found once:
     // a refresh then walks a flat list instead of looking up two hundred names.
     struct ControlBinding {

@@ -1,4 +1,5 @@
 #include "ui/FrmValveDialog.h"
+#include "ui/SteadyWidgets.h"
 
 #include "ui/WidgetText.h"
 
@@ -173,7 +174,7 @@ void FrmValveDialog::refresh() {
     save_->setEnabled(model_.cmdSave.enabled);
     exit_->setText(latin1(model_.cmdExit.caption));
     exit_->setEnabled(model_.cmdExit.enabled);
-    progress_->setValue(model_.progress);
+    setProgressValue(progress_, model_.progress);
     progress_->setVisible(model_.ProgBar1.visible);
     applying_ = false;
     if (logic_.closed() && isVisible())
