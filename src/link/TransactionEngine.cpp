@@ -116,6 +116,8 @@ TransactionEngine::SendId TransactionEngine::Send(const std::string& line, bool 
 }
 
 void TransactionEngine::updateFlags() {
+    if (awaitingReply != !outstanding_.empty())
+        port_.setReplyAwaited(!outstanding_.empty());
     awaitingReply = !outstanding_.empty();
     transactionDone = outstanding_.empty();
 }

@@ -66,6 +66,11 @@ public:
         return {};
     }
 
+    // Whether a command now waits for its reply. While none does, what arrives only goes to the
+    // screen, and a port may gather it into fewer, larger reads; while one does, every byte is
+    // handed on at once.
+    virtual void setReplyAwaited(bool awaited) { (void)awaited; }
+
     // One handler for every port event; called from the event loop, never from inside a setter.
     using EventHandler = std::function<void(int commEvent)>;
     virtual void setEventHandler(EventHandler handler) = 0;

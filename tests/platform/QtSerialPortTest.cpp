@@ -164,6 +164,37 @@ TEST_F(QtSerialPortTest, OpenFailureLeavesPortClosed) {
     EXPECT_EQ(port_->input(), "");
 }
 
+// Text nobody waits for is read in batches, and none of it is lost or reordered; a command
+// that waits for its reply gets every byte as it comes.
+TEST_F(QtSerialPortTest, UnsolicitedStreamIsGatheredWhole) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    mapPort(3, pty.path());
+    ASSERT_EQ(port_->setCommPort(3), "");
+    ASSERT_EQ(port_->setPortOpen(true), "");
+
+    std::string sent;
+    const int writes = 100;
+    for (int i = 0; i < writes; ++i) {
+        const std::string chunk = "line " + std::to_string(1000 + i) + "\r\n";
+        pty.send(chunk);
+        sent += chunk;
+        settle(pump_, 1);
+    }
+    ASSERT_TRUE(waitFor(pump_, [&] { return input_.size() >= sent.size(); }));
+    EXPECT_EQ(input_, sent);
+    EXPECT_LT(count(CommEvent::Receive), writes / 2);
+
+    input_.clear();
+    port_->setReplyAwaited(true);
+    for (const char* piece : {"12", ".5", "\r\n"}) {
+        const long before = count(CommEvent::Receive);
+        pty.send(piece);
+        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Receive) > before; }));
+    }
+    EXPECT_EQ(input_, "12.5\r\n");
+}
+
 TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
     Pty pty;
     ASSERT_TRUE(pty.ok());

@@ -22,6 +22,7 @@ public:
     int outBufferCount() const override { return inner_.outBufferCount(); }
     std::string errorText() const override { return inner_.errorText(); }
     void setEventHandler(EventHandler h) override { inner_.setEventHandler(std::move(h)); }
+    void setReplyAwaited(bool a) override { inner_.setReplyAwaited(a); }
 
 protected:
     platform::SerialPort& inner_;

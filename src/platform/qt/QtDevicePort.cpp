@@ -160,7 +160,16 @@ QtDevicePort::QtDevicePort()
     QObject::connect(&port_, &QSerialPort::readyRead, &context_, [this] {
         static_cast<HangUpWatch*>(hangUpWatch_.get())->dataArrived();
         deliver(CommEvent::Receive, generation_);
+        // A prompt after a reply comes alone; only a stream is worth gathering.
+        if (!replyAwaited_) {
+            if (lastUnsolicited_.isValid() && lastUnsolicited_.elapsed() < 5 * kGatherMs)
+                pauseReading();
+            lastUnsolicited_.start();
+        }
     });
+    gather_.setSingleShot(true);
+    gather_.setInterval(kGatherMs);
+    QObject::connect(&gather_, &QTimer::timeout, &context_, [this] { resumeReading(); });
     QObject::connect(&port_, &QSerialPort::bytesWritten, &context_, [this] {
         if (port_.bytesToWrite() == 0)
             deliver(CommEvent::Send, generation_);
@@ -285,9 +294,39 @@ PortError QtDevicePort::open() {
     port_.clearError();
     for (auto* notifier : port_.findChildren<QSocketNotifier*>())
         notifier->installEventFilter(hangUpWatch_.get());
+    readingPaused_ = false;
+    gather_.stop();
     ++generation_;
     lossPosted_ = false;
     return {};
+}
+
+void QtDevicePort::setReplyAwaited(bool awaited) {
+    replyAwaited_ = awaited;
+    if (awaited)
+        resumeReading();
+}
+
+void QtDevicePort::pauseReading() {
+    if (!port_.isOpen() || readingPaused_)
+        return;
+    readingPaused_ = true;
+    for (auto* notifier : port_.findChildren<QSocketNotifier*>())
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(false);
+    gather_.start();
+}
+
+void QtDevicePort::resumeReading() {
+    if (!readingPaused_)
+        return;
+    readingPaused_ = false;
+    gather_.stop();
+    if (!port_.isOpen())
+        return;
+    for (auto* notifier : port_.findChildren<QSocketNotifier*>())
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(true);
 }
 
 void QtDevicePort::close() {

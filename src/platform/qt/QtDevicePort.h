@@ -2,8 +2,10 @@
 
 #include "platform/SerialPort.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -76,6 +78,8 @@ public:
         handler_ = std::move(handler);
     }
 
+    void setReplyAwaited(bool awaited) override;
+
     // The device the next open uses.
     void setPath(const std::string& path) {
         path_ = path;
@@ -93,6 +97,8 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void postLoss(std::string reason);
     void deliver(int commEvent, std::uint64_t generation);
+    void pauseReading();
+    void resumeReading();
 
     QObject context_; // owns the posted calls: they die with the port
     std::unique_ptr<QObject> hangUpWatch_;
@@ -107,6 +113,13 @@ private:
     std::uint64_t generation_ = 0;
     bool lossPosted_ = false;
     bool closing_ = false;
+    bool replyAwaited_ = false;
+    bool readingPaused_ = false;
+    // Text nobody waits for is read in batches: after a read the port listens again only when
+    // this fires, instead of waking for every few characters of a fast stream.
+    QTimer gather_;
+    QElapsedTimer lastUnsolicited_;
+    static constexpr int kGatherMs = 10;
 };
 
 } // namespace kvt::platform::qt

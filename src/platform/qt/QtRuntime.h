@@ -19,9 +19,9 @@ private:
 };
 
 // A window timer on a precise QTimer. An interval of 0 (or less) means "disabled": the logic sets a
-// timer to 0 to stop it, so a running timer set to 0 stops ticking, and start() with interval 0 does
-// not start it (a zero QTimer would fire on every loop pass). When the interval becomes positive
-// again a started timer resumes.
+// timer to 0 to stop it, so a running timer set to 0 stops ticking, and start() with interval 0
+// does not start it (a zero QTimer would fire on every loop pass). When the interval becomes
+// positive again a started timer resumes.
 class QtTimer : public Timer {
 public:
     explicit QtTimer(int intervalMs = 0);

@@ -93,6 +93,7 @@ PortError QtSerialPort::setPortOpen(bool open) {
     if (PortError error = port->setPortOpen(true); !error.empty())
         return fail(error);
     open_ = port;
+    open_->setReplyAwaited(replyAwaited_);
     return {};
 }
 

@@ -41,6 +41,11 @@ public:
     int outBufferCount() const override;
     std::string errorText() const override { return errorText_; }
     void setEventHandler(EventHandler handler) override { handler_ = std::move(handler); }
+    void setReplyAwaited(bool awaited) override {
+        replyAwaited_ = awaited;
+        if (open_)
+            open_->setReplyAwaited(awaited);
+    }
 
     std::string portAddress(int port) const override { return devicePath(port); }
 
@@ -60,6 +65,7 @@ private:
     int commPort_ = 1;
     std::string settings_ = "9600,n,8,1";
     int handshaking_ = 0;
+    bool replyAwaited_ = false;
     std::string errorText_;
     EventHandler handler_;
 };
