@@ -157,16 +157,6 @@ TEST(SimVocabulary, DacWritesEchoTheBodyAsSent) {
     }
 }
 
-TEST(SimVocabulary, MemoryWriteEchoesIndexAndValueExactly) {
-    Line232 line;
-    // The value keeps its case, inner commas and the padding an EEPROM import sends.
-    const std::string padded = "1234" + std::string(26, ' ');
-    EXPECT_EQ(line.ask("MW,5," + padded), "MW,5," + padded);
-    EXPECT_EQ(line.ask("mw,107,Lab 3, Bldg B"), "MW,107,Lab 3, Bldg B");
-    EXPECT_EQ(line.ask("MW,105,nitrogen"), "MW,105,nitrogen");
-    EXPECT_EQ(line.ask("mw,131,2000"), "MW,131,2000");
-}
-
 TEST(SimVocabulary, ValuedEchoesCarryTheValue) {
     Line232 line;
     EXPECT_EQ(line.ask("s,12.5"), "S12.500");
