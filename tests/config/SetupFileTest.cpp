@@ -21,10 +21,7 @@ using kvt::test::TempFolder;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using kvt::test::readFile;
 
 void writeAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -54,6 +51,14 @@ std::string lineWith(int field, const std::string& text) {
 
 const std::string kDefaultLine =
     "\"1\",\"01\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,2,1,0,0,0,1,1,0";
+
+// A fresh folder and the path of setup.dat in it.
+class SetupFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.valid()); }
+    TempFolder dir;
+    const std::string path = dir.file("setup.dat");
+};
 
 } // namespace
 
@@ -138,10 +143,7 @@ TEST(SetupFile, ParseLineRejectsWhatItCannotRead) {
     EXPECT_TRUE(parseSetupLine(lineWith(3, "-32768")));
 }
 
-TEST(SetupFile, ThreeDevicesRoundTrip) {
-    TempFolder dir;
-    ASSERT_TRUE(dir.valid());
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, ThreeDevicesRoundTrip) {
 
     DeviceTable table;
     DeviceRecord a = device("1", "01", "KVT");
@@ -161,7 +163,7 @@ TEST(SetupFile, ThreeDevicesRoundTrip) {
     ASSERT_EQ(table.addDevice(c), 3);
 
     ASSERT_EQ(SaveDeviceTable(table, path), "");
-    const std::string bytes = readAll(path);
+    const std::string bytes = readFile(path);
     EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
               "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1,0\r\n");
     EXPECT_EQ(bytes, formatSetupLine(a) + "\r\n" + formatSetupLine(b) + "\r\n" +
@@ -183,12 +185,10 @@ TEST(SetupFile, ThreeDevicesRoundTrip) {
 
     // Saving what was loaded writes the same bytes again.
     ASSERT_EQ(SaveDeviceTable(loaded, path), "");
-    EXPECT_EQ(readAll(path), bytes);
+    EXPECT_EQ(readFile(path), bytes);
 }
 
-TEST(SetupFile, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
     writeAll(path, "\xEF\xBB\xBF" + lineWith(0, "\"1\"") + "\n\n   \r\n" + lineWith(1, "\"02\"") +
                        "\n" + lineWith(1, "\"03\""));
     DeviceTable table;
@@ -207,9 +207,7 @@ TEST(SetupFile, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
     EXPECT_FALSE(table.holdsDevice(1));
 }
 
-TEST(SetupFile, LoadingResetsStatusAndEmptiesOtherSlots) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, LoadingResetsStatusAndEmptiesOtherSlots) {
     DeviceTable table;
     for (int i = 1; i <= 3; ++i) {
         table.addDevice(device(std::to_string(i), "0" + std::to_string(i), "KVT"));
@@ -234,9 +232,7 @@ TEST(SetupFile, LoadingResetsStatusAndEmptiesOtherSlots) {
     EXPECT_EQ(table.status(1).FullScale, 100.0);
 }
 
-TEST(SetupFile, SkippedLinesAreBackedUpAndReported) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
     const std::string original = lineWith(1, "\"01\"") + "\r\n" + lineWith(3, "x") + "\r\n" +
                                  lineWith(1, "\"03\"") + "\r\n" + lineWith(2, "\"open") + "\r\n";
     writeAll(path, original);
@@ -250,14 +246,14 @@ TEST(SetupFile, SkippedLinesAreBackedUpAndReported) {
     EXPECT_EQ(result.message, "setup.dat: lines 2, 4 could not be loaded and were skipped. The "
                               "file as it was is kept as " +
                                   path + ".bak.");
-    EXPECT_EQ(readAll(path + ".bak"), original);
+    EXPECT_EQ(readFile(path + ".bak"), original);
     ASSERT_EQ(table.deviceCount(), 2);
     EXPECT_EQ(table.record(2).Address, "03");
 
     // With the backup in place the table may be saved; the backup stays.
     EXPECT_FALSE(table.saveRefused());
     ASSERT_EQ(SaveDeviceTable(table, path), "");
-    EXPECT_EQ(readAll(path + ".bak"), original);
+    EXPECT_EQ(readFile(path + ".bak"), original);
     result = LoadDeviceTable(table, path);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.message, "");
@@ -276,9 +272,7 @@ TEST(SetupFile, SkippedLinesAreBackedUpAndReported) {
               "and were skipped");
 }
 
-TEST(SetupFile, LinesBeyondSixtyFourAreSkipped) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, LinesBeyondSixtyFourAreSkipped) {
     std::string text;
     for (int i = 1; i <= 70; ++i) {
         char address[3];
@@ -300,12 +294,10 @@ TEST(SetupFile, LinesBeyondSixtyFourAreSkipped) {
                               "67-72 were skipped because the table holds at most 64 devices. "
                               "The file as it was is kept as " +
                                   path + ".bak.");
-    EXPECT_EQ(readAll(path + ".bak"), text);
+    EXPECT_EQ(readFile(path + ".bak"), text);
 }
 
-TEST(SetupFile, MissingFileIsAnEmptyTableCreatedOnSave) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, MissingFileIsAnEmptyTableCreatedOnSave) {
     DeviceTable table;
     table.addDevice(device("1", "01", "KVT"));
     const LoadResult result = LoadDeviceTable(table, path);
@@ -318,13 +310,11 @@ TEST(SetupFile, MissingFileIsAnEmptyTableCreatedOnSave) {
 
     table.addDevice(device("5", "05", "KVT"));
     ASSERT_EQ(SaveDeviceTable(table, path), "");
-    EXPECT_EQ(readAll(path), formatSetupLine(device("5", "05", "KVT")) + "\r\n");
+    EXPECT_EQ(readFile(path), formatSetupLine(device("5", "05", "KVT")) + "\r\n");
 }
 
-TEST(SetupFile, UnreadableFileIsNotOverwritten) {
-    TempFolder dir;
+TEST_F(SetupFileTest, UnreadableFileIsNotOverwritten) {
     // A folder where the file should be cannot be read, whoever runs the test.
-    const std::string path = dir.file("setup.dat");
     std::filesystem::create_directory(path);
     DeviceTable table;
     table.addDevice(device("1", "01", "KVT"));
@@ -349,7 +339,7 @@ TEST(SetupFile, UnreadableFileIsNotOverwritten) {
         EXPECT_EQ(result.message.rfind("Cannot read " + locked + ": Permission denied", 0), 0u);
         EXPECT_NE(SaveDeviceTable(table, locked), "");
         std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
-        EXPECT_EQ(readAll(locked), kDefaultLine + "\r\n");
+        EXPECT_EQ(readFile(locked), kDefaultLine + "\r\n");
     }
 
     // A later successful load lifts the refusal.
@@ -359,9 +349,7 @@ TEST(SetupFile, UnreadableFileIsNotOverwritten) {
     EXPECT_FALSE(table.saveRefused());
 }
 
-TEST(SetupFile, FailedBackupRefusesSaving) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, FailedBackupRefusesSaving) {
     const std::string original = kDefaultLine + "\r\nrubbish\r\n";
     writeAll(path, original);
     // The backup cannot replace a folder of that name.
@@ -378,12 +366,10 @@ TEST(SetupFile, FailedBackupRefusesSaving) {
               0u);
     EXPECT_TRUE(table.saveRefused());
     EXPECT_NE(SaveDeviceTable(table, path), "");
-    EXPECT_EQ(readAll(path), original);
+    EXPECT_EQ(readFile(path), original);
 }
 
-TEST(SetupFile, FailedSaveLeavesTheOldFileWhole) {
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
+TEST_F(SetupFileTest, FailedSaveLeavesTheOldFileWhole) {
     const std::string original = kDefaultLine + "\r\n";
     writeAll(path, original);
 
@@ -405,7 +391,7 @@ TEST(SetupFile, FailedSaveLeavesTheOldFileWhole) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(error, "Cannot write " + path + ": File too large");
-    EXPECT_EQ(readAll(path), original);
+    EXPECT_EQ(readFile(path), original);
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
         ++entries;
@@ -429,7 +415,7 @@ struct CommaPunct : std::numpunct<char> {
 
 } // namespace
 
-TEST(SetupFile, DecimalCommaLocaleChangesNothing) {
+TEST_F(SetupFileTest, DecimalCommaLocaleChangesNothing) {
     const std::string oldC = std::setlocale(LC_ALL, nullptr);
     const std::locale oldGlobal;
     const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
@@ -451,8 +437,6 @@ TEST(SetupFile, DecimalCommaLocaleChangesNothing) {
         EXPECT_STREQ(buf, "0,5");
     }
 
-    TempFolder dir;
-    const std::string path = dir.file("setup.dat");
     DeviceTable table;
     DeviceRecord r = device("1", "01", "KVT");
     r.SetPoint = 0.5;
@@ -472,7 +456,7 @@ TEST(SetupFile, DecimalCommaLocaleChangesNothing) {
     EXPECT_EQ(parsed, 0.5);
     EXPECT_EQ(pattern, "12.500");
     EXPECT_EQ(saveError, "");
-    EXPECT_EQ(readAll(path),
+    EXPECT_EQ(readFile(path),
               "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1234.5,0\r\n");
     EXPECT_TRUE(loadResult.ok);
     EXPECT_EQ(loaded.record(1), r);

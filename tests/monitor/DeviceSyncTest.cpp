@@ -1,82 +1,26 @@
 #include "monitor/DeviceSync.h"
-#include "config/SetupFile.h"
-#include "support/TerminalWorld.h"
+#include "support/DeviceWorld.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
-#include <sstream>
-
 using namespace kvt;
+using namespace kvt::testing;
 using kvt::platform::Buttons;
 using kvt::platform::Icon;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
-using Lines = std::vector<std::string>;
 
 namespace {
 
 const char* const kNotAccessible = "Device is not accessible. Transmission is terminated!\r"
                                    " Make sure device is connected to the system!";
-
-struct Mode {
-    sim::LineMode line;
-    std::string prefix; // what every command carries
-};
-const Mode kRs232{sim::LineMode::Rs232, ""};
-const Mode kRs485{sim::LineMode::Rs485, "!1A,"};
-
-// One device, address 1A, loaded and synchronised by the start-up loader; the port is closed
-// again and the loader's traffic is discarded.
-struct World {
-    explicit World(const Mode& mode, config::DeviceRecord rec = deviceRecord("7", "1A"),
-                   sim::DeviceOptions device = {})
-        : w(mode.line, {rec}, {withAddress(device)}), t(w.start()) {
-        w.takeWritten();
-        w.op.shown.clear();
-    }
-    static sim::DeviceOptions withAddress(sim::DeviceOptions o) {
-        o.address = "1A";
-        o.noisePercent = 0;
-        return o;
-    }
-    config::DeviceRecord& rec() { return t.table.record(1); }
-    config::DeviceStatus& status() { return t.table.status(1); }
-    std::string info(const std::string& label) { return t.model.info[label].caption; }
-    std::string setupText() { return test::readFile(w.setupPath()); }
-    // The device stays silent to each listed command (without prefix) as many times as given.
-    void silence(std::map<std::string, int> times, const std::string& prefix) {
-        w.port.rewriteReply = [this, times, prefix](std::string reply) mutable {
-            std::string line = w.bus.commandLog().back();
-            auto it = times.find(line.substr(prefix.size()));
-            if (it != times.end() && it->second > 0) {
-                --it->second;
-                return std::string{};
-            }
-            return reply;
-        };
-    }
-
-    TerminalWorld w;
-    monitor::FrmTerminal& t;
-};
-
-Lines prefixed(const std::string& prefix, const Lines& bodies) {
-    Lines out;
-    for (const auto& b : bodies)
-        out.push_back(prefix + b);
-    return out;
-}
-
-int count(const std::vector<std::string>& texts, const std::string& text) {
-    return static_cast<int>(std::count(texts.begin(), texts.end(), text));
-}
+using World = DeviceWorld;
+using Lines = World::Lines;
+// What the status readout sends, in order.
+const Lines kReadout = {"f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"};
 
 } // namespace
 
 TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
-    for (const Mode& mode : {kRs232, kRs485}) {
+    for (const LineKind& mode : {kRs232, kRs485}) {
         SCOPED_TRACE(mode.prefix);
         sim::DeviceOptions o;
         o.fullScaleSlpm = 50;
@@ -88,10 +32,9 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
             dev.handle(body, now);
 
         x.t.toolbarClick("HangUpPhone"); // disabled while the port is closed
-        EXPECT_TRUE(x.w.takeWritten().empty());
+        EXPECT_TRUE(x.written().empty());
         x.t.menuClick("mnuDeviceSinhronizeRx");
-        EXPECT_EQ(x.w.takeWritten(), prefixed(mode.prefix, {"f", "e", "m,s", "v,s", "r,1,s",
-                                                            "r,2,s", "z,s", "a,s", "t,r"}));
+        EXPECT_EQ(x.written(), x.lines(kReadout));
         EXPECT_EQ(x.rec().ValveMode, 2);
         EXPECT_EQ(x.rec().InputMode, 1);
         EXPECT_EQ(x.rec().Relay1Action, 2);
@@ -107,13 +50,11 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
         EXPECT_EQ(x.info("lblAutoZero"), "Auto Zero            :   Disabled");
         EXPECT_TRUE(x.w.op.shown.empty());
         // What was read is saved, so the next start-up download does not undo it.
-        config::DeviceTable saved;
-        config::LoadDeviceTable(saved, x.w.setupPath());
-        EXPECT_EQ(saved.record(1), x.rec());
+        EXPECT_EQ(x.saved(), x.rec());
 
         // Now open: the toolbar button does the same.
         x.t.toolbarClick("HangUpPhone");
-        EXPECT_EQ(x.w.takeWritten().size(), 9u);
+        EXPECT_EQ(x.written().size(), 9u);
     }
 }
 
@@ -124,10 +65,8 @@ TEST(StatusQueries, ValveAndRelayStatusSaveWhatTheDeviceReports) {
         x.w.bus.device(0).handle(body, now);
     x.t.menuClick("mnuCommandValveStatus");
     x.t.menuClick("mnuOptionsRelay2Status");
-    config::DeviceTable saved;
-    config::LoadDeviceTable(saved, x.w.setupPath());
-    EXPECT_EQ(saved.record(1).ValveMode, 2);
-    EXPECT_EQ(saved.record(1).Relay2Action, 3);
+    EXPECT_EQ(x.saved().ValveMode, 2);
+    EXPECT_EQ(x.saved().Relay2Action, 3);
 }
 
 TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
@@ -144,7 +83,7 @@ TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
     EXPECT_EQ(flows, 2);
     EXPECT_TRUE(x.w.op.shown.empty()) << x.w.op.shown.front().text;
     EXPECT_EQ(x.t.deviceNotAccessible, 0);
-    auto written = x.w.takeWritten();
+    auto written = x.written();
     EXPECT_EQ(std::count(written.begin(), written.end(), "!1A,f"), 2);
 }
 
@@ -159,7 +98,7 @@ TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
     x.status().AlarmState = 2;
     x.status().Total = 77;
     x.t.sync().FillDeviceInfo();
-    x.w.takeWritten();
+    x.written();
     auto before = x.t.model.info;
     auto recBefore = rec;
     x.w.port.rewriteReply = [&](std::string reply) {
@@ -167,8 +106,7 @@ TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
     };
 
     x.t.menuClick("mnuDeviceSinhronizeRx");
-    EXPECT_EQ(x.w.takeWritten(),
-              prefixed("!1A,", {"f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"}));
+    EXPECT_EQ(x.written(), x.lines(kReadout));
     EXPECT_EQ(x.rec(), recBefore);
     EXPECT_EQ(x.status().FullScale, 42);
     EXPECT_EQ(x.status().AutoZeroState, 1);
@@ -177,22 +115,22 @@ TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
     for (const auto& [name, control] : before)
         EXPECT_EQ(x.t.model.info[name].caption, control.caption) << name;
     // Only the no-reply notices; the readout itself finished.
-    EXPECT_EQ(count(x.w.op.texts(), "No connection!"), 8);
-    EXPECT_EQ(count(x.w.op.texts(), kNotAccessible), 0);
+    EXPECT_EQ(World::count(x.w.op.texts(), "No connection!"), 8);
+    EXPECT_EQ(World::count(x.w.op.texts(), kNotAccessible), 0);
 }
 
 TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
     World x(kRs232);
     // One silence is retried and the readout goes on.
-    x.silence({{"f", 1}}, "");
+    x.silence({{"f", 1}});
     x.t.sync().statusReadout(1);
     // The port is closed after start-up and the readout itself does not open it: nothing goes out,
     // and the device counts as not there.
-    EXPECT_TRUE(x.w.takeWritten().empty());
+    EXPECT_TRUE(x.written().empty());
     EXPECT_EQ(x.w.op.texts(), (Lines{kNotAccessible}));
     ASSERT_TRUE(x.t.ports().openIfClosed());
     x.t.sync().statusReadout(1);
-    Lines lines = x.w.takeWritten();
+    Lines lines = x.written();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "f");
     EXPECT_EQ(lines[1], "f");
@@ -201,7 +139,7 @@ TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
     x.w.port.dropReplies = true;
     x.w.op.shown.clear();
     x.t.sync().statusReadout(1);
-    EXPECT_EQ(x.w.takeWritten(), (Lines{"f", "f"}));
+    EXPECT_EQ(x.written(), (Lines{"f", "f"}));
     ASSERT_EQ(x.w.op.shown.size(), 3u);
     EXPECT_EQ(x.w.op.shown[2].text, kNotAccessible);
     EXPECT_EQ(x.w.op.shown[2].title, "System Monitor");
@@ -211,7 +149,7 @@ TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
 
 TEST(Download, SendsTheWholeRecordInOrder) {
     struct Case {
-        const Mode& mode;
+        const LineKind& mode;
         bool totalizerAndAlarm;
         Lines bodies;
     };
@@ -243,7 +181,7 @@ TEST(Download, SendsTheWholeRecordInOrder) {
             rec.AlarmLow = 2.5;
         }
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_EQ(x.w.takeWritten(), prefixed(c.mode.prefix, c.bodies));
+        EXPECT_EQ(x.written(), x.lines(c.bodies));
         EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
         EXPECT_EQ(x.info("lblKfactor"), "K Factor (N2)      :   KE0.75");
         auto& dev = x.w.bus.device(0);
@@ -262,19 +200,19 @@ TEST(Download, OneFailureIsToleratedTheSecondStops) {
     {
         SCOPED_TRACE("unit unanswered once");
         World x(kRs485);
-        x.silence({{"u,SLPM", 1}}, "!1A,");
+        x.silence({{"u,SLPM", 1}});
         x.t.deviceNotAccessible = 1; // cleared by the download
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_EQ(x.w.takeWritten(), prefixed("!1A,", all));
+        EXPECT_EQ(x.written(), x.lines(all));
         EXPECT_EQ(x.t.deviceNotAccessible, 0);
-        EXPECT_EQ(count(x.w.op.texts(), kNotAccessible), 0);
+        EXPECT_EQ(World::count(x.w.op.texts(), kNotAccessible), 0);
     }
     {
         SCOPED_TRACE("unit and relay 1 unanswered");
         World x(kRs232);
-        x.silence({{"u,SLPM", 1}, {"r,1,N", 1}}, "");
+        x.silence({{"u,SLPM", 1}, {"r,1,N", 1}});
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_EQ(x.w.takeWritten(), (Lines{"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N"}));
+        EXPECT_EQ(x.written(), (Lines{"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N"}));
         EXPECT_EQ(x.t.deviceNotAccessible, 1);
         ASSERT_FALSE(x.w.op.shown.empty());
         EXPECT_EQ(x.w.op.shown.back().text, kNotAccessible);
@@ -285,20 +223,20 @@ TEST(Download, OneFailureIsToleratedTheSecondStops) {
         SCOPED_TRACE("gas answered on the retry resets the count");
         World x(kRs232);
         x.t.model.info["lblGas"].caption = "old";
-        x.silence({{"g,0", 1}, {"u,SLPM", 1}}, "");
+        x.silence({{"g,0", 1}, {"u,SLPM", 1}});
         x.t.menuClick("mnuDeviceSinhronizeTr");
         Lines expected = all;
         expected.insert(expected.begin(), "g,0");
-        EXPECT_EQ(x.w.takeWritten(), expected);
+        EXPECT_EQ(x.written(), expected);
         EXPECT_EQ(x.t.deviceNotAccessible, 0);
         EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   1   Nitrogen");
     }
     {
         SCOPED_TRACE("gas unanswered twice");
         World x(kRs232);
-        x.silence({{"g,0", 2}}, "");
+        x.silence({{"g,0", 2}});
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_EQ(x.w.takeWritten(), (Lines{"g,0", "g,0"}));
+        EXPECT_EQ(x.written(), (Lines{"g,0", "g,0"}));
         EXPECT_EQ(x.t.deviceNotAccessible, 1);
         EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   1");
     }
@@ -310,7 +248,7 @@ TEST(Download, OneFailureIsToleratedTheSecondStops) {
             return line == "V,C" || line == "k,d" ? std::string("?\r\n>") : reply;
         };
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_EQ(x.w.takeWritten(),
+        EXPECT_EQ(x.written(),
                   (Lines{"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N", "r,2,N", "k,d"}));
         EXPECT_EQ(x.t.deviceNotAccessible, 1);
     }
@@ -319,13 +257,13 @@ TEST(Download, OneFailureIsToleratedTheSecondStops) {
         World x(kRs232);
         x.w.port.failOpenWith = "Port not found";
         x.t.menuClick("mnuDeviceSinhronizeTr");
-        EXPECT_TRUE(x.w.takeWritten().empty());
+        EXPECT_TRUE(x.written().empty());
         EXPECT_EQ(x.w.op.texts(), (Lines{"Port not found"}));
     }
 }
 
 TEST(RelayAssignment, RewritesSetupOnlyWhenTheCodeChanges) {
-    for (const Mode& mode : {kRs232, kRs485}) {
+    for (const LineKind& mode : {kRs232, kRs485}) {
         SCOPED_TRACE(mode.prefix);
         World x(mode);
         // An unsaved change elsewhere in the record shows whether setup.dat was rewritten.
@@ -333,7 +271,7 @@ TEST(RelayAssignment, RewritesSetupOnlyWhenTheCodeChanges) {
         ASSERT_EQ(x.rec().Relay1Action, 0);
 
         x.t.menuClick("mnuOptionsRelay1NA");
-        EXPECT_EQ(x.w.takeWritten(), (Lines{mode.prefix + "r,1,n"}));
+        EXPECT_EQ(x.written(), (Lines{mode.prefix + "r,1,n"}));
         EXPECT_EQ(x.info("lblRelay1"), "Relay #1 Status  :   No Action");
         EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
 
@@ -345,74 +283,68 @@ TEST(RelayAssignment, RewritesSetupOnlyWhenTheCodeChanges) {
         EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
 
         x.t.menuClick("mnuOptionsRelay2AR");
-        EXPECT_EQ(x.w.takeWritten(), (Lines{mode.prefix + "r,2,l", mode.prefix + "r,2,r"}));
+        EXPECT_EQ(x.written(), (Lines{mode.prefix + "r,2,l", mode.prefix + "r,2,r"}));
         EXPECT_EQ(x.rec().Relay2Action, 4);
         EXPECT_EQ(x.info("lblRelay2"), "Relay #2 Status  :   Range between H & L");
         EXPECT_FALSE(x.t.engine().tableChanged);
-        config::DeviceTable saved;
-        config::LoadDeviceTable(saved, x.w.setupPath());
-        EXPECT_EQ(saved.record(1), x.rec());
+        EXPECT_EQ(x.saved(), x.rec());
 
         // The status entry reads what the device holds.
         x.w.bus.device(0).handle("r,1,t", x.w.rt.now());
         x.t.menuClick("mnuOptionsRelay1Status");
-        EXPECT_EQ(x.w.takeWritten(), (Lines{mode.prefix + "r,1,s"}));
+        EXPECT_EQ(x.written(), (Lines{mode.prefix + "r,1,s"}));
         EXPECT_EQ(x.rec().Relay1Action, 1);
         EXPECT_EQ(x.info("lblRelay1"), "Relay #1 Status  :   Totalizer > limit");
     }
 }
 
 TEST(FillDeviceInfo, EveryLabelFromTheRecord) {
-    for (const Mode& mode : {kRs232, kRs485}) {
-        SCOPED_TRACE(mode.prefix);
-        auto r = deviceRecord("7", "1A");
-        r.Name = "Line 3";
-        r.GasTable = 4;
-        r.EngUnit = 5;
-        r.InputMode = 1;
-        r.ValveMode = 2;
-        r.TotalizerEnabled = 1;
-        r.TotalizerStartFlow = 12.5;
-        r.TotalizerStopTotal = 1500.25;
-        r.AlarmEnabled = 0;
-        r.AlarmHigh = 3.5;
-        r.AlarmLow = 0.1;
-        r.AlarmUpdateRate = 15;
-        r.Relay1Action = 1;
-        r.Relay2Action = 3;
-        r.KFactorSource = 2;
-        r.UserKFactor = 0.8;
-        World x(mode, r);
-        x.status().FullScale = 200;
-        x.status().AutoZeroState = -1;
+    auto r = deviceRecord("7", "1A");
+    r.Name = "Line 3";
+    r.GasTable = 4;
+    r.EngUnit = 5;
+    r.InputMode = 1;
+    r.ValveMode = 2;
+    r.TotalizerEnabled = 1;
+    r.TotalizerStartFlow = 12.5;
+    r.TotalizerStopTotal = 1500.25;
+    r.AlarmEnabled = 0;
+    r.AlarmHigh = 3.5;
+    r.AlarmLow = 0.1;
+    r.AlarmUpdateRate = 15;
+    r.Relay1Action = 1;
+    r.Relay2Action = 3;
+    r.KFactorSource = 2;
+    r.UserKFactor = 0.8;
+    World x(kRs485, r); // the RS-232 name query: LabelsLeftAlone
+    x.status().FullScale = 200;
+    x.status().AutoZeroState = -1;
 
-        x.t.sync().FillDeviceInfo();
-        EXPECT_EQ(x.w.takeWritten(),
-                  (Lines{mode.line == sim::LineMode::Rs232 ? "mr,100" : "!1A,MR,100"}));
-        std::map<std::string, std::string> expected = {
-            {"lblDescrp", "Description          :   Line 3"},
-            {"lblAddr", "Address (Hex)      :   1A"},
-            {"lblGas", "Gas Table (1-10)  :   5   Helium"},
-            {"lblEngUnit", "Engineering Unit  :   SCFH"},
-            {"lblFullScale", "Full Scale Range :   200  SLPM"},
-            {"lblMode", "Input Mode          :   Digital"},
-            {"lblValveMode", "Valve Mode         :   Open (Purge)"},
-            {"lblAutoZero", "Auto Zero            :   Zero In Progress"},
-            {"lblTotalizerMode", "Totalizer Mode    :   Enabled"},
-            {"lblTotStart", "    Start Flow (%)  :   12.5"},
-            {"lblTotStop", "    Stop Volume    :   1500.25  CF"},
-            {"lblAlarmMode", "Alarm Mode         :   Disabled"},
-            {"lblAlarmHigh", "    High (%F.S.)    :   3.5"},
-            {"lblAlarmLow", "    Low (% F.S.)    :   0.1"},
-            {"lblAlarmUpdate", "    Update Rate   :   15 Sec."},
-            {"lblRelay1", "Relay #1 Status  :   Totalizer > limit"},
-            {"lblRelay2", "Relay #2 Status  :   Low Flow Alarm"},
-            {"lblKfactor", "K Factor (N2)      :   0.8"},
-            {"lblCommStatus", "Communication   :    Enabled"},
-        };
-        for (const auto& [label, text] : expected)
-            EXPECT_EQ(x.info(label), text) << label;
-    }
+    x.t.sync().FillDeviceInfo();
+    EXPECT_EQ(x.written(), (Lines{"!1A,MR,100"}));
+    std::map<std::string, std::string> expected = {
+        {"lblDescrp", "Description          :   Line 3"},
+        {"lblAddr", "Address (Hex)      :   1A"},
+        {"lblGas", "Gas Table (1-10)  :   5   Helium"},
+        {"lblEngUnit", "Engineering Unit  :   SCFH"},
+        {"lblFullScale", "Full Scale Range :   200  SLPM"},
+        {"lblMode", "Input Mode          :   Digital"},
+        {"lblValveMode", "Valve Mode         :   Open (Purge)"},
+        {"lblAutoZero", "Auto Zero            :   Zero In Progress"},
+        {"lblTotalizerMode", "Totalizer Mode    :   Enabled"},
+        {"lblTotStart", "    Start Flow (%)  :   12.5"},
+        {"lblTotStop", "    Stop Volume    :   1500.25  CF"},
+        {"lblAlarmMode", "Alarm Mode         :   Disabled"},
+        {"lblAlarmHigh", "    High (%F.S.)    :   3.5"},
+        {"lblAlarmLow", "    Low (% F.S.)    :   0.1"},
+        {"lblAlarmUpdate", "    Update Rate   :   15 Sec."},
+        {"lblRelay1", "Relay #1 Status  :   Totalizer > limit"},
+        {"lblRelay2", "Relay #2 Status  :   Low Flow Alarm"},
+        {"lblKfactor", "K Factor (N2)      :   0.8"},
+        {"lblCommStatus", "Communication   :    Enabled"},
+    };
+    for (const auto& [label, text] : expected)
+        EXPECT_EQ(x.info(label), text) << label;
 }
 
 TEST(FillDeviceInfo, LabelsLeftAlone) {
@@ -424,18 +356,18 @@ TEST(FillDeviceInfo, LabelsLeftAlone) {
     x.t.model.info["lblKfactor"].caption = "K Factor (N2)      :   KI7";
     x.t.sync().FillDeviceInfo();
     EXPECT_EQ(x.info("lblKfactor"), "K Factor (N2)      :   KI7");
-    EXPECT_EQ(x.w.takeWritten(), (Lines{"mr,100"}));
+    EXPECT_EQ(x.written(), (Lines{"mr,100"}));
     rec.KFactorSource = 0;
     x.t.sync().FillDeviceInfo();
     EXPECT_EQ(x.info("lblKfactor"), "K Factor (N2)      :   Disabled (K=1)");
-    x.w.takeWritten();
+    x.written();
 
     // A device not accessible: the gas number alone, nothing sent.
     rec.GasTable = 9;
     x.t.deviceNotAccessible = 1;
     x.t.sync().FillDeviceInfo();
     EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   10");
-    EXPECT_TRUE(x.w.takeWritten().empty());
+    EXPECT_TRUE(x.written().empty());
 
     // Communication disabled: the gas label untouched, nothing sent.
     x.t.deviceNotAccessible = 0;
@@ -446,7 +378,7 @@ TEST(FillDeviceInfo, LabelsLeftAlone) {
     EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   10");
     EXPECT_EQ(x.info("lblDescrp"), "Description          :   Off line");
     EXPECT_EQ(x.info("lblCommStatus"), "Communication   :    Disabled");
-    EXPECT_TRUE(x.w.takeWritten().empty());
+    EXPECT_TRUE(x.written().empty());
 
     // Port will not open: the other labels are still filled, the gas label is not.
     rec.CommEnabled = 1;

@@ -60,21 +60,27 @@ struct EditorWorld {
 
     std::string setupFile() const { return test::readFile(w.setupPath()); }
 
+    // Opens the dialog without the host: for checks of the model between actions.
+    FrmDProp& open() {
+        dialog = std::make_unique<FrmDProp>(t);
+        dialog->Form_Load();
+        return *dialog;
+    }
+
     TerminalWorld w;
     monitor::FrmTerminal& t;
+    std::unique_ptr<FrmDProp> dialog;
 };
 
-// Opens the dialog without the host: for checks of the model between actions.
-FrmDProp& open(std::unique_ptr<FrmDProp>& holder, monitor::FrmTerminal& t) {
-    holder = std::make_unique<FrmDProp>(t);
-    holder->Form_Load();
-    return *holder;
+using R = config::DeviceRecord;
+// A field of the record, read as a number.
+template <typename T> std::function<double(const R&)> field(T R::*member) {
+    return [member](const R& r) { return static_cast<double>(r.*member); };
 }
 
 } // namespace
 
 TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
-    using R = config::DeviceRecord;
     struct Case {
         const char* what;
         std::function<void(FrmDProp&)> act;
@@ -83,51 +89,44 @@ TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
         bool edited;
     };
     const Case cases[] = {
-        {"LBPH", [](FrmDProp& d) { d.cboEUnit_Click(7); }, [](const R& r) { return r.EngUnit; }, 7,
+        {"LBPH", [](FrmDProp& d) { d.cboEUnit_Click(7); }, field(&R::EngUnit), 7, true},
+        {"LBPM", [](FrmDProp& d) { d.cboEUnit_Click(8); }, field(&R::EngUnit), 8, true},
+        {"same unit again", [](FrmDProp& d) { d.cboEUnit_Click(1); }, field(&R::EngUnit), 1, false},
+        {"gas table 10", [](FrmDProp& d) { d.cboGasTable_Click(9); }, field(&R::GasTable), 9, true},
+        {"valve opened", [](FrmDProp& d) { d.cboValveMode_Click(2); }, field(&R::ValveMode), 2,
          true},
-        {"LBPM", [](FrmDProp& d) { d.cboEUnit_Click(8); }, [](const R& r) { return r.EngUnit; }, 8,
+        {"digital input", [](FrmDProp& d) { d.optAInt_Click(0); }, field(&R::InputMode), 1, true},
+        {"disabled device", [](FrmDProp& d) { d.optCRC_Click(1); }, field(&R::CommEnabled), 0,
+         false},
+        {"totalizer on", [](FrmDProp& d) { d.optEnable_Click(1); }, field(&R::TotalizerEnabled), 1,
          true},
-        {"same unit again", [](FrmDProp& d) { d.cboEUnit_Click(1); },
-         [](const R& r) { return r.EngUnit; }, 1, false},
-        {"gas table 10", [](FrmDProp& d) { d.cboGasTable_Click(9); },
-         [](const R& r) { return r.GasTable; }, 9, true},
-        {"valve opened", [](FrmDProp& d) { d.cboValveMode_Click(2); },
-         [](const R& r) { return r.ValveMode; }, 2, true},
-        {"digital input", [](FrmDProp& d) { d.optAInt_Click(0); },
-         [](const R& r) { return r.InputMode; }, 1, true},
-        {"disabled device", [](FrmDProp& d) { d.optCRC_Click(1); },
-         [](const R& r) { return r.CommEnabled; }, 0, false},
-        {"totalizer on", [](FrmDProp& d) { d.optEnable_Click(1); },
-         [](const R& r) { return r.TotalizerEnabled; }, 1, true},
         {"valve close at total", [](FrmDProp& d) { d.cboTAction_Click(1); },
-         [](const R& r) { return r.TotalizerAction; }, 1, true},
-        {"alarm on", [](FrmDProp& d) { d.optAEnable_Click(1); },
-         [](const R& r) { return r.AlarmEnabled; }, 1, true},
-        {"relay 2 range", [](FrmDProp& d) { d.cboRelay2Ass_Click(4); },
-         [](const R& r) { return r.Relay2Action; }, 4, true},
-        {"user K factor", [](FrmDProp& d) { d.optKfactor_Click(2); },
-         [](const R& r) { return r.KFactorSource; }, 2, true},
-        {"set point with a comma", [](FrmDProp& d) { d.txtMFR_Change("1,5"); },
-         [](const R& r) { return r.SetPoint; }, 1.5, true},
+         field(&R::TotalizerAction), 1, true},
+        {"alarm on", [](FrmDProp& d) { d.optAEnable_Click(1); }, field(&R::AlarmEnabled), 1, true},
+        {"relay 2 range", [](FrmDProp& d) { d.cboRelay2Ass_Click(4); }, field(&R::Relay2Action), 4,
+         true},
+        {"user K factor", [](FrmDProp& d) { d.optKfactor_Click(2); }, field(&R::KFactorSource), 2,
+         true},
+        {"set point with a comma", [](FrmDProp& d) { d.txtMFR_Change("1,5"); }, field(&R::SetPoint),
+         1.5, true},
         {"leading number only", [](FrmDProp& d) { d.txtAHigh_Change("3.25%"); },
-         [](const R& r) { return r.AlarmHigh; }, 3.25, true},
+         field(&R::AlarmHigh), 3.25, true},
         {"no number is 0", [](FrmDProp& d) { d.txtTStart_Change("abc"); },
-         [](const R& r) { return r.TotalizerStartFlow; }, 0, true},
+         field(&R::TotalizerStartFlow), 0, true},
         {"infinite refused", [](FrmDProp& d) { d.txtTStop_Change("1e999"); },
-         [](const R& r) { return r.TotalizerStopTotal; }, 10000, false},
+         field(&R::TotalizerStopTotal), 10000, false},
         {"index half to even down", [](FrmDProp& d) { d.txtInternalKF_Change("2.5"); },
-         [](const R& r) { return r.KFactorIndex; }, 2, true},
+         field(&R::KFactorIndex), 2, true},
         {"index half to even up", [](FrmDProp& d) { d.txtInternalKF_Change("3.5"); },
-         [](const R& r) { return r.KFactorIndex; }, 4, true},
+         field(&R::KFactorIndex), 4, true},
         {"index beyond 32 bits refused", [](FrmDProp& d) { d.txtInternalKF_Change("3e9"); },
-         [](const R& r) { return r.KFactorIndex; }, 1, false},
+         field(&R::KFactorIndex), 1, false},
         {"user E.U. factor", [](FrmDProp& d) { d.txtUserEUfactor_Change("0.5"); },
-         [](const R& r) { return r.UserEuFactor; }, 0.5, true},
+         field(&R::UserEuFactor), 0.5, true},
     };
     for (const auto& c : cases) {
         EditorWorld x;
-        std::unique_ptr<FrmDProp> holder;
-        auto& d = open(holder, x.t);
+        auto& d = x.open();
         d.cboNumU_Click(2); // slot 3, a fresh record
         c.act(d);
         EXPECT_EQ(c.field(x.t.table.record(3)), c.expected) << c.what;
@@ -148,8 +147,7 @@ TEST(DeviceEditor, TextsThatWouldBreakTheFileAreRefused) {
     };
     for (const auto& c : cases) {
         EditorWorld x;
-        std::unique_ptr<FrmDProp> holder;
-        auto& d = open(holder, x.t);
+        auto& d = x.open();
         d.txtName_Change(c.name);
         EXPECT_EQ(x.t.table.record(1).Name, c.stored ? c.name : "KVT") << c.name;
         EXPECT_EQ(d.model.txtName.caption, c.stored ? c.name : "KVT") << c.name;
@@ -178,8 +176,7 @@ TEST(DeviceEditor, AddressBoxValidatesAgainstEveryOtherDevice) {
     };
     for (const auto& c : cases) {
         EditorWorld x;
-        std::unique_ptr<FrmDProp> holder;
-        auto& d = open(holder, x.t);
+        auto& d = x.open();
         x.w.op.type("9");
         x.w.op.type("0a");
         d.cmdAdd_Click();
@@ -218,8 +215,7 @@ TEST(DeviceEditor, AddAsksUntilAnAddressIsAcceptedOrNoneIsGiven) {
     for (const auto& c : cases) {
         EditorWorld x;
         x.t.table.record(4).Address = "0F";
-        std::unique_ptr<FrmDProp> holder;
-        auto& d = open(holder, x.t);
+        auto& d = x.open();
         for (const auto& a : c.answers)
             x.w.op.type(a);
         d.cmdAdd_Click();
@@ -247,8 +243,7 @@ TEST(DeviceEditor, AddRefusesASixtyFifthDevice) {
         std::snprintf(address, sizeof address, "%02X", n + 0x10);
         ASSERT_GT(x.t.table.addDevice(deviceRecord(std::to_string(n), address)), 0);
     }
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, x.t);
+    auto& d = x.open();
     d.cmdAdd_Click();
     EXPECT_EQ(x.w.op.texts(), Texts{"There are 64 units in the System!"});
     EXPECT_TRUE(x.w.op.prompts.empty());
@@ -303,8 +298,7 @@ TEST(DeviceEditor, RemoveClosesTheGapAndTheCurrentDeviceFollows) {
 
 TEST(DeviceEditor, RemoveRefusesTheCurrentDeviceAndNoKeepsTheDevice) {
     EditorWorld x;
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, x.t);
+    auto& d = x.open();
     d.cmdRemuve_Click();
     ASSERT_EQ(x.w.op.shown.size(), 1u);
     EXPECT_EQ(x.w.op.shown[0].text,
@@ -355,8 +349,7 @@ TEST(DeviceEditor, OkWithAFailingWriteTellsWhyAndStaysOpen) {
     EditorWorld x;
     std::filesystem::remove(x.w.setupPath());
     std::filesystem::create_directory(x.w.setupPath()); // nothing can replace a folder
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, x.t);
+    auto& d = x.open();
     d.cboNumU_Click(2);
     d.optAEnable_Click(1);
     d.cmdOK_Click();
@@ -373,8 +366,7 @@ TEST(DeviceEditor, OkWithAFailingWriteTellsWhyAndStaysOpen) {
 
 TEST(DeviceEditor, OkSendsEachEditedEnabledDeviceItsSettingsAndNothingElse) {
     EditorWorld x;
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, x.t);
+    auto& d = x.open();
     d.txtName_Change("renamed"); // current device: name only, nothing to send
     d.cboNumU_Click(1);
     d.txtMFR_Change("12"); // disabled device: saved, not sent
@@ -447,8 +439,8 @@ TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
     TerminalWorld w(sim::LineMode::Rs485, {});
     auto& t = w.start();
     w.op.shown.clear();
-    std::unique_ptr<FrmDProp> holder;
-    auto& d = open(holder, t);
+    FrmDProp d(t);
+    d.Form_Load();
     EXPECT_EQ(d.selectedSlot(), 0);
     EXPECT_FALSE(d.model.txtName.enabled);
     EXPECT_FALSE(d.model.cboEUnit.enabled);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace kvt;
 using kvt::monitor::FrmProperties;
@@ -50,19 +51,7 @@ public:
     platform::PortError setHandshaking(int mode) override {
         return rejectHandshakingWith.empty() ? inner_.setHandshaking(mode) : rejectHandshakingWith;
     }
-};
-
-struct ReportingWorld {
-    ReportingWorld() : w(sim::LineMode::Rs232, {deviceRecord("1", "01")}), port(w.port) {}
-    monitor::FrmTerminal& terminal() {
-        if (!term)
-            term = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-                port, w.rt, w.op, w.prefs, w.dialogs, w.setupPath(), w.folder.path()});
-        return *term;
-    }
-    TerminalWorld w;
-    ReportingPort port;
-    std::unique_ptr<monitor::FrmTerminal> term;
+    std::string portAddress(int port) const override { return inner_.portAddress(port); }
 };
 
 struct Loaded {
@@ -77,11 +66,46 @@ Loaded loaded(const FrmProperties& d) {
             d.model.cboStopBits.editText};
 }
 
+// One device; the main window's logic on an RS-232 or RS-485 line, its port open or not, over a
+// port that can bend what it reports.
+struct Bench {
+    explicit Bench(bool rs485 = false, bool portOpen = false)
+        : w(rs485 ? sim::LineMode::Rs485 : sim::LineMode::Rs232, {deviceRecord("1", "01")}),
+          port(w.port), term(monitor::FrmTerminal::Services{port, w.rt, w.op, w.prefs, w.dialogs,
+                                                            w.setupPath(), w.folder.path()}),
+          t(term) {
+        if (rs485)
+            t.setInterfaceRs232(false);
+        if (portOpen) {
+            EXPECT_TRUE(t.ports().portToggle());
+        }
+    }
+    FrmProperties& open() {
+        d = std::make_unique<FrmProperties>(t);
+        d->Form_Load();
+        return *d;
+    }
+    std::string pref(const std::string& key) { return ::pref(w, key); }
+    // The one box the dialog showed: the operator is told why OK did not close it.
+    void expectRefusal(const std::string& text) {
+        ASSERT_EQ(w.op.shown.size(), 1u);
+        EXPECT_EQ(w.op.shown[0].text, text);
+        EXPECT_EQ(w.op.shown[0].title, kApp);
+        EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
+        EXPECT_FALSE(d->closed());
+    }
+    TerminalWorld w;
+    ReportingPort port;
+    monitor::FrmTerminal term;
+    monitor::FrmTerminal& t;
+    std::unique_ptr<FrmProperties> d;
+};
+
 } // namespace
 
 TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
+    Bench b;
+    auto [w, t] = std::tie(b.w, b.t);
     ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
     ASSERT_TRUE(w.port.setCommPort(3).empty());
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
@@ -91,8 +115,7 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
     t.settings.multiSamplingCode = 5;
     t.settings.multiRecordingCode = 7;
 
-    FrmProperties d(t);
-    d.Form_Load();
+    auto& d = b.open();
     const auto& m = d.model;
     EXPECT_EQ(loaded(d), (Loaded{"19200", "Even", "7", "1.5"}));
     EXPECT_EQ(m.cboSpeed.listIndex, 8);
@@ -128,11 +151,11 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
 }
 
 TEST(PropertiesLoad, PortAddressFollowsThePortBox) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+    Bench b;
+    auto& w = b.w;
     w.port.addresses = {{1, "/dev/ttyUSB0"}, {2, "rfc2217://10.0.0.5:4001"}};
     ASSERT_TRUE(w.port.setCommPort(2).empty());
-    FrmProperties d(w.terminal());
-    d.Form_Load();
+    auto& d = b.open();
     EXPECT_EQ(d.model.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
     const struct {
         int listIndex;
@@ -148,8 +171,8 @@ TEST(PropertiesLoad, PortAddressFollowsThePortBox) {
 }
 
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
-    ReportingWorld rw;
-    auto& t = rw.terminal();
+    Bench b;
+    auto& t = b.t;
     struct Case {
         std::string text;
         Loaded expect;
@@ -168,45 +191,43 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
         {"1.5", {"", "", "", "1.5"}},
     };
     for (const auto& c : cases) {
-        rw.port.reportSettings = c.text;
+        b.port.reportSettings = c.text;
         FrmProperties d(t);
         d.Form_Load();
         EXPECT_EQ(loaded(d), c.expect) << '"' << c.text << '"';
     }
 
     // A parity the box could not show composes an empty letter, which the port refuses.
-    rw.port.reportSettings = "9600,E,8,1";
+    b.port.reportSettings = "9600,E,8,1";
     FrmProperties d(t);
     d.Form_Load();
     d.cmdOK_Click();
-    ASSERT_EQ(rw.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
+    ASSERT_EQ(b.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
     EXPECT_FALSE(d.closed());
-    EXPECT_TRUE(rw.w.prefs.saves.empty());
+    EXPECT_TRUE(b.w.prefs.saves.empty());
 }
 
 TEST(PropertiesLoad, PortNumberOutsideTheListIsKept) {
-    ReportingWorld rw;
-    auto& t = rw.terminal();
-    rw.port.reportPort = 20;
+    Bench b;
+    auto& t = b.t;
+    b.port.reportPort = 20;
     FrmProperties d(t);
     d.Form_Load();
     EXPECT_EQ(d.model.cboPort.listIndex, -1);
     d.cmdOK_Click();
-    EXPECT_TRUE(rw.w.op.shown.empty());
+    EXPECT_TRUE(b.w.op.shown.empty());
     EXPECT_TRUE(d.closed());
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com20");
-    EXPECT_EQ(pref(rw.w, "CommPort"), "20");
+    EXPECT_EQ(b.pref("CommPort"), "20");
 }
 
 TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
-    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
-    t.setInterfaceRs232(false);
+    Bench b(true);
+    auto [w, t] = std::tie(b.w, b.t);
     t.setMenuEnabled("mnuView", false);
     t.Timer4().setInterval(777);
 
-    FrmProperties d(t);
-    d.Form_Load();
+    auto& d = b.open();
     // Opening runs the interface and timing handlers.
     EXPECT_EQ(d.model.cboInterface.text(), "RS485");
     EXPECT_TRUE(t.model.menu("mnuView").enabled);
@@ -247,11 +268,10 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     EXPECT_EQ(w.port.handshaking(), 0);
     EXPECT_EQ(t.settings.singleSamplingCode, 12);
     EXPECT_TRUE(w.prefs.saves.empty());
-    EXPECT_EQ(pref(w, "Interface"), "False");
+    EXPECT_EQ(b.pref("Interface"), "False");
 
     // The next opening shows RS232; choosing RS485 enables the multi-unit view again.
-    FrmProperties d2(t);
-    d2.Form_Load();
+    auto& d2 = b.open();
     EXPECT_EQ(d2.model.cboInterface.listIndex, 0);
     EXPECT_EQ(d2.model.cboTSr.text(), "10000");
     d2.cboInterface_Click(1);
@@ -266,13 +286,11 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
 }
 
 TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrder) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
-    ASSERT_TRUE(t.ports().portToggle());
+    Bench b(false, true);
+    auto [w, t] = std::tie(b.w, b.t);
     ASSERT_EQ(w.port.opens, 1);
 
-    FrmProperties d(t);
-    d.Form_Load();
+    auto& d = b.open();
     d.cboSpeed_Change(" 19200 ");
     d.cboParity_Click(1);
     d.cboDataBits_Click(3);
@@ -294,15 +312,10 @@ TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrder) {
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com1");
 
     EXPECT_EQ(w.prefs.saves, kNineKeys);
-    EXPECT_EQ(pref(w, "Settings"), "19200,o,7,2"); // as the port reports it
-    EXPECT_EQ(pref(w, "CommPort"), "1");
-    EXPECT_EQ(pref(w, "Handshaking"), "1");
-    EXPECT_EQ(pref(w, "Echo"), "True");
-    EXPECT_EQ(pref(w, "Interface"), "True");
-    EXPECT_EQ(pref(w, "Time_ss"), "1");
-    EXPECT_EQ(pref(w, "Time_sr"), "4");
-    EXPECT_EQ(pref(w, "Time_ms"), "3");
-    EXPECT_EQ(pref(w, "Time_mr"), "4");
+    // The settings as the port reports them.
+    const Keys values = {"19200,o,7,2", "1", "1", "True", "True", "1", "4", "3", "4"};
+    for (std::size_t i = 0; i < kNineKeys.size(); ++i)
+        EXPECT_EQ(b.pref(kNineKeys[i]), values[i]) << kNineKeys[i];
 
     // A second OK on a closed dialog does nothing.
     d.cmdOK_Click();
@@ -310,15 +323,13 @@ TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrder) {
 }
 
 TEST(PropertiesOk, PortChangeWhileClosedLeavesItClosedAndTheMenuAlone) {
-    TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
-    t.setInterfaceRs232(false);
+    Bench b(true);
+    auto [w, t] = std::tie(b.w, b.t);
     // Marks that only a port-state update would change.
     t.model.menu("mnuOpen").checked = true;
     t.model.toolbar["TransmitTextFile"].enabled = true;
 
-    FrmProperties d(t);
-    d.Form_Load();
+    auto& d = b.open();
     d.cboPort_Click(2);
     d.cboPort_Click(16); // not in the list
     d.cmdOK_Click();
@@ -330,17 +341,15 @@ TEST(PropertiesOk, PortChangeWhileClosedLeavesItClosedAndTheMenuAlone) {
     EXPECT_TRUE(t.model.toolbar["TransmitTextFile"].enabled);
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com3");
     EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
-    EXPECT_EQ(pref(w, "CommPort"), "3");
-    EXPECT_EQ(pref(w, "Interface"), "False");
+    EXPECT_EQ(b.pref("CommPort"), "3");
+    EXPECT_EQ(b.pref("Interface"), "False");
     EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
 TEST(PropertiesOk, PortChangeWhileOpenReopensOnTheNewPort) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
-    ASSERT_TRUE(t.ports().portToggle());
-    FrmProperties d(t);
-    d.Form_Load();
+    Bench b(false, true);
+    auto [w, t] = std::tie(b.w, b.t);
+    auto& d = b.open();
     d.cboPort_Click(1);
     d.cmdOK_Click();
     EXPECT_TRUE(d.closed());
@@ -350,21 +359,19 @@ TEST(PropertiesOk, PortChangeWhileOpenReopensOnTheNewPort) {
     EXPECT_EQ(w.port.opens, 2);
     EXPECT_TRUE(t.model.menu("mnuOpen").checked);
     EXPECT_TRUE(t.model.toolbar["TransmitTextFile"].enabled);
-    EXPECT_EQ(pref(w, "CommPort"), "2");
+    EXPECT_EQ(b.pref("CommPort"), "2");
 }
 
 TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
     for (bool missing : {true, false}) {
         SCOPED_TRACE(missing ? "missing port" : "open refused");
-        TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-        auto& t = w.terminal();
-        ASSERT_TRUE(t.ports().portToggle());
+        Bench b(false, true);
+        auto [w, t] = std::tie(b.w, b.t);
         std::string reason = "Port not found: Com5";
         if (missing)
             w.port.missingPorts = {5};
 
-        FrmProperties d(t);
-        d.Form_Load();
+        auto& d = b.open();
         d.optEcho_Click(1);
         d.optFlow_Click(2);
         d.cboPort_Click(4);
@@ -373,12 +380,7 @@ TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
             w.port.failOpenWith = reason;
         }
         d.cmdOK_Click();
-
-        ASSERT_EQ(w.op.shown.size(), 1u);
-        EXPECT_EQ(w.op.shown[0].text, reason);
-        EXPECT_EQ(w.op.shown[0].title, kApp);
-        EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
-        EXPECT_FALSE(d.closed());
+        b.expectRefusal(reason);
         EXPECT_EQ(w.port.commPort(), 1);
         EXPECT_TRUE(t.settings.echo);
         EXPECT_EQ(w.port.handshaking(), 0); // the sequence stopped before the flow control
@@ -402,23 +404,18 @@ TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
 }
 
 TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
+    Bench b;
+    auto [w, t] = std::tie(b.w, b.t);
     w.port.rejectSettingsWith = "Invalid port property value";
     const std::string comport = t.model.sbrStatus1["Comport"].text;
     const std::string iface = t.model.sbrStatus1["Interface"].text;
-    FrmProperties d(t);
-    d.Form_Load();
+    auto& d = b.open();
     d.cboPort_Click(3);
     d.optEcho_Click(1);
     d.optFlow_Click(2);
     d.cboInterface_Click(1);
     d.cmdOK_Click();
-    ASSERT_EQ(w.op.shown.size(), 1u);
-    EXPECT_EQ(w.op.shown[0].text, "Invalid port property value");
-    EXPECT_EQ(w.op.shown[0].title, kApp);
-    EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
-    EXPECT_FALSE(d.closed());
+    b.expectRefusal("Invalid port property value");
     EXPECT_EQ(w.port.commPort(), 4);
     EXPECT_TRUE(t.settings.echo);
     EXPECT_EQ(w.port.handshaking(), 0);
@@ -434,22 +431,20 @@ TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
     EXPECT_EQ(w.op.shown.size(), 2u);
     EXPECT_FALSE(d.closed());
 
-    ReportingWorld rw;
-    auto& t2 = rw.terminal();
-    rw.port.rejectHandshakingWith = "Invalid port property value";
-    FrmProperties d2(t2);
-    d2.Form_Load();
+    Bench b2;
+    b2.port.rejectHandshakingWith = "Invalid port property value";
+    auto& d2 = b2.open();
     d2.cboSpeed_Click(13);
     d2.cmdOK_Click();
-    ASSERT_EQ(rw.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
-    EXPECT_EQ(rw.port.settings(), "115200,n,8,1"); // applied before the flow control failed
+    ASSERT_EQ(b2.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
+    EXPECT_EQ(b2.port.settings(), "115200,n,8,1"); // applied before the flow control failed
     EXPECT_FALSE(d2.closed());
-    EXPECT_TRUE(rw.w.prefs.saves.empty());
+    EXPECT_TRUE(b2.w.prefs.saves.empty());
 }
 
 TEST(PropertiesOk, MenuOpensTheLoadedDialogAndOkSaves) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.terminal();
+    Bench b;
+    auto [w, t] = std::tie(b.w, b.t);
     int seenPort = -2;
     w.dialogs.properties = [&](FrmProperties& d) {
         seenPort = d.model.cboPort.listIndex;
@@ -460,6 +455,6 @@ TEST(PropertiesOk, MenuOpensTheLoadedDialogAndOkSaves) {
     EXPECT_EQ(w.dialogs.propertiesShown, 1);
     EXPECT_EQ(seenPort, 0);
     EXPECT_EQ(t.Timer4().interval(), 50);
-    EXPECT_EQ(pref(w, "Time_ss"), "0");
-    EXPECT_EQ(pref(w, "Settings"), "9600,n,8,1");
+    EXPECT_EQ(b.pref("Time_ss"), "0");
+    EXPECT_EQ(b.pref("Settings"), "9600,n,8,1");
 }

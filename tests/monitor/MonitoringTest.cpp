@@ -4,6 +4,7 @@
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SetPointEntry.h"
 #include "monitor/SingleUnitMonitor.h"
+#include "support/LineKind.h"
 #include "support/TerminalWorld.h"
 
 #include <gtest/gtest.h>
@@ -11,18 +12,10 @@
 #include <algorithm>
 
 using namespace kvt;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
+using namespace kvt::testing;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-struct Mode {
-    sim::LineMode line;
-    std::string prefix;
-};
-const Mode kRs232{sim::LineMode::Rs232, ""};
-const Mode kRs485{sim::LineMode::Rs485, "!1A,"};
 
 config::DeviceRecord unit(const std::string& number, const std::string& address,
                           int commEnabled = 1) {
@@ -73,7 +66,7 @@ sim::DeviceOptions device(const std::string& address, double fullScale = 100) {
 } // namespace
 
 TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
-    for (const Mode& mode : {kRs232, kRs485}) {
+    for (const LineKind& mode : {kRs232, kRs485}) {
         SCOPED_TRACE(mode.prefix);
         auto r = unit("7", "1A");
         r.AlarmEnabled = 1;

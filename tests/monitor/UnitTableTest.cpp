@@ -27,22 +27,11 @@ DeviceStatus withFullScale(double fullScale) {
 
 } // namespace
 
-TEST(UnitTable, RowTexts) {
-    const char* names[] = {"%F.S.", "SLPM", "SLPH", "mLPM", "mLPH",
-                           "SCFH",  "SCFM", "LBPH", "LBPM", "USER"};
-    const char* tokens[] = {"%",    "SLPM", "SLPH", "MLPM", "MLPH",
-                            "SCFH", "SCFM", "LBPH", "LBPM", "UD"};
-    const char* suffixes[] = {" %FS*sec.", "  L",  "  L",  "  mL", "  mL",
-                              "  CF",      "  CF", "  LB", "  LB", " USER"};
-    for (int i = 0; i < UnitTable::kUnitCount; ++i) {
-        EXPECT_EQ(UnitTable::name(i), names[i]) << i;
-        EXPECT_EQ(UnitTable::token(i), tokens[i]) << i;
-        EXPECT_EQ(UnitTable::suffix(i), suffixes[i]) << i;
-    }
-    for (int i : {-1, 10, 32767}) {
-        EXPECT_EQ(UnitTable::name(i), "");
-        EXPECT_EQ(UnitTable::token(i), "");
-        EXPECT_EQ(UnitTable::suffix(i), "");
+TEST(UnitTable, IndexesOutsideTheTableGiveNoText) {
+    for (int i : {-1, UnitTable::kUnitCount, 32767}) {
+        EXPECT_EQ(UnitTable::name(i), "") << i;
+        EXPECT_EQ(UnitTable::token(i), "") << i;
+        EXPECT_EQ(UnitTable::suffix(i), "") << i;
     }
 }
 

@@ -36,24 +36,8 @@ std::string bytes(std::initializer_list<int> values) {
     return out;
 }
 
-class QtNetworkPortTest : public ::testing::Test {
+class QtNetworkPortTest : public test::PortTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        preferences_ = std::make_unique<QtPreferenceStore>(dir_.path().toStdString());
-        port_ = std::make_unique<QtSerialPort>(*preferences_);
-        port_->setEventHandler([this](int event) {
-            events_.push_back(event);
-            if (event == CommEvent::Receive)
-                input_ += port_->input();
-            if (event == CommEvent::PortNotice || event == CommEvent::PortLost)
-                notices_.push_back(port_->errorText());
-        });
-    }
-    void map(int number, const std::string& address) {
-        preferences_->save("KVT Control Terminal", "Ports", "Com" + std::to_string(number),
-                           address);
-    }
     // Opens port 1 on the server and waits until the server has its client.
     void openOn(TestDeviceServer& server) {
         map(1, server.url());
@@ -61,15 +45,6 @@ protected:
         ASSERT_TRUE(port_->portOpen());
         ASSERT_TRUE(waitFor(pump_, [&] { return server.connected(); }));
     }
-    long count(int event) const { return std::count(events_.begin(), events_.end(), event); }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<QtPreferenceStore> preferences_;
-    std::unique_ptr<QtSerialPort> port_;
-    QtEventPump pump_;
-    std::vector<int> events_;
-    std::vector<std::string> notices_;
-    std::string input_;
 };
 
 TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {

@@ -75,30 +75,7 @@ private:
     std::unique_ptr<QSocketNotifier> reader_;
 };
 
-class QtSerialPortTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        preferences_ = std::make_unique<QtPreferenceStore>(dir_.path().toStdString());
-        port_ = std::make_unique<QtSerialPort>(*preferences_);
-        port_->setEventHandler([this](int event) {
-            events_.push_back(event);
-            if (event == CommEvent::Receive)
-                input_ += port_->input();
-        });
-    }
-    void mapPort(int number, const std::string& path) {
-        preferences_->save("KVT Control Terminal", "Ports", "Com" + std::to_string(number), path);
-    }
-    long count(int event) const { return std::count(events_.begin(), events_.end(), event); }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<QtPreferenceStore> preferences_;
-    std::unique_ptr<QtSerialPort> port_;
-    QtEventPump pump_;
-    std::vector<int> events_;
-    std::string input_;
-};
+using QtSerialPortTest = test::PortTest;
 
 TEST_F(QtSerialPortTest, SettingsText) {
     EXPECT_EQ(port_->commPort(), 1);
@@ -144,13 +121,13 @@ TEST_F(QtSerialPortTest, HandshakingAndPortNumber) {
 
     EXPECT_EQ(port_->devicePath(1), "/dev/ttyS0");
     EXPECT_EQ(port_->devicePath(16), "/dev/ttyS15");
-    mapPort(5, "/dev/ttyUSB0");
+    map(5, "/dev/ttyUSB0");
     EXPECT_EQ(port_->devicePath(5), "/dev/ttyUSB0");
 }
 
 TEST_F(QtSerialPortTest, OpenFailureLeavesPortClosed) {
     const std::string path = dir_.path().toStdString() + "/no-such-device";
-    mapPort(2, path);
+    map(2, path);
     ASSERT_EQ(port_->setCommPort(2), "");
     const PortError error = port_->setPortOpen(true);
     EXPECT_NE(error.find(path), std::string::npos) << error;
@@ -169,7 +146,7 @@ TEST_F(QtSerialPortTest, OpenFailureLeavesPortClosed) {
 TEST_F(QtSerialPortTest, UnsolicitedStreamIsGatheredWhole) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    mapPort(3, pty.path());
+    map(3, pty.path());
     ASSERT_EQ(port_->setCommPort(3), "");
     ASSERT_EQ(port_->setPortOpen(true), "");
 
@@ -198,7 +175,7 @@ TEST_F(QtSerialPortTest, UnsolicitedStreamIsGatheredWhole) {
 TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    mapPort(3, pty.path());
+    map(3, pty.path());
     ASSERT_EQ(port_->setCommPort(3), "");
     ASSERT_EQ(port_->setSettings("19200,E,7,2"), "");
     ASSERT_EQ(port_->setPortOpen(true), "");
@@ -248,7 +225,7 @@ TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
     // Another device on the same port number later on.
     Pty second;
     ASSERT_TRUE(second.ok());
-    mapPort(3, second.path());
+    map(3, second.path());
     ASSERT_EQ(port_->setPortOpen(true), "");
     second.send("S\r\n");
     ASSERT_TRUE(waitFor(pump_, [&] { return input_.find("S\r\n") != std::string::npos; }));
@@ -259,7 +236,7 @@ TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
 TEST_F(QtSerialPortTest, HandlerMayCloseAndReopen) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    mapPort(1, pty.path());
+    map(1, pty.path());
     ASSERT_EQ(port_->setPortOpen(true), "");
 
     int receives = 0;
@@ -304,7 +281,7 @@ TEST_F(QtSerialPortTest, HandlerMayCloseAndReopen) {
 TEST_F(QtSerialPortTest, OneAndAHalfStopBits) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    mapPort(1, pty.path());
+    map(1, pty.path());
     for (bool open : {false, true}) {
         SCOPED_TRACE(open ? "open" : "closed");
         ASSERT_EQ(port_->setPortOpen(open), "");

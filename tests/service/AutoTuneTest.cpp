@@ -185,42 +185,16 @@ TEST_P(AutoTune, StatusFaults) {
 TEST_P(AutoTune, PidEnter) {
     struct Case {
         const char* name;
-        std::function<void(service::AutoTune&)> act;
+        const char* typed;
+        bool unlocked; // the box for P was chosen first
         Lines wire;
         std::string p; // variable 110 afterwards, "" = unchanged
     };
     const std::vector<Case> cases{
-        {"typed 2.5 is written with six decimals",
-         [](auto& a) {
-             a.Option1_Click(1);
-             a.Text1_Change(0, "2.5");
-             a.Text1_KeyPress(0, 13);
-         },
-         {"mw,110,2.500000"},
-         "2.500000"},
-        {"a locked box does nothing",
-         [](auto& a) {
-             a.Text1_Change(0, "2.5");
-             EXPECT_FALSE(a.Text1_KeyPress(0, 13));
-         },
-         {},
-         ""},
-        {"pasted junk is refused",
-         [](auto& a) {
-             a.Option1_Click(1);
-             a.Text1_Change(0, "2.5x");
-             a.Text1_KeyPress(0, 13);
-         },
-         {},
-         ""},
-        {"a control character is refused",
-         [](auto& a) {
-             a.Option1_Click(1);
-             a.Text1_Change(0, "2\r5");
-             a.Text1_KeyPress(0, 13);
-         },
-         {},
-         ""},
+        {"typed 2.5 is written with six decimals", "2.5", true, {"mw,110,2.500000"}, "2.500000"},
+        {"a locked box does nothing", "2.5", false, {}, ""},
+        {"pasted junk is refused", "2.5x", true, {}, ""},
+        {"a control character is refused", "2\r5", true, {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,7 +202,10 @@ TEST_P(AutoTune, PidEnter) {
         auto before = x.dev().eeprom(110);
         open(x, [&](service::AutoTune& a) {
             x.written();
-            c.act(a);
+            if (c.unlocked)
+                a.Option1_Click(1);
+            a.Text1_Change(0, c.typed);
+            EXPECT_FALSE(a.Text1_KeyPress(0, 13)); // Enter is never typed into the box
             EXPECT_EQ(x.written(), x.lines(c.wire));
         });
         EXPECT_EQ(x.dev().eeprom(110), c.p.empty() ? before : c.p);

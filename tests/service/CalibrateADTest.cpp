@@ -198,47 +198,33 @@ TEST_P(CalibrateAD, DacFaultsAlwaysEnableUpdatingAgain) {
     struct Row {
         const char* name;
         std::function<void(ServiceWorld&)> before;
-        std::vector<std::string> typed;
+        const char* typed; // into the input box, or nullptr
         Lines sent;
         std::string lastBox;
     };
-    const std::string measuredText = service::kMeasuredValueText;
+    const std::string measured = service::kMeasuredValueText;
+    const Lines driven = {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"};
+    const std::string failed =
+        service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "");
     const Row rows[] = {
-        {"a measured 0 is refused",
-         nullptr,
-         {"0"},
-         {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"},
-         measuredText},
-        {"a negative value is refused",
-         nullptr,
-         {"-4.9"},
-         {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"},
-         measuredText},
-        {"text is refused",
-         nullptr,
-         {"abc"},
-         {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"},
-         measuredText},
-        {"Cancel in the input box",
-         nullptr,
-         {""},
-         {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"},
+        {"a measured 0 is refused", nullptr, "0", driven, measured},
+        {"a negative value is refused", nullptr, "-4.9", driven, measured},
+        {"text is refused", nullptr, "abc", driven, measured},
+        {"Cancel in the input box", nullptr, "", driven,
          "Make sure interface jumpers are set\rfor 0 to 5 Vdc. Hit [OK] when done."},
         {"a lost reply to write,4,d",
          [](ServiceWorld& x) { x.dev().scriptFault("write,4,d", sim::Fault::silence()); },
-         {},
+         nullptr,
          {"mw,1000,1", "write,4,d", "write,4,n"},
-         service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "")},
+         failed},
         {"no reply to the DAC drive",
          [](ServiceWorld& x) { x.dev().scriptFault("write,1,4000", sim::Fault::silence()); },
-         {},
-         {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"},
-         service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "")},
+         nullptr, driven, failed},
         {"a wrong reply to the final enable is reported",
          [](ServiceWorld& x) {
              x.dev().scriptFault("write,4,n", sim::Fault::wrong("DisableUpdate: D"));
          },
-         {"5"},
+         "5",
          {"mw,1000,1", "write,4,d", "write,1,4000", "MW,12,4000.000000", "write,4,n"},
          std::string(service::kUpdateFailedHeadline) + "[DisableUpdate: D]"},
     };
@@ -247,8 +233,8 @@ TEST_P(CalibrateAD, DacFaultsAlwaysEnableUpdatingAgain) {
         ServiceWorld x(GetParam());
         if (r.before)
             r.before(x);
-        for (const auto& t : r.typed)
-            x.w.op.type(t);
+        if (r.typed)
+            x.w.op.type(r.typed);
         open(x, 1, [&](service::CalibrateAD& c) { c.cmdDacStart_Click(); });
         EXPECT_EQ(x.written(), x.lines(r.sent));
         EXPECT_EQ(x.boxes().back(), r.lastBox);

@@ -168,54 +168,39 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
     struct Case {
         const char* name;
         std::function<void(ServiceWorld&, service::CalibrateCL&)> act;
-        Lines wire; // after selecting row 1
-        std::vector<std::string> boxes;
+        const char* wire; // after selecting row 1, separated by spaces
+        Lines boxes;
     };
+    const Lines counts = {service::kCountsRangeText}, flow = {service::kFlowRangeText};
     const std::vector<Case> cases{
-        {"counts below the bar",
-         [](auto&, auto& c) { enterCounts(c, 1, "119"); },
-         {},
-         {service::kCountsRangeText}},
-        {"counts above the bar",
-         [](auto&, auto& c) { enterCounts(c, 1, "4096"); },
-         {},
-         {service::kCountsRangeText}},
-        {"pasted junk in counts",
-         [](auto&, auto& c) { enterCounts(c, 1, "20x0"); },
-         {},
-         {service::kCountsRangeText}},
-        {"a control character is refused",
-         [](auto&, auto& c) { enterCounts(c, 1, "2000\r"); },
-         {},
-         {service::kControlCharacterText}},
+        {"counts below the bar", [](auto&, auto& c) { enterCounts(c, 1, "119"); }, "", counts},
+        {"counts above the bar", [](auto&, auto& c) { enterCounts(c, 1, "4096"); }, "", counts},
+        {"pasted junk in counts", [](auto&, auto& c) { enterCounts(c, 1, "20x0"); }, "", counts},
+        {"a control character is refused", [](auto&, auto& c) { enterCounts(c, 1, "2000\r"); }, "",
+         Lines{service::kControlCharacterText}},
         {"the counts echo must be exact",
          [](ServiceWorld& x, auto& c) {
              x.dev().scriptFault("mw,131", sim::Fault::wrong("MW,131,2001", 1));
              enterCounts(c, 1, "2000");
          },
-         {"mw,131,2000"},
-         {service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "MW,131,2001")}},
-        {"flow zero", [](auto&, auto& c) { enterFlow(c, 1, "0"); }, {}, {service::kFlowRangeText}},
-        {"flow junk",
-         [](auto&, auto& c) { enterFlow(c, 1, "5.5.5"); },
-         {},
-         {service::kFlowRangeText}},
+         "mw,131,2000",
+         Lines{
+             service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "MW,131,2001")}},
+        {"flow zero", [](auto&, auto& c) { enterFlow(c, 1, "0"); }, "", flow},
+        {"flow junk", [](auto&, auto& c) { enterFlow(c, 1, "5.5.5"); }, "", flow},
         {"a letter is swallowed with the digits box",
-         [](auto&, auto& c) { EXPECT_FALSE(c.Text1_KeyPress(1, 'a')); },
-         {},
-         {service::numbersOnlyText('a')}},
+         [](auto&, auto& c) { EXPECT_FALSE(c.Text1_KeyPress(1, 'a')); }, "",
+         Lines{service::numbersOnlyText('a')}},
         {"Enter in a row that is not selected does nothing",
-         [](auto&, auto& c) { enterCounts(c, 2, "2000"); },
-         {},
-         {}},
+         [](auto&, auto& c) { enterCounts(c, 2, "2000"); }, "", Lines{}},
         {"flow write needs MW",
          [](ServiceWorld& x, auto& c) {
              x.dev().scriptFault("mw,132", sim::Fault::silence(1));
              enterFlow(c, 1, "12.5");
          },
-         {"mw,132,0.125"},
-         {"No connection!",
-          service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "")}},
+         "mw,132,0.125",
+         Lines{"No connection!",
+               service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,10 +211,10 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
             x.written();
             x.w.op.shown.clear();
             c.act(x, cl);
-            EXPECT_EQ(x.written(), x.lines(c.wire));
+            EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(c.wire)));
             EXPECT_EQ(x.boxes(), c.boxes);
         });
-        if (c.wire.empty() || c.wire[0].rfind("mw,131", 0) != 0) {
+        if (std::string(c.wire).rfind("mw,131", 0) != 0) {
             EXPECT_EQ(x.dev().eeprom(131), before);
         }
     }

@@ -62,32 +62,25 @@ TEST_P(QueryMenu, TypedCommandsGoOutUnchanged) {
     struct Row {
         const char* menu;
         std::string typed;
-        Lines bodies;
+        const char* body; // "" = nothing sent
         std::function<void(ServiceWorld&)> check;
     };
     const Row rows[] = {
-        {"mnuQueryMamoryRead",
-         "1",
-         {"mr,1"},
+        {"mnuQueryMamoryRead", "1", "mr,1",
          [](ServiceWorld& x) {
              EXPECT_EQ(x.t.model.sbrStatus["Status"].text,
                        "Status: " + std::string(x.kind.line == sim::LineMode::Rs232 ? "" : "1A: ") +
                            x.dev().eeprom(1));
          }},
-        {"mnuQueryMamoryWrite",
-         "20,abc",
-         {"mw,20,abc"},
+        {"mnuQueryMamoryWrite", "20,abc", "mw,20,abc",
          [](ServiceWorld& x) { EXPECT_EQ(x.dev().eeprom(20), "abc"); }},
-        {"mnuQueryWriteValveOut", "5000x", {"write,2,5000x"}, nullptr}, // the device decides
-        {"mnuQueryWriteZero",
-         "1999",
-         {"write,0,1999"},
+        {"mnuQueryWriteValveOut", "5000x", "write,2,5000x", nullptr}, // the device decides
+        {"mnuQueryWriteZero", "1999", "write,0,1999",
          [](ServiceWorld& x) { EXPECT_EQ(x.dev().dac(0), 1999); }},
-        {"mnuQueryWriteAnalogOut", "", {}, nullptr}, // Cancel
-        {"mnuQueryMamoryRead", "", {}, nullptr},
-        {"mnuQueryMamoryWrite",
-         "5\rmw,1000,0",
-         {}, // a control character: refused
+        {"mnuQueryWriteAnalogOut", "", "", nullptr}, // Cancel
+        {"mnuQueryMamoryRead", "", "", nullptr},
+        {"mnuQueryMamoryWrite", "5\rmw,1000,0",
+         "", // a control character: refused
          [](ServiceWorld& x) {
              EXPECT_EQ(x.boxes(), Lines{service::kControlCharacterText});
              EXPECT_TRUE(x.dev().backDoorOpen());
@@ -102,7 +95,7 @@ TEST_P(QueryMenu, TypedCommandsGoOutUnchanged) {
         x.w.op.type(r.typed);
         x.click(r.menu);
         x.w.rt.runFor(0.5);
-        EXPECT_EQ(x.written(), x.lines(r.bodies));
+        EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(r.body)));
         if (r.check)
             r.check(x);
     }

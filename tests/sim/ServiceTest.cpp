@@ -27,6 +27,8 @@ TEST(SimService, EepromRoundTripsTextAsWritten) {
     EXPECT_EQ(line.ask("mr,105"), padded);
     EXPECT_EQ(line.ask("mw,107,Lab 3, Bldg B"), "MW,107,Lab 3, Bldg B");
     EXPECT_EQ(line.ask("MR,107"), "Lab 3, Bldg B");
+    EXPECT_EQ(line.ask("MW,105,nitrogen"), "MW,105,nitrogen"); // the value keeps its case
+    EXPECT_EQ(line.ask("mw,131,2000"), "MW,131,2000");
     EXPECT_EQ(line.ask("mw,0,2.00"), "MW,0,2.00");
     EXPECT_EQ(line.ask("mr,136"), "0");
     EXPECT_EQ(line.device().eeprom(5), "1234");

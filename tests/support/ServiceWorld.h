@@ -1,7 +1,7 @@
 #pragma once
 
 #include "service/ServiceMenus.h"
-#include "support/TerminalWorld.h"
+#include "support/DeviceWorld.h"
 
 #include <memory>
 #include <ostream>
@@ -98,42 +98,22 @@ private:
     SimRuntime& rt_;
 };
 
-// The two ways a terminal talks to the device, with the prefix its lines carry.
-struct LineKind {
-    sim::LineMode line;
-    std::string prefix;
-    const char* name;
-};
-inline const LineKind kRs232{sim::LineMode::Rs232, "", "RS232"};
-inline const LineKind kRs485{sim::LineMode::Rs485, "!1A,", "RS485"};
-
 // One device at address 1A after start-up, with every service procedure registered; the loader's
 // traffic and boxes are discarded.
-struct ServiceWorld {
+struct ServiceWorld : DeviceWorld {
     explicit ServiceWorld(const LineKind& kind, double startTimeOfDay = 10 * 3600.0)
-        : kind(kind), w(kind.line, {deviceRecord("7", "1A")}, {device()}, startTimeOfDay),
-          t(w.start()), dialogs(w.rt),
-          service(std::make_unique<service::ServiceMenus>(t, dialogs)) {
+        : DeviceWorld(kind, deviceRecord("7", "1A"), device(), startTimeOfDay), kind(kind),
+          dialogs(w.rt), service(std::make_unique<service::ServiceMenus>(t, dialogs)) {
         w.takeWritten();
         w.op.shown.clear();
     }
     static sim::DeviceOptions device() {
         sim::DeviceOptions o;
-        o.address = "1A";
-        o.noisePercent = 0;
         o.zeroingSeconds = 5.0; // status requests every 2 s see it running twice
         return o;
     }
 
     sim::Device& dev() { return w.bus.device(0); }
-    // Lines written since the last call, without their prefix check: the test compares whole lines.
-    std::vector<std::string> written() { return w.takeWritten(); }
-    std::vector<std::string> lines(const std::vector<std::string>& bodies) const {
-        std::vector<std::string> out;
-        for (const auto& b : bodies)
-            out.push_back(kind.prefix + b);
-        return out;
-    }
     void openBackDoor() { dev().handle("mw,1000,1", w.rt.now()); }
     void click(const std::string& menu) { t.menuClick(menu); }
     // Runs `action` after `seconds` of virtual time, while a handler waits.
@@ -143,16 +123,8 @@ struct ServiceWorld {
     std::vector<std::string> boxes() const { return w.op.texts(); }
 
     LineKind kind;
-    TerminalWorld w;
-    monitor::FrmTerminal& t;
     ScriptedServiceDialogs dialogs;
     std::unique_ptr<service::ServiceMenus> service;
 };
 
-} // namespace kvt::testing
-
-namespace kvt::testing {
-inline void PrintTo(const LineKind& k, std::ostream* os) {
-    *os << k.name;
-}
 } // namespace kvt::testing

@@ -26,7 +26,7 @@ TEST(FrmAbout, ShowsTheProgramCentredAndClosesWithOk) {
     QStringList texts;
     QRect frame;
     QWidget* parent = nullptr;
-    bool modal = false;
+    bool modal = false, logo = false;
     int result = -1;
     QTimer::singleShot(0, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -35,9 +35,11 @@ TEST(FrmAbout, ShowsTheProgramCentredAndClosesWithOk) {
                 continue;
             shown = true;
             title = about->windowTitle();
-            for (auto* label : about->findChildren<QLabel*>())
+            for (auto* label : about->findChildren<QLabel*>()) {
                 if (!label->text().isEmpty())
                     texts << label->text();
+                logo = logo || (!label->pixmap().isNull() && label->pixmap().width() >= 48);
+            }
             frame = about->frameGeometry();
             parent = about->parentWidget();
             modal = about->isModal();
@@ -56,27 +58,13 @@ TEST(FrmAbout, ShowsTheProgramCentredAndClosesWithOk) {
     EXPECT_TRUE(texts.contains("KVT Control Terminal"));
     EXPECT_TRUE(texts.contains(QString("Version ") + ui::programVersion()));
     EXPECT_GE(texts.size(), 4);
+    EXPECT_TRUE(logo);
     EXPECT_EQ(parent, &owner);
     EXPECT_TRUE(modal);
     EXPECT_EQ(result, QDialog::Accepted);
     // On the middle of the screen, wherever the main window is.
     const QPoint screenCentre = owner.screen()->availableGeometry().center();
     EXPECT_LE((frame.center() - screenCentre).manhattanLength(), 2);
-}
-
-TEST(FrmAbout, HasALogoAndANamedButton) {
-    FrmAbout about;
-    EXPECT_EQ(about.objectName(), "frmAbout");
-    bool logo = false;
-    for (auto* label : about.findChildren<QLabel*>())
-        logo = logo || (!label->pixmap().isNull() && label->pixmap().width() >= 48);
-    EXPECT_TRUE(logo);
-    auto* ok = about.findChild<QPushButton*>("Command1");
-    ASSERT_NE(ok, nullptr);
-    about.show();
-    ok->click();
-    EXPECT_FALSE(about.isVisible());
-    EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 TEST(QtDialogHost, ShowsThePropertiesDialogOverTheMainWindow) {
