@@ -195,21 +195,48 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
 
     const double fineStart = s.fine.empty() ? to : s.fine.front().time;
     auto bucketTime = [](const TrendBucket& b) { return b.lastTime; };
-    for (std::size_t i = lowerBound(s.coarse, from, bucketTime); i < s.coarse.size(); ++i) {
-        const TrendBucket& b = s.coarse[i];
+    s.coarse.forEachFrom(lowerBound(s.coarse, from, bucketTime), [&](const TrendBucket& b) {
         if (b.lastTime >= fineStart || b.lastTime >= to)
-            break;
+            return false;
         take(b.lastTime, b.flowMin, b.flowMax, b.setPoint, b.unit, b.gap);
-    }
+        return true;
+    });
     auto sampleTime = [](const TrendSample& x) { return x.time; };
-    for (std::size_t i = lowerBound(s.fine, from, sampleTime); i < s.fine.size(); ++i) {
-        const TrendSample& x = s.fine[i];
+    s.fine.forEachFrom(lowerBound(s.fine, from, sampleTime), [&](const TrendSample& x) {
         if (x.time >= to)
-            break;
+            return false;
         take(x.time, x.flow, x.flow, x.setPoint, x.unit, std::isnan(x.flow));
-    }
+        return true;
+    });
     flush();
     return runs;
+}
+
+TrendPolylines trendPolylines(const std::vector<TrendRun>& runs, double xScale, double xOffset) {
+    TrendPolylines out;
+    std::size_t points = 0;
+    for (const auto& run : runs)
+        points += run.points.size();
+    out.flow.reserve(2 * points + runs.size());
+    out.setPoint.reserve(points + runs.size());
+    const double breakY = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& run : runs) {
+        if (!out.flow.empty()) {
+            const double x = run.points.front().time * xScale + xOffset;
+            out.flow.push_back({x, breakY});
+            out.setPoint.push_back({x, breakY});
+        }
+        for (const auto& p : run.points) {
+            const double x = p.time * xScale + xOffset;
+            out.flow.push_back({x, p.low});
+            if (p.high != p.low)
+                out.flow.push_back({x, p.high});
+            out.setPoint.push_back({x, p.setPoint});
+            out.low = std::min({out.low, p.low, p.setPoint});
+            out.high = std::max({out.high, p.high, p.setPoint});
+        }
+    }
+    return out;
 }
 
 void TrendHistory::clear() {
