@@ -142,6 +142,8 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
     const Series& s = devices_[d];
     const double width = (to - from) / columns;
     int column = -1;
+    double columnStart = 0.0;
+    double columnEnd = 0.0;
     bool columnGap = false;
     TrendPoint point;
     std::int16_t unit = 0;
@@ -164,7 +166,10 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
     auto take = [&](double t, float low, float high, float sp, std::int16_t u, bool gap) {
         if (t < from || t >= to)
             return;
-        int c = std::min(columns - 1, static_cast<int>((t - from) / width));
+        // Most readings fall into the column of the one before: no division for them.
+        const int c = column >= 0 && t >= columnStart && t < columnEnd
+                          ? column
+                          : std::min(columns - 1, static_cast<int>((t - from) / width));
         // Readings sparser than the columns still join up; a long silence (monitoring stopped)
         // breaks the line, as a time-out does.
         const bool pause = t - lastReading > kJoinSeconds;
@@ -174,6 +179,8 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
             if (pause)
                 open = false;
             column = c;
+            columnStart = from + c * width;
+            columnEnd = c == columns - 1 ? INFINITY : from + (c + 1) * width;
             unit = u;
             columnGap = false;
             point = {from + c * width, std::numeric_limits<double>::quiet_NaN(),
