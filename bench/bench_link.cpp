@@ -7,8 +7,10 @@
 // being written (median, 99th percentile), and this process's CPU time as a share of wall time;
 // then the same against a device that answers 250 ms late, where the share is the cost of waiting;
 // then the first runs again over tcp:// to ser2net (raw mode) in front of the same simulator.
+// The 115200 baud run is repeated with the bus-health observer attached, to show what it costs.
 
 #include "BenchSupport.h"
+#include "link/BusStatistics.h"
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
 #include "platform/qt/QtPreferenceStore.h"
@@ -58,7 +60,7 @@ private:
     std::optional<Clock::time_point> lineFeedAt_;
 };
 
-int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
+int run(int baud, int exchanges, int delayMs, bool overTcp = false, bool observed = false) {
     QTemporaryDir profile;
     platform::qt::QtPreferenceStore prefs(profile.path().toStdString());
     testing::DevSimProcess sim(
@@ -85,6 +87,9 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
         return 1;
 
     auto& engine = ports.engine();
+    link::BusStatistics statistics(rt.clock());
+    if (observed)
+        engine.setObserver(&statistics);
     engine.exchange("f"); // warm up
     port.turnarounds.clear();
     int empty = 0;
@@ -98,10 +103,12 @@ int run(int baud, int exchanges, int delayMs, bool overTcp = false) {
     double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     double cpu = bench::cpuSeconds() - cpu0;
     ports.closeWithDrain();
+    engine.setObserver(nullptr);
 
-    std::printf("%s%6d baud, device latency %d ms: %d exchanges in %.2f s (%.1f /s), empty replies "
-                "%d, boxes %d\n",
-                overTcp ? "tcp:// " : "pty    ", baud, delayMs, exchanges, wall, exchanges / wall,
+    std::printf("%s%6d baud, device latency %d ms%s: %d exchanges in %.2f s (%.1f /s), empty "
+                "replies %d, boxes %d\n",
+                overTcp ? "tcp:// " : "pty    ", baud, delayMs,
+                observed ? ", bus-health observer on" : "", exchanges, wall, exchanges / wall,
                 empty, op.boxes);
     std::printf(
         "                    turnaround LF -> next command: median %.1f us, p99 %.1f us, max %.1f "
@@ -122,6 +129,7 @@ int main(int argc, char** argv) {
     // Back to back: the device answers at once, so the figures include handling every reply.
     for (int baud : {115200, 9600})
         rc |= run(baud, exchanges, 0);
+    rc |= run(115200, exchanges, 0, false, true);
     // A slow device: nearly all of the time is spent waiting for the reply.
     rc |= run(9600, std::max(1, exchanges / 25), 250);
     // The same device behind a serial device server on loopback.

@@ -111,6 +111,10 @@ void PortController::tickConnectTime() {
 }
 
 void PortController::showTransmitted(const std::string& line) {
+    // Called after the send; a closed port wrote nothing.
+    if (onTerminalSent && port_.portOpen() && !engine_->autoSingleMonitoring &&
+        !engine_->autoMultiMonitoring)
+        onTerminalSent(line + "\r");
     model_.lblTr.caption = line;
     model_.changed();
 }

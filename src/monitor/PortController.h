@@ -42,6 +42,9 @@ public:
 
     // Text the port received while no monitoring runs, for the terminal window.
     std::function<void(const std::string&)> onTerminalText;
+    // A command's bytes as written (with the CR) while no monitoring runs, for the terminal's
+    // transcript.
+    std::function<void(const std::string&)> onTerminalSent;
 
     // link::LinkView
     void showTransmitted(const std::string& line) override;

@@ -2,6 +2,7 @@
 
 #include "monitor/DataLogs.h"
 #include "monitor/FrmTerminal.h"
+#include "monitor/TerminalLine.h"
 
 #include <utility>
 
@@ -16,15 +17,18 @@ constexpr int kFlushMs = 5;
 } // namespace
 
 TerminalWindow::TerminalWindow(FrmTerminal& terminal)
-    : t_(terminal), flush_(terminal.runtime().createTimer(kFlushMs)) {
+    : t_(terminal), flush_(terminal.runtime().createTimer(kFlushMs)),
+      line_(std::make_unique<TerminalLine>(terminal, *this)) {
     t_.registerMenu("mnuStart", [this] { mnuStart_Click(); });
     t_.registerMenu("mnuStop", [this] { mnuStop_Click(); });
     t_.ports().onTerminalText = [this](const std::string& text) { display(text); };
+    t_.ports().onTerminalSent = [this](const std::string& bytes) { line_->recordSent(bytes); };
     flush_->setOnTick([this] { flushWaiting(); });
 }
 
 TerminalWindow::~TerminalWindow() {
     t_.ports().onTerminalText = nullptr;
+    t_.ports().onTerminalSent = nullptr;
 }
 
 void TerminalWindow::mnuStart_Click() {
@@ -42,6 +46,7 @@ void TerminalWindow::mnuStart_Click() {
     if (t_.comMonitor)
         m.fraSendR.visible = false;
     m.fraCD.visible = false;
+    line_->setShown(true);
     m.changed();
 }
 
@@ -60,6 +65,7 @@ void TerminalWindow::mnuStop_Click() {
     if (t_.comMonitor)
         m.fraSendR.visible = true;
     m.fraCD.visible = true;
+    line_->setShown(false);
     m.changed();
 }
 
@@ -70,7 +76,7 @@ bool TerminalWindow::txtTerm_KeyPress(char32_t code) {
     if (code > 0xff)
         return true;
     const char byte = static_cast<char>(code);
-    sendTyped(byte);
+    sendTyped(std::string(1, byte));
     if (t_.settings.echo)
         echo(byte);
     selStart = t_.model.txtTerm.caption.size();
@@ -99,16 +105,32 @@ void TerminalWindow::txtTerm_Change(const std::string& text) {
     trim(t_.model.txtTerm.caption);
 }
 
-void TerminalWindow::sendTyped(char byte) {
+void TerminalWindow::sendLine(const std::string& bytes) {
+    sendTyped(bytes);
+    if (t_.settings.echo)
+        for (char byte : bytes)
+            echo(byte);
+    selStart = t_.model.txtTerm.caption.size();
+    selLength = 0;
+    ++selectionSerial;
+    t_.model.changed();
+}
+
+void TerminalWindow::sendTyped(const std::string& bytes) {
     // Written straight to the port: typed text is no command and leaves the transaction flags
     // alone. While a command waits for its reply the bytes wait too, so they cannot split it.
     if (waiting_.empty() && t_.engine().inFlight() == 0) {
-        t_.port().output(std::string(1, byte));
+        write(bytes);
         return;
     }
-    waiting_ += byte;
+    waiting_ += bytes;
     if (!flush_->isActive())
         flush_->start();
+}
+
+void TerminalWindow::write(std::string bytes) {
+    t_.port().output(bytes);
+    line_->recordSent(bytes);
 }
 
 void TerminalWindow::flushWaiting() {
@@ -121,7 +143,7 @@ void TerminalWindow::flushWaiting() {
         return;
     flush_->stop();
     if (!waiting_.empty())
-        t_.port().output(std::exchange(waiting_, std::string{}));
+        write(std::exchange(waiting_, std::string{}));
 }
 
 void TerminalWindow::echo(char byte) {
@@ -146,6 +168,7 @@ void TerminalWindow::trim(std::string& text) const {
 }
 
 void TerminalWindow::display(std::string t) {
+    line_->recordReceived(t);
     auto& text = t_.model.txtTerm.caption;
     // 1
     trim(text);

@@ -9,6 +9,7 @@
 namespace kvt::monitor {
 
 class FrmTerminal;
+class TerminalLine;
 
 // The teletype area txtTerm of the main window: typed characters go to the port one byte each,
 // received text is shown with its backspaces and line ends, and a log copy goes to the
@@ -35,6 +36,12 @@ public:
 
     // Received text (one chunk as it came), shown by the teletype rules.
     void display(std::string chunk);
+    // A whole line from the line mode (with its CR): sent as if typed at once, echoed when the
+    // echo flag is on.
+    void sendLine(const std::string& bytes);
+
+    // Line mode, hex view and transcript.
+    TerminalLine& line() { return *line_; }
 
     // Selection the widget applies whenever `selectionSerial` moves: Start selects from the caret.
     std::size_t selStart = 0;
@@ -48,7 +55,8 @@ public:
     static constexpr std::size_t kTrimBlock = 4096;
 
 private:
-    void sendTyped(char byte);
+    void sendTyped(const std::string& bytes);
+    void write(std::string bytes);
     void flushWaiting();
     void echo(char byte);
     void trim(std::string& text) const;
@@ -56,6 +64,7 @@ private:
     FrmTerminal& t_;
     std::string waiting_;
     std::unique_ptr<platform::Timer> flush_;
+    std::unique_ptr<TerminalLine> line_;
 };
 
 } // namespace kvt::monitor

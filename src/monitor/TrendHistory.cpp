@@ -142,6 +142,8 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
     const Series& s = devices_[d];
     const double width = (to - from) / columns;
     int column = -1;
+    double columnStart = 0.0;
+    double columnEnd = 0.0;
     bool columnGap = false;
     TrendPoint point;
     std::int16_t unit = 0;
@@ -164,7 +166,10 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
     auto take = [&](double t, float low, float high, float sp, std::int16_t u, bool gap) {
         if (t < from || t >= to)
             return;
-        int c = std::min(columns - 1, static_cast<int>((t - from) / width));
+        // Most readings fall into the column of the one before: no division for them.
+        const int c = column >= 0 && t >= columnStart && t < columnEnd
+                          ? column
+                          : std::min(columns - 1, static_cast<int>((t - from) / width));
         // Readings sparser than the columns still join up; a long silence (monitoring stopped)
         // breaks the line, as a time-out does.
         const bool pause = t - lastReading > kJoinSeconds;
@@ -174,6 +179,8 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
             if (pause)
                 open = false;
             column = c;
+            columnStart = from + c * width;
+            columnEnd = c == columns - 1 ? INFINITY : from + (c + 1) * width;
             unit = u;
             columnGap = false;
             point = {from + c * width, std::numeric_limits<double>::quiet_NaN(),
@@ -195,21 +202,48 @@ std::vector<TrendRun> TrendHistory::plot(std::size_t d, double from, double to, 
 
     const double fineStart = s.fine.empty() ? to : s.fine.front().time;
     auto bucketTime = [](const TrendBucket& b) { return b.lastTime; };
-    for (std::size_t i = lowerBound(s.coarse, from, bucketTime); i < s.coarse.size(); ++i) {
-        const TrendBucket& b = s.coarse[i];
+    s.coarse.forEachFrom(lowerBound(s.coarse, from, bucketTime), [&](const TrendBucket& b) {
         if (b.lastTime >= fineStart || b.lastTime >= to)
-            break;
+            return false;
         take(b.lastTime, b.flowMin, b.flowMax, b.setPoint, b.unit, b.gap);
-    }
+        return true;
+    });
     auto sampleTime = [](const TrendSample& x) { return x.time; };
-    for (std::size_t i = lowerBound(s.fine, from, sampleTime); i < s.fine.size(); ++i) {
-        const TrendSample& x = s.fine[i];
+    s.fine.forEachFrom(lowerBound(s.fine, from, sampleTime), [&](const TrendSample& x) {
         if (x.time >= to)
-            break;
+            return false;
         take(x.time, x.flow, x.flow, x.setPoint, x.unit, std::isnan(x.flow));
-    }
+        return true;
+    });
     flush();
     return runs;
+}
+
+TrendPolylines trendPolylines(const std::vector<TrendRun>& runs, double xScale, double xOffset) {
+    TrendPolylines out;
+    std::size_t points = 0;
+    for (const auto& run : runs)
+        points += run.points.size();
+    out.flow.reserve(2 * points + runs.size());
+    out.setPoint.reserve(points + runs.size());
+    const double breakY = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& run : runs) {
+        if (!out.flow.empty()) {
+            const double x = run.points.front().time * xScale + xOffset;
+            out.flow.push_back({x, breakY});
+            out.setPoint.push_back({x, breakY});
+        }
+        for (const auto& p : run.points) {
+            const double x = p.time * xScale + xOffset;
+            out.flow.push_back({x, p.low});
+            if (p.high != p.low)
+                out.flow.push_back({x, p.high});
+            out.setPoint.push_back({x, p.setPoint});
+            out.low = std::min({out.low, p.low, p.setPoint});
+            out.high = std::max({out.high, p.high, p.setPoint});
+        }
+    }
+    return out;
 }
 
 void TrendHistory::clear() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,23 @@ struct TrendRun {
     std::vector<TrendPoint> points;
 };
 
+// A point of a plotted line.
+struct TrendXY {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A device's flow and set-point lines as one polyline each: per column its lowest and highest
+// reading (one point when they agree), and a NaN point between runs, so a gap or a unit change
+// breaks the line without a series of its own. x = time * xScale + xOffset.
+struct TrendPolylines {
+    std::vector<TrendXY> flow;
+    std::vector<TrendXY> setPoint;
+    double low = INFINITY; // the range of the values drawn
+    double high = -INFINITY;
+};
+TrendPolylines trendPolylines(const std::vector<TrendRun>& runs, double xScale, double xOffset);
+
 // Fixed-capacity ring: push overwrites the oldest entry once full, so the steady state never
 // allocates. Storage grows as it fills, so a slowly sampled device costs what it holds.
 template <typename T> class Ring {
@@ -94,6 +112,19 @@ public:
         data_[head_] = v;
         head_ = (head_ + 1) % data_.size();
         return old;
+    }
+    // Calls f(entry) from entry i on, oldest first, until f returns false; walks the storage in
+    // at most two straight stretches.
+    template <typename F> void forEachFrom(std::size_t i, F&& f) const {
+        const std::size_t n = data_.size();
+        while (i < count_) {
+            const std::size_t at = (head_ + i) % n;
+            const std::size_t run = std::min(count_ - i, n - at);
+            for (std::size_t k = 0; k < run; ++k)
+                if (!f(data_[at + k]))
+                    return;
+            i += run;
+        }
     }
     void popFront() {
         if (count_ == 0)

@@ -95,6 +95,10 @@ std::string TrendModel::axisTitle() const {
             if (units.insert(run.unit).second)
                 order.push_back(run.unit);
     }
+    return axisTitle(order);
+}
+
+std::string TrendModel::axisTitle(const std::vector<int>& order) {
     std::string title = "Flow";
     if (order.empty())
         return title;

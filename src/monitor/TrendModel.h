@@ -46,6 +46,8 @@ public:
 
     // Axis title: "Flow" and the units of the shown devices' readings in range.
     std::string axisTitle() const;
+    // The same for units already known, in the order met.
+    static std::string axisTitle(const std::vector<int>& units);
     // Legend text of a device.
     std::string legendName(std::size_t device) const;
 

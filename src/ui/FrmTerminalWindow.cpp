@@ -4,6 +4,7 @@
 #include "monitor/FrmProgram.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
+#include "monitor/TerminalLine.h"
 #include "monitor/TerminalMenus.h"
 #include "monitor/TerminalWindow.h"
 #include "ui/BusHealthWindow.h"
@@ -11,6 +12,7 @@
 #include "ui/Icons.h"
 #include "ui/SetPointEdit.h"
 #include "ui/TerminalEdit.h"
+#include "ui/TerminalLineBar.h"
 #include "ui/TrendWindow.h"
 
 #include <QAction>
@@ -235,6 +237,15 @@ void FrmTerminalWindow::buildCentralArea() {
     txtTerm_->setPalette(blue);
     widgets_["txtTerm"] = txtTerm_;
     middle->addWidget(txtTerm_, 1);
+    auto& line = logic_.terminalWindow().line();
+    termBar_ = new TerminalLineBar(line, txtTerm_, content, content);
+    termBar_->onHandled = [this] { refresh(); };
+    middle->addWidget(termBar_->hexView(), 1);
+    middle->addWidget(termBar_);
+    line.model.subscribe([this, alive = alive_] {
+        if (*alive)
+            scheduleRefresh();
+    });
     middle->addStretch();
     row->addLayout(middle, 1);
 
@@ -576,6 +587,7 @@ void FrmTerminalWindow::refresh(bool force) {
     applyList(cboValveS_, model_.cboValveS, valveItems_);
     progress_->refresh();
     txtTerm_->showText(model_.txtTerm.caption, logic_.terminalWindow().selectionSerial);
+    termBar_->refresh(model_.txtTerm.visible);
     refreshProgramPanel();
 
     if (logic_.ended && !endQueued_) {

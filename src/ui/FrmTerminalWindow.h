@@ -24,6 +24,7 @@ namespace kvt::ui {
 
 class FrmProgressBarWindow;
 class TerminalEdit;
+class TerminalLineBar;
 class TrendWindow;
 class BusHealthWindow;
 
@@ -122,6 +123,7 @@ private:
     std::vector<std::string> curUnitItems_;
     std::vector<std::string> valveItems_;
     TerminalEdit* txtTerm_ = nullptr;
+    TerminalLineBar* termBar_ = nullptr;
     std::map<std::string, QWidget*> programWidgets_;
     QProgressBar* progressBar2_ = nullptr;
     FrmProgressBarWindow* progress_ = nullptr;

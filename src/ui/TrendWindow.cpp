@@ -5,15 +5,19 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -36,6 +40,67 @@ double epochOffsetMs(double localNow) {
 }
 } // namespace
 
+// Draws every device's lines over the plot area straight from their points. A line series would
+// lay out and stroke its whole path again on every change, which costs far more than drawing it.
+class TrendWindow::PlotItem : public QGraphicsItem {
+public:
+    explicit PlotItem(TrendWindow& window) : window_(window) {
+        setZValue(10);
+        setAcceptedMouseButtons(Qt::NoButton);
+    }
+    QRectF boundingRect() const override { return window_.chart_->plotArea(); }
+    void areaChanged() {
+        prepareGeometryChange();
+        update();
+    }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+        const QRectF area = window_.chart_->plotArea();
+        const double x0 = static_cast<double>(window_.timeAxis_->min().toMSecsSinceEpoch());
+        const double x1 = static_cast<double>(window_.timeAxis_->max().toMSecsSinceEpoch());
+        const double y0 = window_.flowAxis_->min();
+        const double y1 = window_.flowAxis_->max();
+        if (!(x1 > x0) || !(y1 > y0) || area.isEmpty())
+            return;
+        const double sx = area.width() / (x1 - x0);
+        const double sy = area.height() / (y1 - y0);
+        painter->save();
+        painter->setClipRect(area);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        QPolygonF polyline;
+        // One-pixel cosmetic pens take the rasteriser's fast path; a wider pen is stroked into
+        // polygons first, which costs several times as much.
+        auto draw = [&](const std::vector<monitor::TrendXY>& points, QPen pen) {
+            pen.setWidth(1);
+            pen.setCosmetic(true);
+            painter->setPen(pen);
+            polyline.clear();
+            auto flush = [&] {
+                if (polyline.size() > 1)
+                    painter->drawPolyline(polyline);
+                polyline.clear();
+            };
+            for (const auto& p : points) {
+                if (std::isnan(p.y)) {
+                    flush();
+                    continue;
+                }
+                polyline.append({area.left() + (p.x - x0) * sx, area.bottom() - (p.y - y0) * sy});
+            }
+            flush();
+        };
+        for (const auto& [device, lines] : window_.lines_) {
+            if (!lines.shown)
+                continue;
+            draw(lines.setPointPoints, lines.setPoint->pen());
+            draw(lines.flowPoints, lines.flow->pen());
+        }
+        painter->restore();
+    }
+
+private:
+    TrendWindow& window_;
+};
+
 TrendWindow::TrendWindow(monitor::TrendModel& model, platform::Operator& op, std::string folder,
                          QWidget* parent)
     : QWidget(parent, Qt::Window), model_(model), op_(op), folder_(std::move(folder)) {
@@ -56,6 +121,9 @@ TrendWindow::TrendWindow(monitor::TrendModel& model, platform::Operator& op, std
     chart_->addAxis(flowAxis_, Qt::AlignLeft);
 
     view_ = new QChartView(chart_, this);
+    plot_ = new PlotItem(*this);
+    view_->scene()->addItem(plot_);
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { plot_->areaChanged(); });
     view_->setObjectName("chtTrend");
     view_->setRenderHint(QPainter::Antialiasing, false);
     view_->setRubberBand(QChartView::HorizontalRubberBand);
@@ -120,32 +188,34 @@ void TrendWindow::axisMoved() {
     QTimer::singleShot(0, this, [this] { redraw(); });
 }
 
-QLineSeries* TrendWindow::series(Lines& lines, bool setPoint, std::size_t index,
-                                 std::size_t device) {
-    auto& pool = setPoint ? lines.setPoint : lines.flow;
-    while (pool.size() <= index) {
-        auto* s = new QLineSeries;
-        QPen pen(kColours[device % std::size(kColours)]);
-        pen.setWidthF(setPoint ? 1.0 : 1.5);
-        if (setPoint)
-            pen.setStyle(Qt::DashLine);
-        s->setPen(pen);
-        chart_->addSeries(s);
-        s->attachAxis(timeAxis_);
-        s->attachAxis(flowAxis_);
-        const bool legend = pool.empty();
-        pool.push_back(s);
-        for (QLegendMarker* marker : chart_->legend()->markers(s)) {
-            marker->setVisible(legend);
-            if (legend)
-                connect(marker, &QLegendMarker::clicked, this, [this, device, setPoint] {
-                    (void)setPoint;
-                    model_.setShown(device, !model_.shown(device));
-                    redraw();
-                });
-        }
+QLineSeries* TrendWindow::addSeries(std::size_t device, bool setPoint) {
+    auto* s = new QLineSeries;
+    QPen pen(kColours[device % std::size(kColours)]);
+    pen.setWidthF(setPoint ? 1.0 : 1.5);
+    if (setPoint)
+        pen.setStyle(Qt::DashLine);
+    s->setPen(pen);
+    chart_->addSeries(s);
+    s->attachAxis(timeAxis_);
+    s->attachAxis(flowAxis_);
+    for (QLegendMarker* marker : chart_->legend()->markers(s)) {
+        marker->setVisible(!setPoint);
+        if (!setPoint)
+            connect(marker, &QLegendMarker::clicked, this, [this, device] {
+                model_.setShown(device, !model_.shown(device));
+                redraw();
+            });
     }
-    return pool[index];
+    return s;
+}
+
+TrendWindow::Lines& TrendWindow::lines(std::size_t device) {
+    Lines& l = lines_[device];
+    if (!l.flow) {
+        l.flow = addSeries(device, false);
+        l.setPoint = addSeries(device, true);
+    }
+    return l;
 }
 
 void TrendWindow::redraw() {
@@ -155,40 +225,36 @@ void TrendWindow::redraw() {
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     const auto& h = model_.history;
+    // A column a pixel: more points than that cannot show, and each costs drawing time.
+    const int width = static_cast<int>(chart_->plotArea().width());
+    const int columns = width > 0 ? width : kColumns;
+    std::vector<int> units;
     for (std::size_t d = 0; d < h.deviceCount(); ++d) {
-        Lines& lines = lines_[d];
+        Lines& l = lines(d);
         const bool shown = model_.shown(d);
-        std::size_t runIndex = 0;
         if (shown) {
-            for (const auto& run : h.plot(d, from, to, kColumns)) {
-                QList<QPointF> flow, setPoint;
-                flow.reserve(static_cast<qsizetype>(run.points.size() * 2));
-                setPoint.reserve(static_cast<qsizetype>(run.points.size()));
-                for (const auto& p : run.points) {
-                    const double x = p.time * 1000.0 + offsetMs_;
-                    flow.append({x, p.low});
-                    if (p.high != p.low)
-                        flow.append({x, p.high});
-                    setPoint.append({x, p.setPoint});
-                    low = std::min({low, p.low, p.setPoint});
-                    high = std::max({high, p.high, p.setPoint});
-                }
-                series(lines, false, runIndex, d)->replace(flow);
-                series(lines, true, runIndex, d)->replace(setPoint);
-                ++runIndex;
-            }
+            const auto runs = h.plot(d, from, to, columns);
+            for (const auto& run : runs)
+                if (std::find(units.begin(), units.end(), run.unit) == units.end())
+                    units.push_back(run.unit);
+            auto drawn = monitor::trendPolylines(runs, 1000.0, offsetMs_);
+            l.flowPoints = std::move(drawn.flow);
+            l.setPointPoints = std::move(drawn.setPoint);
+            low = std::min(low, drawn.low);
+            high = std::max(high, drawn.high);
+        } else {
+            l.flowPoints.clear();
+            l.setPointPoints.clear();
         }
+        l.shown = shown;
         // The legend entry stays, so a hidden device can be switched back on.
-        QLineSeries* first = series(lines, false, 0, d);
-        first->setName(QString::fromStdString(model_.legendName(d)) + (shown ? "" : " (off)"));
-        series(lines, true, 0, d)
-            ->setName(QString::fromStdString(model_.legendName(d)) + " set point");
-        for (QLegendMarker* m : chart_->legend()->markers(lines.setPoint[0]))
-            m->setVisible(false);
-        for (std::size_t i = runIndex; i < lines.flow.size(); ++i)
-            lines.flow[i]->clear();
-        for (std::size_t i = runIndex; i < lines.setPoint.size(); ++i)
-            lines.setPoint[i]->clear();
+        const QString name = QString::fromStdString(model_.legendName(d));
+        if (l.flow->name() != name + (shown ? "" : " (off)")) {
+            l.flow->setName(name + (shown ? "" : " (off)"));
+            l.setPoint->setName(name + " set point");
+            for (QLegendMarker* m : chart_->legend()->markers(l.setPoint))
+                m->setVisible(false);
+        }
     }
     if (!(high >= low)) {
         low = 0.0;
@@ -196,7 +262,7 @@ void TrendWindow::redraw() {
     }
     const double margin = std::max(1e-6, (high - low) * 0.05);
     flowAxis_->setRange(low - margin, high + margin);
-    flowAxis_->setTitleText(QString::fromStdString(model_.axisTitle()));
+    flowAxis_->setTitleText(QString::fromStdString(monitor::TrendModel::axisTitle(units)));
     timeAxis_->setFormat(to - from > 86400.0 / 2 ? "dd.MM HH:mm" : "HH:mm:ss");
     timeAxis_->setRange(
         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(from * 1000.0 + offsetMs_)),
@@ -207,6 +273,16 @@ void TrendWindow::redraw() {
             window_->setCurrentIndex(i);
     drawn_ = model_.revision();
     drawing_ = false;
+    plot_->update();
+}
+
+std::size_t TrendWindow::flowPoints(std::size_t device) const {
+    auto it = lines_.find(device);
+    if (it == lines_.end())
+        return 0;
+    return static_cast<std::size_t>(
+        std::count_if(it->second.flowPoints.begin(), it->second.flowPoints.end(),
+                      [](const monitor::TrendXY& p) { return !std::isnan(p.y); }));
 }
 
 } // namespace kvt::ui

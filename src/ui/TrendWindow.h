@@ -11,6 +11,7 @@
 #include <vector>
 
 class QChart;
+class QGraphicsItem;
 class QChartView;
 class QComboBox;
 class QDateTimeAxis;
@@ -32,14 +33,26 @@ public:
     // Redraws from the model now (the window also does so on its own twice a second).
     void redraw();
     QChartView* chartView() const { return view_; }
-    static constexpr int kColumns = 1000; // the most a line shows: about a column per pixel
+    // Points of the device's flow line as last drawn (breaks not counted).
+    std::size_t flowPoints(std::size_t device) const;
+    // Columns a line is decimated to when the plot's width is not known yet; otherwise one a
+    // pixel of the plot's width.
+    static constexpr int kColumns = 1000;
 
 private:
+    // A device's lines: empty series that give the legend entry (the flow line's) and the pens,
+    // and the points the plot item draws with them; gaps and unit changes are NaN breaks.
     struct Lines {
-        std::vector<QLineSeries*> flow; // one per unbroken run; [0] carries the legend entry
-        std::vector<QLineSeries*> setPoint;
+        QLineSeries* flow = nullptr;
+        QLineSeries* setPoint = nullptr;
+        std::vector<monitor::TrendXY> flowPoints;
+        std::vector<monitor::TrendXY> setPointPoints;
+        bool shown = true;
     };
-    QLineSeries* series(Lines& lines, bool setPoint, std::size_t index, std::size_t device);
+    class PlotItem;
+    friend class PlotItem;
+    Lines& lines(std::size_t device);
+    QLineSeries* addSeries(std::size_t device, bool setPoint);
     void axisMoved();
 
     monitor::TrendModel& model_;
@@ -53,6 +66,7 @@ private:
     QPushButton* follow_ = nullptr;
     QTimer* timer_ = nullptr;
     std::map<std::size_t, Lines> lines_;
+    PlotItem* plot_ = nullptr;
     std::uint64_t drawn_ = ~std::uint64_t{0};
     double offsetMs_ = 0.0; // local seconds -> the axis' milliseconds since the epoch
     bool drawing_ = false;
