@@ -118,4 +118,11 @@ std::string Bus::oversizedLine(const std::string& head, double now) {
     return frame(*target, "?");
 }
 
+void Bus::forgetHistory() {
+    commandLog_.clear();
+    commandLog_.shrink_to_fit();
+    for (auto& d : devices_)
+        d.forgetCommandsSeen();
+}
+
 } // namespace kvt::sim

@@ -37,6 +37,8 @@ public:
     // Every complete line received, CR and LF stripped (dropped oversized lines are not listed).
     const std::vector<std::string>& commandLog() const { return commandLog_; }
     std::size_t droppedLines() const { return droppedLines_; }
+    // Forgets the command logs of the bus and its devices, so a long run stays in bounded memory.
+    void forgetHistory();
     LineMode mode() const { return mode_; }
     // How late the last reply is due (a device's scripted Late fault), in seconds.
     double replyDelay() const { return replyDelay_; }

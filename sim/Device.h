@@ -89,6 +89,10 @@ public:
     double replyDelay() const { return replyDelay_; }
     // Every body this device was asked to run, in order.
     const std::vector<std::string>& commandsSeen() const { return commandsSeen_; }
+    void forgetCommandsSeen() {
+        commandsSeen_.clear();
+        commandsSeen_.shrink_to_fit();
+    }
 
     double setPointSlpm() const { return setPointSlpm_; }
     // The set point in the current engineering unit.

@@ -3,6 +3,8 @@
 #include "link/CommSettings.h"
 #include "link/CommandLine.h"
 
+#include <algorithm>
+
 namespace kvt::link {
 
 namespace CE = platform::CommEvent;
@@ -76,7 +78,9 @@ TransactionEngine::TransactionEngine(platform::SerialPort& port, platform::Runti
                                      platform::Operator& op, LinkView& view)
     : port_(port), runtime_(runtime), operator_(op), view_(view),
       timer2_(runtime.createTimer(kStatusResetMs)), timer3_(runtime.createTimer(kNoReplyMs)),
-      drainWatchdog_(runtime.createTimer(kDrainWatchdogMs)) {
+      drainWatchdog_(runtime.createTimer(kDrainWatchdogMs)), lateTimer_(runtime.createTimer(10)) {
+    // Only wakes the wait in letLateAnswerPass.
+    lateTimer_->setOnTick([] {});
     timer2_->setOnTick([this] {
         view_.setStatusPanel("Status: ");
         timer2_->stop();
@@ -143,7 +147,7 @@ std::optional<std::string> TransactionEngine::exchange(const std::string& line,
     case Wait::None:
         break;
     }
-    if (!ok)
+    if (!ok || !letLateAnswerPass(line))
         return std::nullopt;
     SendId id = Send(line, options.reportNoReply);
     view_.showTransmitted(line);
@@ -169,6 +173,25 @@ std::optional<std::string> TransactionEngine::exchange(const std::string& line,
     std::string reply = std::move(it->second);
     answers_.erase(it);
     return reply;
+}
+
+bool TransactionEngine::letLateAnswerPass(const std::string& line) {
+    if (lateUntil_.empty())
+        return true;
+    auto it = lateUntil_.find(interfaceRs232 ? std::string{} : addressOf(line));
+    if (it == lateUntil_.end())
+        return true;
+    const double until = it->second;
+    lateUntil_.erase(it);
+    auto& clock = runtime_.clock();
+    if (clock.monotonic() >= until || !port_.portOpen())
+        return true;
+    // What arrives meanwhile finds no command waiting and is dropped; Send clears the rest.
+    lateTimer_->setInterval(std::max(1, static_cast<int>((until - clock.monotonic()) * 1000.0)));
+    lateTimer_->start();
+    bool ok = runtime_.pump().waitUntil([&] { return clock.monotonic() >= until; });
+    lateTimer_->stop();
+    return ok;
 }
 
 void TransactionEngine::answer(SendId id, const std::string& reply) {
@@ -290,6 +313,8 @@ void TransactionEngine::onNoReplyTick() {
     if (outstanding_.empty())
         return;
     const std::deque<Outstanding> expired = outstanding_;
+    // Counted from the time-out: a box kept open meanwhile is time the answer has had.
+    const double lateUntil = runtime_.clock().monotonic() + kLateReplyMs / 1000.0;
     const bool partial = !assembler_.pending().empty();
     bool report = false;
     for (const auto& o : expired)
@@ -300,11 +325,14 @@ void TransactionEngine::onNoReplyTick() {
     // Commands sent while the box was open keep their own clock; a reply that came meanwhile
     // has already been handed out.
     for (const auto& o : expired) {
-        if (observer_) {
-            for (const auto& still : outstanding_)
-                if (still.id == o.id)
-                    observer_->timedOut(o.id, partial && o.id == expired.front().id);
-        }
+        bool stillWaiting = false;
+        for (const auto& still : outstanding_)
+            stillWaiting = stillWaiting || still.id == o.id;
+        if (!stillWaiting)
+            continue;
+        lateUntil_[o.address] = lateUntil;
+        if (observer_)
+            observer_->timedOut(o.id, partial && o.id == expired.front().id);
         answer(o.id, {});
     }
     if (outstanding_.empty())
@@ -313,6 +341,8 @@ void TransactionEngine::onNoReplyTick() {
 
 void TransactionEngine::portClosed() {
     timer3_->stop();
+    // Nothing sent before the close can answer after it.
+    lateUntil_.clear();
     drainWatchdog_->stop();
     undrained_ = false;
     assembler_.clearPending();

@@ -113,6 +113,9 @@ public:
 
     static constexpr int kNoReplyMs = 2000;
     static constexpr int kStatusResetMs = 2000;
+    // How long a device that timed out still gets for a late answer before the next command goes
+    // to it, so that answer is not taken for the next command's.
+    static constexpr int kLateReplyMs = 1000;
 
 private:
     struct Outstanding {
@@ -130,6 +133,9 @@ private:
     void answerOldest(const std::string& reply);
     void answer(SendId id, const std::string& reply);
     void updateFlags();
+    // Waits out the late-answer time of the device `line` goes to; false when the program is
+    // shutting down.
+    bool letLateAnswerPass(const std::string& line);
 
     platform::SerialPort& port_;
     platform::Runtime& runtime_;
@@ -138,6 +144,10 @@ private:
     std::unique_ptr<platform::Timer> timer2_;
     std::unique_ptr<platform::Timer> timer3_;
     std::unique_ptr<platform::Timer> drainWatchdog_;
+    std::unique_ptr<platform::Timer> lateTimer_;
+    // Devices that timed out ("" on RS-232), and until when (monotonic seconds) a late answer of
+    // theirs is expected.
+    std::map<std::string, double> lateUntil_;
     ReplyAssembler assembler_;
     std::deque<Outstanding> outstanding_;
     // Answers (or time-outs) that their senders have not collected yet.

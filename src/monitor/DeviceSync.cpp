@@ -46,12 +46,15 @@ constexpr Steps kQueryAfterDone{.openPort = false,
                                 .showReply = false,
                                 .waitReply = true};
 // A download step: the port is already open and monitoring stopped. Waiting while a reply is
-// still awaited keeps a command that re-entered during our wait from losing its answer.
+// still awaited keeps a command that re-entered during our wait from losing its answer. A
+// time-out raises no box of its own: one is tolerated, and the second ends the download with its
+// own message.
 constexpr Steps kDownloadStep{.openPort = false,
                               .stopMonitoring = false,
                               .wait = Wait::WhileAwaiting,
                               .showReply = true,
-                              .waitReply = true};
+                              .waitReply = true,
+                              .reportNoReply = false};
 
 } // namespace
 
@@ -312,9 +315,12 @@ void DeviceSync::download(int slot) {
 
     int failures = 0;
     auto failed = [&] {
-        if (failures < 2)
+        // A port lost meanwhile has been reported already; the device is out of reach all the same.
+        const bool lost = !t_.port().portOpen();
+        if (failures < 2 && !lost)
             return false;
-        reportNotAccessible();
+        if (!lost)
+            reportNotAccessible();
         t_.deviceNotAccessible = 1;
         t_.restartMonitoring();
         return true;

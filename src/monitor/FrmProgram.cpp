@@ -109,6 +109,16 @@ void ProgramRunner::lockWindow(bool locked) {
     m.changed();
 }
 
+std::optional<std::string> ProgramRunner::ask(std::string_view body) {
+    // A silent device is reported once; it has to answer again before it is reported again.
+    Steps steps = kRunStep;
+    steps.reportNoReply = !silentReported_;
+    auto reply = t_.exchange(slot_, body, steps);
+    if (reply)
+        silentReported_ = reply->empty();
+    return reply;
+}
+
 void ProgramRunner::run() {
     slot_ = t_.currentDevice();
     if (!t_.table.holdsDevice(slot_) || t_.table.record(slot_).CommEnabled == 0) {
@@ -120,6 +130,7 @@ void ProgramRunner::run() {
     auto& st = t_.table.status(slot_);
     running_ = true;
     quit = false;
+    silentReported_ = false;
 
     // 1 to 3
     if (st.FullScale == 0)
@@ -219,7 +230,7 @@ bool ProgramRunner::runStep(int index) {
         ++k;
         const double lastSent = current_;
         tick = false;
-        auto reading = t_.exchange(slot_, link::cmd::ReadFlow, kRunStep);
+        auto reading = ask(link::cmd::ReadFlow);
         if (!reading)
             return false;
         panel.lblRe.caption = *reading;
@@ -283,8 +294,7 @@ void ProgramRunner::sendSetPoint(double value, bool zeroTimeStep) {
     // Percent of full scale on the panel; the device takes its own unit.
     const double deviceValue = rec.EngUnit == 0 ? value : value * fullScale_ / 100;
     rec.SetPoint = deviceValue;
-    auto reply = t_.exchange(
-        slot_, link::cmd::setPoint(link::formatPattern(deviceValue, "######0.0000")), kRunStep);
+    auto reply = ask(link::cmd::setPoint(link::formatPattern(deviceValue, "######0.0000")));
     if (!reply || reply->empty() || (*reply)[0] != 'S')
         return;
     st.SetPointPending = false;

@@ -4,7 +4,9 @@
 #include "monitor/SetPointProgram.h"
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kvt::monitor {
 
@@ -71,13 +73,16 @@ private:
     void showConfirmedBar(double percent);
     void lockWindow(bool locked);
     bool goesOn() const;
+    // One exchange of the run with the device.
+    std::optional<std::string> ask(std::string_view body);
 
     FrmTerminal& t_;
     bool running_ = false;
     int slot_ = 0;
-    double fullScale_ = 100; // current full scale of the device, in its unit
-    double current_ = 0;     // the set point last sent, % of full scale
-    double rampStart_ = 0;   // where the next step's ramp is measured from
+    double fullScale_ = 100;      // current full scale of the device, in its unit
+    double current_ = 0;          // the set point last sent, % of full scale
+    double rampStart_ = 0;        // where the next step's ramp is measured from
+    bool silentReported_ = false; // "No connection!" shown since the last reply
 };
 
 // The "Program Mode" dialog frmProg.

@@ -332,9 +332,9 @@ void FrmTerminal::Timer8_Timer() {
 
     // 7
     deviceNotAccessible = 0;
-    if (!ports_->portToggle()) {
-        // portToggle has shown the reason.
-    }
+    // Closes the port opened above; a port lost meanwhile is not opened again.
+    if (port_.portOpen())
+        (void)ports_->portToggle();
     model.menu("mnuOpen").checked = port_.portOpen();
 
     // 8, 9

@@ -63,6 +63,7 @@ void SingleUnitMonitor::toggle() {
         if (!t_.ports().openIfClosed())
             return;
         eng.autoSingleMonitoring = true;
+        silentReported_ = false;
     } else {
         eng.autoSingleMonitoring = false;
         t_.Timer4().stop();
@@ -177,6 +178,16 @@ void SingleUnitMonitor::Timer4_Timer() {
     cycleRunning_ = false;
 }
 
+std::optional<std::string> SingleUnitMonitor::ask(int slot, std::string_view body) {
+    // A silent device is reported once; it has to answer again before it is reported again.
+    Steps steps = kCycleStep;
+    steps.reportNoReply = !silentReported_;
+    auto reply = t_.exchange(slot, body, steps);
+    if (reply)
+        silentReported_ = reply->empty();
+    return reply;
+}
+
 void SingleUnitMonitor::cycle(int slot) {
     if (!t_.table.holdsDevice(slot))
         return;
@@ -187,7 +198,7 @@ void SingleUnitMonitor::cycle(int slot) {
 
     // 1: flow; Timer4 rests only while the command is on its way.
     t_.Timer4().stop();
-    auto reading = t_.exchange(slot, cmd::ReadFlow, kCycleStep);
+    auto reading = ask(slot, cmd::ReadFlow);
     if (running())
         t_.Timer4().start();
     if (!reading || !goesOn(slot))
@@ -218,8 +229,7 @@ void SingleUnitMonitor::cycle(int slot) {
 
     // 4
     if (st.SetPointPending) {
-        auto reply = t_.exchange(
-            slot, cmd::setPoint(link::formatPattern(rec.SetPoint, "####0.000")), kCycleStep);
+        auto reply = ask(slot, cmd::setPoint(link::formatPattern(rec.SetPoint, "####0.000")));
         if (!reply || !goesOn(slot))
             return;
         if (!reply->empty() && (*reply)[0] == 'S') {
@@ -235,7 +245,7 @@ void SingleUnitMonitor::cycle(int slot) {
     if (rec.AlarmEnabled != shownAlarm_)
         layoutAlarm();
     if (rec.AlarmEnabled == 1 && alarmDue_) {
-        auto reply = t_.exchange(slot, cmd::AlarmStatus, kCycleStep);
+        auto reply = ask(slot, cmd::AlarmStatus);
         if (!reply || !goesOn(slot))
             return;
         m.lblAH.caption = "  " + *reply;
@@ -260,7 +270,7 @@ void SingleUnitMonitor::cycle(int slot) {
 
     // 8
     if (rec.TotalizerEnabled == 1 && clock.monotonic() > totalizerDeadline_) {
-        auto reply = t_.exchange(slot, cmd::ReadTotalizer, kCycleStep);
+        auto reply = ask(slot, cmd::ReadTotalizer);
         if (!reply || !goesOn(slot))
             return;
         st.Total = link::leadingNumber(*reply);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kvt::monitor {
 
@@ -31,6 +33,8 @@ public:
 
 private:
     void cycle(int slot);
+    // One exchange of a cycle.
+    std::optional<std::string> ask(int slot, std::string_view body);
     // After each exchange of a cycle: the mode still runs, the port is open, the device is the
     // same.
     bool goesOn(int slot) const;
@@ -47,6 +51,7 @@ private:
     double alarmDeadline_ = 0.0; // monotonic seconds
     double totalizerDeadline_ = 0.0;
     bool limitBeep_ = false;
+    bool silentReported_ = false; // "No connection!" shown since the last reply
     int shownAlarm_ = 0;
     int shownTotalizer_ = 0;
 };

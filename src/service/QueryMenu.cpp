@@ -157,6 +157,9 @@ void QueryMenu::repeatingReading(const std::string& channel, const std::string& 
     bool silent = false;
     const std::string body = cmd::converterRead(channel);
     while (!cancelled) {
+        // A port lost meanwhile has been reported; opening it again here would only add a box.
+        if (!t.port().portOpen())
+            break;
         double sentAt = t.runtime().clock().monotonic();
         auto reply = link_.exchange(body, {.showReply = true, .reportNoReply = false});
         if (!reply)

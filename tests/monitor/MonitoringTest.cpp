@@ -156,9 +156,17 @@ TEST(SingleUnit, SilentDeviceCostsOneTimeOutACycle) {
     b.t().menuClick("mnuAutoS");
     b.w.port.dropReplies = true;
     Lines lines = b.run(10);
-    // Every cycle waits for its own two seconds; ticks meanwhile start nothing.
-    EXPECT_EQ(count(lines, "f"), 5);
-    EXPECT_EQ(b.w.op.shown.size(), lines.size());
+    // Every cycle waits for its own two seconds and a second for a late answer; ticks meanwhile
+    // start nothing.
+    EXPECT_EQ(count(lines, "f"), 4);
+    // Told once, not once a cycle; a device that answers again is told of again when it falls
+    // silent.
+    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
+    b.w.port.dropReplies = false;
+    b.run(3);
+    b.w.port.dropReplies = true;
+    b.run(5);
+    EXPECT_EQ(b.w.op.shown.size(), 2u);
     EXPECT_EQ(b.t().model.lblRead.caption, "");
 }
 

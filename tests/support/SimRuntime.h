@@ -41,6 +41,8 @@ public:
     using EventId = std::uint64_t;
     EventId schedule(double delaySeconds, std::function<void()> action);
     void cancel(EventId id);
+    // The event is still to come.
+    bool pending(EventId id) const { return dueOf_.count(id) > 0; }
     // Runs every event due within the next `seconds`, then leaves the clock there.
     void runFor(double seconds);
     // Runs events until none is left (or `limitSeconds` of virtual time pass).

@@ -93,6 +93,14 @@ double SimSerialPort::charSeconds() const {
     return bits / baud;
 }
 
+void SimSerialPort::track(SimRuntime::EventId id) {
+    scheduled_.push_back(id);
+    if (scheduled_.size() >= 2 * prunedSize_ + 64) {
+        std::erase_if(scheduled_, [this](SimRuntime::EventId e) { return !rt_.pending(e); });
+        prunedSize_ = scheduled_.size();
+    }
+}
+
 void SimSerialPort::raise(int event) {
     if (handler_)
         handler_(event);
@@ -110,7 +118,7 @@ void SimSerialPort::output(const std::string& bytes) {
     double end = start + bytes.size() * charSeconds();
     txFreeAt_ = end;
     tx_.emplace_back(end, bytes.size());
-    scheduled_.push_back(rt_.schedule(end - rt_.now(), [this, bytes] {
+    track(rt_.schedule(end - rt_.now(), [this, bytes] {
         if (!tx_.empty())
             tx_.pop_front();
         std::string reply = bus_ ? bus_->receive(bytes, rt_.now()) : std::string{};
@@ -122,8 +130,8 @@ void SimSerialPort::output(const std::string& bytes) {
         if (!tx_.empty())
             return;
         if (replyBeforeDrain && !reply.empty() && !dropReplies)
-            scheduled_.push_back(rt_.schedule(rxFreeAt_ - rt_.now() + 1e-4,
-                                              [this] { raise(platform::CommEvent::Send); }));
+            track(rt_.schedule(rxFreeAt_ - rt_.now() + 1e-4,
+                               [this] { raise(platform::CommEvent::Send); }));
         else
             raise(platform::CommEvent::Send);
     }));
@@ -141,7 +149,7 @@ void SimSerialPort::deliver(const std::string& bytes, double at) {
         std::string chunk = bytes.substr(pos, size);
         pos += size;
         t += chunk.size() * charSeconds();
-        scheduled_.push_back(rt_.schedule(t - rt_.now(), [this, chunk] {
+        track(rt_.schedule(t - rt_.now(), [this, chunk] {
             if (!open_)
                 return;
             rx_ += chunk;
@@ -169,7 +177,7 @@ int SimSerialPort::outBufferCount() const {
 }
 
 void SimSerialPort::injectEvent(int commEvent, double delay) {
-    scheduled_.push_back(rt_.schedule(delay, [this, commEvent] {
+    track(rt_.schedule(delay, [this, commEvent] {
         if (open_)
             raise(commEvent);
     }));

@@ -70,6 +70,8 @@ private:
     double charSeconds() const;
     void deliver(const std::string& bytes, double at);
     void raise(int event);
+    // Keeps the event for cancelling at close; events already run are forgotten now and then.
+    void track(SimRuntime::EventId id);
 
     SimRuntime& rt_;
     sim::Bus* bus_;
@@ -85,6 +87,7 @@ private:
     double rxFreeAt_ = 0.0;
     EventHandler handler_;
     std::vector<SimRuntime::EventId> scheduled_;
+    std::size_t prunedSize_ = 0;
 };
 
 } // namespace kvt::testing
