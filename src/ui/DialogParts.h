@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 class QGridLayout;
 class QHBoxLayout;

@@ -41,7 +41,7 @@ QGroupBox* tableFrame(QWidget* parent, QPlainTextEdit*& text) {
 // The table as the logic lays it out: CR is a line break, LF is dropped.
 void showTable(QPlainTextEdit* text, const std::string& table) {
     QString shown = latin1(table);
-    shown.remove('\n');
+    shown.remove('\n'); // only CR breaks a line
     shown.replace('\r', '\n');
     if (shown.endsWith('\n'))
         shown.chop(1);
