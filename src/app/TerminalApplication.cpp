@@ -100,7 +100,8 @@ SetupChoice chooseSetup() {
                            QFile::encodeName(dataFolder).toStdString());
 }
 
-// Logs are proposed beside the program, or in the user's documents when that folder is read-only.
+// Logs and EEPROM tables are proposed beside the program, or in the user's documents when that
+// folder is read-only.
 std::string chooseLogFolder() {
     QString programFolder = QCoreApplication::applicationDirPath();
     QString folder = QFileInfo(programFolder).isWritable()
@@ -115,9 +116,14 @@ TerminalApplication::TerminalApplication() : parts_(std::make_unique<Parts>()) {
     auto& p = *parts_;
     SetupChoice setup = chooseSetup();
     p.setupNotice = setup.notice;
+    const std::string fileFolder = chooseLogFolder();
     p.logic = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-        p.port, p.runtime, p.op, p.preferences, p.dialogs, setup.path, chooseLogFolder()});
+        p.port, p.runtime, p.op, p.preferences, p.dialogs, setup.path, fileFolder});
     p.service = std::make_unique<service::ServiceMenus>(*p.logic, p.serviceDialogs);
+    // EEPROM tables are proposed where the logs are.
+    p.service->eepromExport.folder = fileFolder;
+    p.service->eepromImport.folder = fileFolder;
+    p.service->eepromCompare.folder = fileFolder;
     p.window = std::make_unique<ui::FrmTerminalWindow>(*p.logic);
     p.cancelSend =
         std::make_unique<ui::FrmCancelSendWindow>(p.service->cancelWindow, p.window.get());

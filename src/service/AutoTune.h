@@ -25,6 +25,18 @@ struct FrmAutoTune : monitor::Observable {
     monitor::Control cmdStop{.caption = "S&top"};
     monitor::Control cmdExit{.caption = "&Exit"};
     monitor::Control lblMsg;
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmAutoTune", frmAutoTune);
+        for (std::size_t i = 0; i < Text1.size(); ++i)
+            f("Text1_" + std::to_string(i), Text1[i]);
+        for (std::size_t i = 0; i < Option1.size(); ++i)
+            f("Option1_" + std::to_string(i), Option1[i]);
+        f("cmdStart", cmdStart);
+        f("cmdStop", cmdStop);
+        f("cmdExit", cmdExit);
+        f("lblMsg", lblMsg);
+    }
 };
 
 // One "at,s" reply taken apart; nullopt when it does not hold three values after the status.

@@ -20,6 +20,15 @@ struct FrmCompareE : monitor::Observable {
     monitor::Control chkAll{.caption = "show all"};
     monitor::Control cmdSave{.caption = "Save report..."};
     monitor::Control cmdClose{.caption = "Close"};
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmCompareE", frmCompareE);
+        f("lblLeft", lblLeft);
+        f("lblRight", lblRight);
+        f("chkAll", chkAll);
+        f("cmdSave", cmdSave);
+        f("cmdClose", cmdClose);
+    }
 };
 
 // "Compare...": a service record before and after a calibration. It only reads the device.

@@ -24,6 +24,15 @@ struct FrmExportE : monitor::Observable {
     monitor::Control cmdCancel{.caption = "Cancel"};
     monitor::Control ProgBar1{.visible = false};
     int progress = 0; // 0..99 reads
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmExportE", frmExportE);
+        f("Frame1", Frame1);
+        f("Text1", Text1);
+        f("cmdSave", cmdSave);
+        f("cmdCancel", cmdCancel);
+        f("ProgBar1", ProgBar1);
+    }
 };
 
 // "&Export": reads the 99 table variables once the window shows, and saves them to an .epr file.
@@ -66,6 +75,16 @@ struct FrmImportE : monitor::Observable {
     monitor::Control cmdCancel{.caption = "Cancel"};
     monitor::Control ProgBar1{.visible = false};
     int progress = 0; // 0..96 writes
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmImportE", frmImportE);
+        f("Frame1", Frame1);
+        f("Text1", Text1);
+        f("cmdOpen", cmdOpen);
+        f("cmdUpload", cmdUpload);
+        f("cmdCancel", cmdCancel);
+        f("ProgBar1", ProgBar1);
+    }
 };
 
 // "&Import": opens an .epr file and writes 96 of its variables into the device by position.

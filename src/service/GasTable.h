@@ -27,6 +27,17 @@ struct FrmCalibrateCL : monitor::Observable {
     int selected = -1; // the row being trimmed
 
     FrmCalibrateCL();
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmCalibrateCL", frmCalibrateCL);
+        for (std::size_t r = 0; r < Option1.size(); ++r) {
+            f("Option1_" + std::to_string(r), Option1[r]);
+            f("Text1_" + std::to_string(r), Text1[r]);
+            f("Text2_" + std::to_string(r), Text2[r]);
+            f("lblIndex_" + std::to_string(r), lblIndex[r]);
+        }
+        f("cmdExit", cmdExit);
+    }
 };
 
 // "&Close Loop": runs the controller at each point's set point while the operator trims the
@@ -100,6 +111,15 @@ struct FrmEditGT : monitor::Observable {
     monitor::Control cmdCancel{.caption = "Cancel"};
     monitor::Control ProgBar1{.visible = false};
     int progress = 0; // 0..10
+
+    template <typename F> void forEachControl(F&& f) {
+        f("frmEditGT", frmEditGT);
+        for (std::size_t k = 0; k < Text2.size(); ++k)
+            f("Text2_" + std::to_string(k), Text2[k]);
+        f("cmdSave", cmdSave);
+        f("cmdCancel", cmdCancel);
+        f("ProgBar1", ProgBar1);
+    }
 };
 
 // "&Edit Gas Info".

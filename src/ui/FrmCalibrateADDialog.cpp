@@ -3,7 +3,6 @@
 
 #include "ui/WidgetText.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,11 +19,6 @@ namespace kvt::ui {
 
 namespace {
 
-template <typename W> W* named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
 // One page: Start, the column headings and the two result labels.
 QFrame* page(QWidget* parent, const char* name, QPushButton*& start, QLabel*& first,
              QLabel*& second, const char* startName, const char* firstName,
@@ -32,8 +26,7 @@ QFrame* page(QWidget* parent, const char* name, QPushButton*& start, QLabel*& fi
     auto* frame = named(new QFrame(parent), name);
     frame->setFrameShape(QFrame::StyledPanel);
     auto* grid = new QGridLayout(frame);
-    start = named(new QPushButton(frame), startName);
-    start->setAutoDefault(false);
+    start = button(frame, startName);
     grid->addWidget(start, 0, 0);
     grid->addWidget(new QLabel("Counts", frame), 0, 1);
     grid->addWidget(new QLabel("Value", frame), 0, 2);
@@ -48,9 +41,10 @@ QFrame* page(QWidget* parent, const char* name, QPushButton*& start, QLabel*& fi
 } // namespace
 
 FrmCalibrateADDialog::FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget* parent)
-    : QDialog(parent), logic_(logic), model_(logic.model) {
+    : LogicDialog(
+          parent, [&logic] { return logic.closed(); }, [&logic] { logic.Form_QueryUnload(); }),
+      logic_(logic), model_(logic.model) {
     setObjectName("frmCalibrateAD");
-    setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     tabs_ = named(new QTabBar(this), "TabStripADC");
@@ -79,12 +73,8 @@ FrmCalibrateADDialog::FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget*
     progress_->setRange(0, 5);
     pl->addWidget(progress_);
     layout->addWidget(progressFrame_);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    exit_ = named(new QPushButton(this), "cmdCalExit");
-    exit_->setAutoDefault(false);
-    bottom->addWidget(exit_);
-    layout->addLayout(bottom);
+    exit_ = button(this, "cmdCalExit");
+    layout->addLayout(buttonRow({}, {exit_}));
     // The tab strip and its pages never change size while the progress frame comes and goes.
     progressFrame_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -100,15 +90,8 @@ FrmCalibrateADDialog::FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget*
     connect(adcStart_, &QPushButton::clicked, this, [this] { logic_.cmdAdcStart_Click(); });
     connect(dacStart_, &QPushButton::clicked, this, [this] { logic_.cmdDacStart_Click(); });
     connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdCalExit_Click(); });
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            refresh();
-    });
+    model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
-}
-
-FrmCalibrateADDialog::~FrmCalibrateADDialog() {
-    *alive_ = false;
 }
 
 void FrmCalibrateADDialog::refresh() {
@@ -136,22 +119,7 @@ void FrmCalibrateADDialog::refresh() {
     setProgressValue(progress_, model_.ProgressBarADC);
     exit_->setText(latin1(model_.cmdCalExit.caption));
     applying_ = false;
-    if (logic_.closed() && isVisible())
-        QTimer::singleShot(0, this, [this] { done(QDialog::Accepted); });
-}
-
-void FrmCalibrateADDialog::closeEvent(QCloseEvent* event) {
-    if (!logic_.closed()) {
-        event->ignore();
-        logic_.Form_QueryUnload();
-    }
-}
-
-void FrmCalibrateADDialog::reject() {
-    if (logic_.closed())
-        QDialog::reject();
-    else
-        logic_.Form_QueryUnload();
+    finishIfClosed();
 }
 
 } // namespace kvt::ui

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "service/CalibrateAD.h"
-
-#include <QDialog>
+#include "ui/DialogParts.h"
 
 #include <array>
-#include <memory>
 
 class QFrame;
 class QGroupBox;
@@ -18,22 +16,15 @@ class QTabBar;
 namespace kvt::ui {
 
 // "ADC / DAC Calibration": a modal dialog that stays until its logic has closed it.
-class FrmCalibrateADDialog : public QDialog {
-    Q_OBJECT
+class FrmCalibrateADDialog : public LogicDialog {
 public:
     FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget* parent = nullptr);
-    ~FrmCalibrateADDialog() override;
 
     void refresh();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override; // Esc
 
 private:
     service::CalibrateAD& logic_;
     service::FrmCalibrateAD& model_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool applying_ = false;
     QTabBar* tabs_ = nullptr;
     std::array<QFrame*, 2> pages_{};

@@ -1,5 +1,6 @@
 #include "ui/FrmSetSpanWindow.h"
 
+#include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
 #include <QCloseEvent>
@@ -10,17 +11,6 @@
 #include <QVBoxLayout>
 
 namespace kvt::ui {
-
-namespace {
-
-// A carriage return in the logic's text is a line break on screen.
-QString shown(const std::string& s) {
-    QString t = QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-    t.replace('\r', '\n');
-    return t;
-}
-
-} // namespace
 
 FrmSetSpanWindow::FrmSetSpanWindow(service::FrmSetSpan& model, service::SpanSetting& logic,
                                    QWidget* parent)
@@ -58,11 +48,11 @@ FrmSetSpanWindow::~FrmSetSpanWindow() {
 }
 
 void FrmSetSpanWindow::refresh() {
-    setWindowTitle(shown(model_.frmSetSpan.caption));
-    label_->setText(shown(model_.Label1.caption));
-    save_->setText(shown(model_.cmdSave.caption));
+    setWindowTitle(shownText(model_.frmSetSpan.caption));
+    label_->setText(shownText(model_.Label1.caption));
+    save_->setText(shownText(model_.cmdSave.caption));
     save_->setEnabled(model_.cmdSave.enabled);
-    cancel_->setText(shown(model_.Command1.caption));
+    cancel_->setText(shownText(model_.Command1.caption));
     followVisibility(*this, model_.frmSetSpan.visible);
 }
 

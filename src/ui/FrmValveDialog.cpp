@@ -3,52 +3,24 @@
 
 #include "ui/WidgetText.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kvt::ui {
 
-namespace {
-
-template <typename W> W* named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QPushButton* button(QWidget* parent, const char* name) {
-    auto* b = named(new QPushButton(parent), name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-// The key code the logic's filters expect, or 0 for keys that only edit the box.
-int keyCode(const QKeyEvent* key) {
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        return 13;
-    if (key->key() == Qt::Key_Backspace)
-        return 8;
-    if (!key->text().isEmpty())
-        return key->text().at(0).unicode();
-    return 0;
-}
-
-} // namespace
-
 FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
-    : QDialog(parent), logic_(logic), model_(logic.model) {
+    : LogicDialog(
+          parent, [&logic] { return logic.closed(); }, [&logic] { logic.Form_QueryUnload(); }),
+      logic_(logic), model_(logic.model) {
     setObjectName("frmValve");
-    setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
 
@@ -67,7 +39,7 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     g1->addWidget(list1_, 1, 2, 10, 1);
     text1_ = named(new QLineEdit(frame1_), "Text1");
     text1_->setMaximumWidth(90);
-    text1_->installEventFilter(this);
+    filterKeys(text1_, [this](int code) { return logic_.Text1_KeyPress(code); });
     edit_ = button(frame1_, "cmdEdit");
     g1->addWidget(text1_, 11, 2);
     g1->addWidget(edit_, 12, 2);
@@ -81,7 +53,7 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     scroll_->setMinimumHeight(200);
     text2_ = named(new QLineEdit(frame2_), "Text2");
     text2_->setMaximumWidth(90);
-    text2_->installEventFilter(this);
+    filterKeys(text2_, [this](int code) { return logic_.Text2_KeyPress(code); });
     ready_ = button(frame2_, "cmdReady");
     cancel_ = button(frame2_, "cmdCancel");
     g2->addWidget(scroll_, 0, 0, 4, 1);
@@ -99,24 +71,19 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     progress_ = named(new QProgressBar(this), "ProgBar1");
     progress_->setRange(0, 10);
     layout->addWidget(progress_);
-    auto* buttons = new QHBoxLayout;
     start_ = button(this, "cmdStart");
     save_ = button(this, "cmdSave");
     exit_ = button(this, "cmdExit");
-    buttons->addWidget(start_);
-    buttons->addWidget(save_);
-    buttons->addStretch();
-    buttons->addWidget(exit_);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow({start_, save_}, {exit_}));
 
     connect(list1_, &QListWidget::currentRowChanged, this, [this](int r) {
         if (!applying_)
             logic_.List1_Click(r);
     });
     connect(text1_, &QLineEdit::textEdited, this,
-            [this](const QString& t) { logic_.Text1_Change(t.toLatin1().toStdString()); });
+            [this](const QString& t) { logic_.Text1_Change(latin1Bytes(t)); });
     connect(text2_, &QLineEdit::textEdited, this,
-            [this](const QString& t) { logic_.Text2_Change(t.toLatin1().toStdString()); });
+            [this](const QString& t) { logic_.Text2_Change(latin1Bytes(t)); });
     connect(scroll_, &QScrollBar::valueChanged, this, [this](int v) {
         if (!applying_)
             logic_.VScroll1_Change(v);
@@ -127,15 +94,8 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     connect(start_, &QPushButton::clicked, this, [this] { logic_.cmdStart_Click(); });
     connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
     connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdExit_Click(); });
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            refresh();
-    });
+    model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
-}
-
-FrmValveDialog::~FrmValveDialog() {
-    *alive_ = false;
 }
 
 void FrmValveDialog::refresh() {
@@ -177,33 +137,7 @@ void FrmValveDialog::refresh() {
     setProgressValue(progress_, model_.progress);
     progress_->setVisible(model_.ProgBar1.visible);
     applying_ = false;
-    if (logic_.closed() && isVisible())
-        QTimer::singleShot(0, this, [this] { done(QDialog::Accepted); });
-}
-
-void FrmValveDialog::closeEvent(QCloseEvent* event) {
-    if (!logic_.closed()) {
-        event->ignore();
-        logic_.Form_QueryUnload();
-    }
-}
-
-void FrmValveDialog::reject() {
-    if (logic_.closed())
-        QDialog::reject();
-    else
-        logic_.Form_QueryUnload();
-}
-
-bool FrmValveDialog::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == text1_ || watched == text2_) && event->type() == QEvent::KeyPress) {
-        int code = keyCode(static_cast<QKeyEvent*>(event));
-        if (code == 0)
-            return false;
-        bool pass = watched == text1_ ? logic_.Text1_KeyPress(code) : logic_.Text2_KeyPress(code);
-        return !pass;
-    }
-    return QDialog::eventFilter(watched, event);
+    finishIfClosed();
 }
 
 } // namespace kvt::ui

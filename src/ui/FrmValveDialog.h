@@ -1,10 +1,7 @@
 #pragma once
 
 #include "service/ValveTable.h"
-
-#include <QDialog>
-
-#include <memory>
+#include "ui/DialogParts.h"
 
 class QFrame;
 class QGroupBox;
@@ -19,23 +16,15 @@ namespace kvt::ui {
 
 // "Valve Table Adjustment": a modal dialog that stays until its logic has closed it. Only the
 // operator's own moves of the bar reach the logic.
-class FrmValveDialog : public QDialog {
-    Q_OBJECT
+class FrmValveDialog : public LogicDialog {
 public:
     FrmValveDialog(service::ValveTable& logic, QWidget* parent = nullptr);
-    ~FrmValveDialog() override;
 
     void refresh();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override; // Esc
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     service::ValveTable& logic_;
     service::FrmValve& model_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool applying_ = false;
     QGroupBox* frame1_ = nullptr;
     QListWidget* list1_ = nullptr;

@@ -1,10 +1,7 @@
 #pragma once
 
 #include "service/ZeroAdjust.h"
-
-#include <QDialog>
-
-#include <memory>
+#include "ui/DialogParts.h"
 
 class QLabel;
 class QLineEdit;
@@ -15,23 +12,15 @@ namespace kvt::ui {
 
 // "Zero Adjustment (Manual)": a modal dialog that stays until its logic has closed it. Only the
 // operator's own moves of the bar reach the logic.
-class FrmZeroManDialog : public QDialog {
-    Q_OBJECT
+class FrmZeroManDialog : public LogicDialog {
 public:
     FrmZeroManDialog(service::ZeroAdjust& logic, QWidget* parent = nullptr);
-    ~FrmZeroManDialog() override;
 
     void refresh();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override; // Esc
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     service::ZeroAdjust& logic_;
     service::FrmZeroMan& model_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool applying_ = false; // the widgets are following the model
     QScrollBar* scroll_ = nullptr;
     QLineEdit* text1_ = nullptr;
