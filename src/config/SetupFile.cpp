@@ -62,7 +62,11 @@ std::optional<std::vector<std::string>> splitFields(std::string_view line) {
             if (close == std::string_view::npos) {
                 return std::nullopt;
             }
-            fields.emplace_back(line.substr(i + 1, close - i - 1));
+            // A CR here (an editor's stray line end) is read as the blank the writer makes of
+            // it, so that what is loaded is what the next save writes.
+            std::string text(line.substr(i + 1, close - i - 1));
+            std::replace(text.begin(), text.end(), '\r', ' ');
+            fields.push_back(std::move(text));
             i = close + 1;
             while (i < n && isSpace(line[i])) {
                 ++i;
@@ -114,9 +118,11 @@ template <typename T> bool readInt(const std::string& field, T& out) {
     return true;
 }
 
+// A finite number whose written form reads back: 1.7976931348623157e308 is refused, as its
+// 15-digit form rounds past the largest double and the next load would drop the line.
 bool readFloat(const std::string& field, double& out) {
     const auto v = link::parseNumber(field);
-    if (!v) {
+    if (!v || !link::storable(*v)) {
         return false;
     }
     out = *v;
