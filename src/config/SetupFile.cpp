@@ -251,6 +251,7 @@ LoadResult LoadDeviceTable(DeviceTable& table, const std::string& path) {
     LoadResult result;
     table.clear();
     table.allowSave();
+    platform::removeStaleTemporaries(path);
 
     std::string text;
     bool missing = false;
