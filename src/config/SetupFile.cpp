@@ -62,11 +62,7 @@ std::optional<std::vector<std::string>> splitFields(std::string_view line) {
             if (close == std::string_view::npos) {
                 return std::nullopt;
             }
-            // A CR here (an editor's stray line end) is read as the blank the writer makes of
-            // it, so that what is loaded is what the next save writes.
-            std::string text(line.substr(i + 1, close - i - 1));
-            std::replace(text.begin(), text.end(), '\r', ' ');
-            fields.push_back(std::move(text));
+            fields.emplace_back(line.substr(i + 1, close - i - 1));
             i = close + 1;
             while (i < n && isSpace(line[i])) {
                 ++i;
@@ -219,6 +215,11 @@ std::optional<DeviceRecord> parseSetupLine(std::string_view line) {
     r.Number = f[0];
     r.Address = f[1];
     r.Name = f[2];
+    // A CR in a text field, quoted or not (an editor's stray line end), is read as the blank the
+    // writer makes of it, so that what is loaded is what the next save writes.
+    for (std::string* text : {&r.Number, &r.Address, &r.Name}) {
+        std::replace(text->begin(), text->end(), '\r', ' ');
+    }
     const bool ok = readInt(f[3], r.GasTable) && readInt(f[4], r.EngUnit) &&
                     readFloat(f[5], r.UserEuFactor) && readInt(f[6], r.InputMode) &&
                     readInt(f[7], r.ValveMode) && readFloat(f[8], r.SetPoint) &&

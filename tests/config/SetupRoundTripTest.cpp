@@ -53,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, SetupRoundTrip,
     ::testing::Values(RoundTrip{"CrInsideText", line("0\r1"), true, "0 1"},
                       RoundTrip{"CrOnlyAddress", line("\r"), true, " "},
+                      RoundTrip{"CrInsideUnquotedText", "1,0\r1" + line("").substr(6), true, "0 1"},
                       RoundTrip{"LargestDouble", line("01", "1.7976931348623157e308"), false, ""},
                       RoundTrip{"LargestWritable", line("01", "1.79769313486231e308"), true, "01"},
                       RoundTrip{"SmallestSubnormal", line("01", "4.9406564584124654e-324"), true,
