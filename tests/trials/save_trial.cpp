@@ -64,7 +64,7 @@ monitor::TrendHistory trend(int variant) {
     monitor::TrendHistory h;
     for (int d = 0; d < 4; ++d) {
         const auto index = h.device({std::to_string(d + 1), std::to_string(d + 11), "Unit"});
-        for (int k = 0; k < 3000; ++k)
+        for (int k = 0; k < 500; ++k)
             h.append(index, 1000.0 + k * 0.1, 10.0 * d + k % 97 + variant * 0.5, 50.0, 1);
     }
     return h;
