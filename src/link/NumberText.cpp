@@ -299,7 +299,7 @@ long long roundHalfEven(double v) {
 }
 
 std::optional<int> truncatedInt(double v) {
-    // Both bounds are exact doubles; the open upper bound keeps INT_MAX + 0.5 out.
+    // Both bounds are exact doubles, and whatever lies strictly between them truncates into range.
     if (!(v > static_cast<double>(INT_MIN) - 1.0 && v < static_cast<double>(INT_MAX) + 1.0)) {
         return std::nullopt;
     }
