@@ -1,17 +1,25 @@
 #include "FuzzInput.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <unistd.h>
 
 namespace kvt::fuzz {
 
 std::string scratchFolder() {
-    static const std::string folder = [] {
-        std::string templ =
-            std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvt-fuzz-XXXXXX";
-        if (::mkdtemp(templ.data()) == nullptr)
+    // Plain storage: the removal at exit runs after static strings are gone.
+    static char folder[64] = "";
+    if (folder[0] == '\0') {
+        std::snprintf(folder, sizeof folder, "%s/kvt-fuzz-XXXXXX",
+                      ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+        if (::mkdtemp(folder) == nullptr)
             std::abort();
-        return templ;
-    }();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
+    }
     return folder;
 }
 
