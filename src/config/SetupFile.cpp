@@ -114,9 +114,11 @@ template <typename T> bool readInt(const std::string& field, T& out) {
     return true;
 }
 
+// A finite number whose written form reads back: 1.7976931348623157e308 is refused, as its
+// 15-digit form rounds past the largest double and the next load would drop the line.
 bool readFloat(const std::string& field, double& out) {
     const auto v = link::parseNumber(field);
-    if (!v) {
+    if (!v || !link::storable(*v)) {
         return false;
     }
     out = *v;
@@ -213,6 +215,11 @@ std::optional<DeviceRecord> parseSetupLine(std::string_view line) {
     r.Number = f[0];
     r.Address = f[1];
     r.Name = f[2];
+    // A CR in a text field, quoted or not (an editor's stray line end), is read as the blank the
+    // writer makes of it, so that what is loaded is what the next save writes.
+    for (std::string* text : {&r.Number, &r.Address, &r.Name}) {
+        std::replace(text->begin(), text->end(), '\r', ' ');
+    }
     const bool ok = readInt(f[3], r.GasTable) && readInt(f[4], r.EngUnit) &&
                     readFloat(f[5], r.UserEuFactor) && readInt(f[6], r.InputMode) &&
                     readInt(f[7], r.ValveMode) && readFloat(f[8], r.SetPoint) &&
@@ -245,6 +252,7 @@ LoadResult LoadDeviceTable(DeviceTable& table, const std::string& path) {
     LoadResult result;
     table.clear();
     table.allowSave();
+    platform::removeStaleTemporaries(path);
 
     std::string text;
     bool missing = false;

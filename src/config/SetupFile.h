@@ -15,9 +15,10 @@ namespace kvt::config {
 // would break the line, so they are written as ' and a blank.
 std::string formatSetupLine(const DeviceRecord& rec);
 
-// Reads one line (a trailing CR is ignored). nullopt unless it holds exactly 23 fields of the
-// right kinds: integers in the range of their field, floats as finite numbers, quoted fields
-// closed, and a non-empty Address.
+// Reads one line (a trailing CR is ignored; a CR inside a text field is read as a blank, as it
+// would be written). nullopt unless it holds exactly 23 fields of the right kinds: integers in the
+// range of their field, floats as finite numbers that write back readably, quoted fields closed,
+// and a non-empty Address.
 std::optional<DeviceRecord> parseSetupLine(std::string_view line);
 
 struct LoadResult {

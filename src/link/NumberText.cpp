@@ -298,6 +298,14 @@ long long roundHalfEven(double v) {
     return static_cast<long long>(f);
 }
 
+std::optional<int> truncatedInt(double v) {
+    // Both bounds are exact doubles, and whatever lies strictly between them truncates into range.
+    if (!(v > static_cast<double>(INT_MIN) - 1.0 && v < static_cast<double>(INT_MAX) + 1.0)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(v);
+}
+
 int roundToInt16HalfEven(double v) {
     const long long r = roundHalfEven(v);
     if (r > 32767) {

@@ -43,6 +43,10 @@ bool storable(double v);
 // Round to the nearest whole number, a half to the even neighbour. NaN gives 0; values beyond the
 // target range are clamped to it.
 long long roundHalfEven(double v);
+
+// `v` cut toward zero to an int, as a cast does; nullopt where the cast would be undefined (NaN,
+// infinities, beyond the range of int), so text such as "1e10" cannot reach one.
+std::optional<int> truncatedInt(double v);
 int roundToInt16HalfEven(double v);
 
 } // namespace kvt::link

@@ -9,7 +9,7 @@ namespace kvt::link {
 
 // Collects received chunks into reply lines. A line feed anywhere in a chunk completes the line,
 // and whatever else the chunk holds joins that same line: the devices never send two lines in one
-// burst, and the terminal has always read them this way.
+// burst, so bytes after the line feed are the tail of the same reply, not the start of the next.
 class ReplyAssembler {
 public:
     // A line that grows past this without a line feed is noise; it is cut so it cannot eat memory.

@@ -22,6 +22,20 @@ using platform::Icon;
 
 namespace {
 
+// False when the file holds text after its last line feed. (The log itself is open write-only.)
+bool endsLine(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return true;
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        ::pread(fd, &last, 1, st.st_size - 1) != 1)
+        last = '\n';
+    ::close(fd);
+    return last == '\n';
+}
+
 struct SlotText {
     const char* defaultName;
     const char* chooserTitle;
@@ -188,6 +202,10 @@ void DataLogs::openLog(LogSlot s) {
         sl.canonical = canonicalPath(path);
         sl.pending.clear();
         sl.boxOpen = false;
+        // A record cut short when the program was killed ends its line here, so the next record
+        // starts a line of its own and stays whole.
+        if (s != LogSlot::Comm && !endsLine(path))
+            write(s, "\r\n");
         showOpened(s);
         return;
     }

@@ -179,15 +179,20 @@ void FrmTerminal::Form_Load() {
             return;
         }
     }
-    if (auto n = pref("CommPort", ""); !n.empty()) {
-        if (auto error = port_.setCommPort(static_cast<int>(link::leadingNumber(n)));
-            !error.empty())
+    // A stored number beyond any int ("1e10") is as good as none: the port keeps its default.
+    auto storedInt = [this](const char* key) -> std::optional<int> {
+        const std::string text = pref(key, "");
+        if (text.empty())
+            return std::nullopt;
+        return link::truncatedInt(link::leadingNumber(text));
+    };
+    if (auto n = storedInt("CommPort")) {
+        if (auto error = port_.setCommPort(*n); !error.empty())
             op_.message(
                 {error, link::kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
     }
-    if (auto h = pref("Handshaking", ""); !h.empty()) {
-        if (auto error = port_.setHandshaking(static_cast<int>(link::leadingNumber(h)));
-            !error.empty()) {
+    if (auto h = storedInt("Handshaking")) {
+        if (auto error = port_.setHandshaking(*h); !error.empty()) {
             op_.message(
                 {error, link::kApplication, platform::Buttons::Ok, platform::Icon::Exclamation, 0});
             model.changed();
@@ -224,7 +229,7 @@ void FrmTerminal::Form_Load() {
     timer5_->setInterval(link::kRecordingListMs[settings.singleRecordingCode]);
     {
         std::string cur = pref("Cur_unit", "1");
-        int n = link::isNumber(cur) ? static_cast<int>(link::leadingNumber(cur)) : 1;
+        int n = link::isNumber(cur) ? link::truncatedInt(link::leadingNumber(cur)).value_or(1) : 1;
         // A number outside the table falls back to the first device.
         if (!table.holdsDevice(n))
             n = 1;

@@ -4,9 +4,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kvt::platform {
 
@@ -70,12 +73,103 @@ void syncFolder(const std::string& folder) {
     }
 }
 
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isTemporaryName(std::string_view name, std::string_view target) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (name.size() != target.size() + kTmp.size() + 6 || name.substr(0, target.size()) != target ||
+        name.substr(target.size(), kTmp.size()) != kTmp) {
+        return false;
+    }
+    for (char c : name.substr(target.size() + kTmp.size())) {
+        const bool letterOrDigit =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sameFile(int fd, const std::string& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// A writer holds a lock on its temporary file until the rename, and the lock dies with the
+// process: a temporary file nobody holds is left from an interrupted save.
+void removeIfAbandoned(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        sameFile(fd, path)) {
+        ::unlink(path.c_str());
+    }
+    ::close(fd);
+}
+
+// A new temporary file next to `target`, locked for as long as the descriptor is open; -1 with
+// errno set on failure.
+int createTemporary(const std::string& target, std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".tmpXXXXXX";
+        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return -1;
+        }
+        if (::flock(fd, LOCK_EX) != 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            errno = error;
+            return -1;
+        }
+        // Between creation and lock another save may have taken it for abandoned and removed
+        // it; then a new one is made.
+        if (sameFile(fd, temp)) {
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 } // namespace
+
+void removeStaleTemporaries(const std::string& path) {
+    const std::string target = resolveTarget(path);
+    const std::string folder = folderOf(target);
+    const std::string name = nameOf(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isTemporaryName(entry->d_name, name)) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    for (const auto& file : stale) {
+        removeIfAbandoned(folder + "/" + file);
+    }
+}
 
 std::string replaceFile(const std::string& path, std::string_view bytes) {
     const std::string target = resolveTarget(path);
-    std::string temp = target + ".tmpXXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    removeStaleTemporaries(target);
+    std::string temp;
+    const int fd = createTemporary(target, temp);
     if (fd < 0) {
         return failure("Cannot write", path, errno);
     }
@@ -104,16 +198,12 @@ std::string replaceFile(const std::string& path, std::string_view bytes) {
     if (::fsync(fd) != 0) {
         return abandon(errno);
     }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return failure("Cannot write", path, error);
-    }
+    // Renamed while still locked, so no other save can take it for abandoned; the bytes are on
+    // disk already, so closing afterwards cannot lose them.
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return failure("Cannot write", path, error);
+        return abandon(errno);
     }
+    ::close(fd);
     syncFolder(folderOf(target));
     return {};
 }

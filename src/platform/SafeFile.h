@@ -11,7 +11,14 @@ namespace kvt::platform {
 // over `path`. A symbolic link is followed, so its target is replaced. An existing file keeps its
 // permission bits. Returns "" on success; otherwise the old file is untouched, the temporary file
 // is removed and the result is "Cannot write <path>: <host error text>".
+//
+// Temporary files of saves that were interrupted (named `path` + ".tmp" + 6 letters or digits, and
+// held by no running save) are removed first.
 std::string replaceFile(const std::string& path, std::string_view bytes);
+
+// Removes the temporary files interrupted saves of `path` left behind; a save still running keeps
+// its own. Failures are not reported: the files are only clutter.
+void removeStaleTemporaries(const std::string& path);
 
 // Reads the whole file into `out`. Returns "" on success. A file that does not exist is not an
 // error: `missing` is set, `out` is empty and the result is "". Any other failure (permission, a
