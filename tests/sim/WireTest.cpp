@@ -83,15 +83,11 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
     const DevsimOptions& o = *p.options;
     EXPECT_EQ(o.mode, LineMode::Rs485);
     EXPECT_EQ(o.addresses, (std::vector<std::string>{"01", "1A", "FF"}));
-    EXPECT_EQ(o.baud, 19200);
     EXPECT_EQ(o.link, "/tmp/x");
-    EXPECT_DOUBLE_EQ(o.delayMs, 12.5);
-    EXPECT_TRUE(o.silent);
-    EXPECT_DOUBLE_EQ(o.noisePercent, 5.0);
-    EXPECT_EQ(o.seed, 42u);
-    EXPECT_DOUBLE_EQ(o.fullScaleSlpm, 250.0);
-    EXPECT_TRUE(o.verbose);
-    EXPECT_TRUE(o.stream);
+    EXPECT_EQ(std::vector<double>(
+                  {double(o.baud), o.delayMs, o.noisePercent, double(o.seed), o.fullScaleSlpm}),
+              std::vector<double>({19200, 12.5, 5.0, 42, 250.0}));
+    EXPECT_TRUE(o.silent && o.verbose && o.stream);
 
     // The devices it makes differ from one another and carry the options.
     Bus bus(o.mode, deviceOptionsFor(o));
@@ -107,25 +103,14 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
 }
 
 TEST(SimDevsimOptions, RefusesBadInputWithAReason) {
-    const std::vector<std::vector<std::string>> bad = {{"--rs485", "00"},
-                                                       {"--rs485", "01,01"},
-                                                       {"--rs485", "1G"},
-                                                       {"--rs485", ""},
-                                                       {"--rs485"},
-                                                       {"--address", "01,02"},
-                                                       {"--rs485", "01", "--address", "02"},
-                                                       {"--baud", "0"},
-                                                       {"--baud", "9600x"},
-                                                       {"--delay", "-1"},
-                                                       {"--noise", "101"},
-                                                       {"--noise", "abc"},
-                                                       {"--seed", "-3"},
-                                                       {"--full-scale", "0"},
-                                                       {"--link", ""},
-                                                       {"--silent=yes"},
-                                                       {"--stream=1"},
-                                                       {"--bogus"},
-                                                       {"extra"}};
+    // clang-format off
+    const std::vector<std::vector<std::string>> bad = {
+        {"--rs485", "00"}, {"--rs485", "01,01"}, {"--rs485", "1G"}, {"--rs485", ""}, {"--rs485"},
+        {"--address", "01,02"}, {"--rs485", "01", "--address", "02"}, {"--baud", "0"},
+        {"--baud", "9600x"}, {"--delay", "-1"}, {"--noise", "101"}, {"--noise", "abc"},
+        {"--seed", "-3"}, {"--full-scale", "0"}, {"--link", ""}, {"--silent=yes"}, {"--stream=1"},
+        {"--bogus"}, {"extra"}};
+    // clang-format on
     for (const auto& args : bad) {
         auto p = parseDevsimArguments(args);
         EXPECT_FALSE(p.options) << args[0];
