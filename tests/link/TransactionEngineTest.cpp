@@ -109,11 +109,7 @@ TEST(Transaction, LineEventShowsItsTextForTwoSecondsOnly) {
         EXPECT_NE(status(w), "Status: ") << event;
     }
     EXPECT_EQ(status(w), "Status: End of File Detected");
-    EXPECT_TRUE(w.op.shown.empty());
-}
-
-TEST(Transaction, PortNoticeGoesToTheStatusPanelWithoutAQuestion) {
-    Opened w;
+    // A port's notice goes to the panel the same way, without a question.
     w.port.notice("rfc2217://10.0.0.5:4001: the server refused the COM-PORT-OPTION");
     w.rt.runFor(0.001);
     EXPECT_EQ(status(w), "Status: rfc2217://10.0.0.5:4001: the server refused the COM-PORT-OPTION");
@@ -122,17 +118,14 @@ TEST(Transaction, PortNoticeGoesToTheStatusPanelWithoutAQuestion) {
     EXPECT_EQ(status(w), "Status: ");
 }
 
-TEST(Transaction, FramingErrorsAndBreaksAreSilent) {
+TEST(Transaction, LineErrorsAskWhetherToCloseThePort) {
     Opened w;
+    // Framing errors and breaks are silent.
     w.port.injectEvent(CE::Frame);
     w.port.injectEvent(CE::Break);
     w.rt.runFor(3);
     EXPECT_EQ(status(w), "Status: ");
-    EXPECT_TRUE(w.op.shown.empty() && w.op.beeps == 0 && w.port.portOpen());
-}
-
-TEST(Transaction, LineErrorsAskWhetherToCloseThePort) {
-    Opened w;
+    EXPECT_TRUE(w.op.shown.empty() && w.op.beeps == 0);
     const std::vector<std::pair<int, std::string>> errors = {
         {CE::CtsTimeout, "CTS Timeout"},         {CE::DsrTimeout, "DSR Timeout"},
         {CE::Overrun, "Overrun Error"},          {CE::CdTimeout, "Carrier Detect Timeout"},
@@ -172,20 +165,16 @@ TEST(Transaction, DrainedEventAfterTheReplyKeepsTheReply) {
     EXPECT_TRUE(w.op.shown.empty());
 }
 
-TEST(Transaction, PartialLineBeforeACommandDoesNotPrefixItsReply) {
+TEST(Transaction, TextWhileIdleIsShownButNeverTakenForAReply) {
     Opened w;
-    w.port.injectReceived("VA"); // chatter without a line feed
-    w.rt.runFor(0.1);
-    EXPECT_EQ(*w.engine().exchange("m,d"), "MD");
-}
-
-TEST(Transaction, LateReplyWhileIdleIsShownButIgnored) {
-    Opened w;
-    w.port.injectReceived("ZE\r\n");
+    w.port.injectReceived("ZE\r\n"); // a late reply
     w.rt.runFor(0.1);
     EXPECT_EQ(w.model.lblRs.caption, "ZE");
     EXPECT_EQ(w.engine().replyText, "");
     EXPECT_TRUE(w.engine().transactionDone);
+    w.port.injectReceived("VA"); // chatter without a line feed
+    w.rt.runFor(0.1);
+    EXPECT_EQ(*w.engine().exchange("m,d"), "MD");
 }
 
 TEST(Transaction, ShowReplyWritesTheWholeLineAndWatchesAutoZero) {
