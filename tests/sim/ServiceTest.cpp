@@ -2,6 +2,7 @@
 
 #include "sim/Text.h"
 
+#include <regex>
 #include <string>
 
 namespace kvt::sim::testing {
@@ -79,17 +80,15 @@ TEST(SimService, BackDoorGatesConvertersAndDacsOnly) {
     for (std::string body : {"read,1", "read,2", "Read,4", "Read,5", "Read,6", "Read,7",
                              "write,1,4000", "WRITE,2,2000", "write,4,d", "at,50"})
         EXPECT_EQ(line.ask(body), "BackDoorLocked") << body;
-    EXPECT_EQ(line.device().dac(1), 0);
-    EXPECT_FALSE(line.device().updateDisabled());
-    EXPECT_FALSE(line.device().autoTuning());
+    EXPECT_FALSE(line.device().dac(1) != 0 || line.device().updateDisabled() ||
+                 line.device().autoTuning());
     // Memory works locked: export, import and the gas table editor never open the door.
     line.expect({"mr,1000", "0", "mw,9,-0.5", "MW,9,-0.5", "mr,9", "-0.5"});
     // Status and stop of an auto-tune are not service commands.
     EXPECT_EQ(line.ask("at,s").substr(0, 5), "ATSD,");
 
-    EXPECT_EQ(line.ask("mw,1000,1"), "BackDoorEnabled: Y");
-    EXPECT_TRUE(line.device().backDoorOpen());
-    line.expect({"mr,1000", "1", "write,1,4000", "write,1,4000"});
+    line.expect(
+        {"mw,1000,1", "BackDoorEnabled: Y", "mr,1000", "1", "write,1,4000", "write,1,4000"});
     EXPECT_EQ(line.device().dac(1), 4000);
     EXPECT_EQ(line.ask("write,4,d"), "DisableUpdate: D");
     EXPECT_TRUE(line.device().updateDisabled());
@@ -195,11 +194,8 @@ TEST(SimService, AutoTuneReportsProgressThenFinalConstants) {
     EXPECT_TRUE(line.device().autoTuning());
     for (int i = 0; i < 7; ++i) {
         std::string status = line.after(1.0, "at,s");
-        ASSERT_EQ(status.substr(0, 5), "ATSI,") << status;
-        auto fields = text::split(status.substr(5), ',');
-        ASSERT_EQ(fields.size(), 3u) << status;
-        for (const auto& f : fields)
-            EXPECT_TRUE(text::parseNumber(f).has_value()) << status;
+        EXPECT_TRUE(std::regex_match(status, std::regex("ATSI(,-?[0-9]+(\\.[0-9]+)?){3}")))
+            << status;
         EXPECT_EQ(line.ask("mr,110"), before); // not written until done
     }
     // Tuning holds the flow at its set point.
