@@ -56,6 +56,7 @@ TEST_P(AutoZero, Faults) {
         EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0), service::kAutoZeroSilentText}));
         EXPECT_FALSE(x.service->autoZeroWindow.frmAutoZeroIP.visible);
         EXPECT_FALSE(x.t.engine().autoZeroWait);
+        EXPECT_EQ(x.t.model.frmTerminal.caption, "KVT Control Terminal");
     }
     {
         SCOPED_TRACE("Cancel, or closing the window, while a status request waits");
@@ -64,7 +65,7 @@ TEST_P(AutoZero, Faults) {
         x.w.op.answer(Answer::Yes);
         x.click("mnuDeviceAutoZeroDoNow");
         EXPECT_EQ(x.written(), x.lines({"z,n", "z,s"}));
-        EXPECT_FALSE(x.t.engine().awaitingReply);
+        EXPECT_FALSE(x.t.engine().awaitingReply || x.service->autoZeroWindow.frmAutoZeroIP.visible);
         EXPECT_TRUE(x.t.model.menu("mnuFileExit").enabled);
         x.w.rt.runFor(5);
         EXPECT_TRUE(x.written().empty());
