@@ -78,29 +78,23 @@ TEST(SimDynamics, SetPointAndFlowUseTheEngineeringUnit) {
     line.expect({"u,%", "U%", "s,25", "S25.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 50.0);
     EXPECT_EQ(line.after(10.0, "f"), "25.000");
-    EXPECT_EQ(line.ask("e"), "200"); // always SLPM
-    line.ask("u,slph");
-    EXPECT_EQ(line.ask("f"), "3000.000");
-    line.ask("u,mlpm");
-    EXPECT_EQ(line.ask("s,1500"), "S1500.000");
+    // "e" is always in SLPM.
+    line.expect(
+        {"e", "200", "u,slph", "USLPH", "f", "3000.000", "u,mlpm", "UMLPM", "s,1500", "S1500.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 1.5);
     EXPECT_EQ(line.after(10.0, "f"), "1500.000");
-    line.ask("u,scfh");
-    EXPECT_EQ(line.ask("f"), "3.178"); // 1.5 x 2.1189
-    line.ask("u,lbpm");
-    EXPECT_EQ(line.ask("s,0.0022075"), "S0.002");
+    // 1.5 x 2.1189 SCFH.
+    line.expect({"u,scfh", "USCFH", "f", "3.178", "u,lbpm", "ULBPM", "s,0.0022075", "S0.002"});
     EXPECT_NEAR(line.device().setPointSlpm(), 1.0, 1e-9);
     line.expect({"u,ud,2,S", "UUD", "s,10", "S10.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 5.0);
     // The download's bare "u,UD" keeps the factor.
-    line.ask("u,slpm");
-    EXPECT_EQ(line.ask("u,UD"), "UUD");
+    line.expect({"u,slpm", "USLPM", "u,UD", "UUD"});
     EXPECT_EQ(line.device().userUnitFactor(), 2.0);
     EXPECT_EQ(line.ask("UD,4"), "UUD");
     EXPECT_EQ(line.device().userUnitFactor(), 4.0);
     // Set points are held between 0 and 110 % of full scale.
-    line.ask("u,slpm");
-    line.expect({"s,500", "S220.000", "s,-5", "S0.000"});
+    line.expect({"u,slpm", "USLPM", "s,500", "S220.000", "s,-5", "S0.000"});
 }
 
 TEST(SimDynamics, AnalogModeTakesTheSetPointFromTheInput) {
