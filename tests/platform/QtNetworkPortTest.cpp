@@ -29,17 +29,15 @@ using test::waitFor;
 using Mode = TestDeviceServer::Mode;
 using namespace telnet;
 
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
+using test::bytes;
 
 class QtNetworkPortTest : public test::PortTest {
 protected:
-    // Opens port 1 on the server and waits until the server has its client.
+    // Opens port 1 on the server, from a clean record, and waits until the server has its client.
     void openOn(TestDeviceServer& server) {
+        events_.clear();
+        notices_.clear();
+        input_.clear();
         map(1, server.url());
         ASSERT_EQ(port_->setPortOpen(true), "");
         ASSERT_TRUE(port_->portOpen());
@@ -224,9 +222,6 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
 TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
     for (Mode mode : {Mode::Refuse, Mode::Silent}) {
         SCOPED_TRACE(mode == Mode::Refuse ? "refuses" : "silent");
-        events_.clear();
-        notices_.clear();
-        input_.clear();
         TestDeviceServer server(mode);
         // The window stays live while the open waits for an answer.
         int ticks = 0;
@@ -268,9 +263,6 @@ TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
 TEST_F(QtNetworkPortTest, DroppedConnectionIsThePortLostPath) {
     for (Mode mode : {Mode::Raw, Mode::Accept}) {
         SCOPED_TRACE(mode == Mode::Raw ? "raw" : "telnet");
-        events_.clear();
-        notices_.clear();
-        input_.clear();
         TestDeviceServer server(mode);
         openOn(server);
         port_->output("f\r");

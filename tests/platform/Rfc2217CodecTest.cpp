@@ -1,4 +1,5 @@
 #include "platform/Rfc2217Codec.h"
+#include "TestDeviceServer.h"
 #include "platform/NetworkAddress.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,7 @@ namespace {
 
 using namespace telnet;
 
-// Bytes written as a list of numbers, so Telnet sequences read as the RFCs write them.
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
+using qt::test::bytes;
 
 std::string sb(std::initializer_list<int> body) {
     return bytes({Iac, Sb, ComPort}) + bytes(body) + bytes({Iac, Se});
