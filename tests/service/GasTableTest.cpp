@@ -86,39 +86,25 @@ TEST_P(GasTable, CloseLoopLoadFaults) {
         std::size_t boxes; // after the launch question
     };
     const Lines full = concat(kPrepare, tableReads());
+    // clang-format off
     const std::vector<Case> cases{
         {"closed back door: no message, rows empty",
-         {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}},
-         {"mw,1000,1"},
-         false,
-         0},
+         {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}}, {"mw,1000,1"}, false, 0},
         {"one failure among update and valve is tolerated",
-         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}},
-         full,
-         true,
-         1},
+         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}}, full, true, 1},
         {"the valve alone is tolerated too", {{"v,a", sim::Fault::wrong("VC", 1)}}, full, true, 1},
         {"two failures stop before the units",
          {{"WRITE,4,N", sim::Fault::wrong("?", 1)}, {"v,a", sim::Fault::wrong("VC", 1)}},
-         {"mw,1000,1", "WRITE,4,N", "v,a"},
-         false,
-         2},
+         {"mw,1000,1", "WRITE,4,N", "v,a"}, false, 2},
         {"a refused unit always stops: the rows would run at the wrong flow",
-         {{"u,%", sim::Fault::wrong("USLPM", 1)}},
-         kPrepare,
-         false,
-         1},
-        {"a silent read stops with the rows part filled",
-         {{"mr,129", sim::Fault::silence(1)}},
-         concat(kPrepare, {"mr,133", "mr,131", "mr,129"}),
-         false,
-         2}, // "No connection!" and the termination
-        {"a count that is no 16-bit number stops too",
-         {{"mr,131", sim::Fault::wrong("99999", 1)}},
-         concat(kPrepare, {"mr,133", "mr,131"}),
-         false,
-         1},
+         {{"u,%", sim::Fault::wrong("USLPM", 1)}}, kPrepare, false, 1},
+        // "No connection!" and the termination.
+        {"a silent read stops with the rows part filled", {{"mr,129", sim::Fault::silence(1)}},
+         concat(kPrepare, {"mr,133", "mr,131", "mr,129"}), false, 2},
+        {"a count that is no 16-bit number stops too", {{"mr,131", sim::Fault::wrong("99999", 1)}},
+         concat(kPrepare, {"mr,133", "mr,131"}), false, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ServiceWorld x(GetParam());
@@ -287,7 +273,7 @@ TEST_P(GasTable, EditFaults) {
     };
     const std::vector<Case> cases{
         {"a silent read disables Save: blanks would overwrite the names",
-         [](ServiceWorld& x) { x.dev().scriptFault("mr,105", sim::Fault::silence(1)); },
+         faultOn("mr,105", sim::Fault::silence(1)),
          [](auto& e) {
              EXPECT_FALSE(e.model.cmdSave.enabled);
              e.cmdSave_Click();
@@ -299,8 +285,7 @@ TEST_P(GasTable, EditFaults) {
              e.cmdSave_Click();
          },
          0, service::kControlCharacterText},
-        {"a refused write stops the save there",
-         [](ServiceWorld& x) { x.dev().scriptFault("MW,103", sim::Fault::wrong("E", 1)); },
+        {"a refused write stops the save there", faultOn("MW,103", sim::Fault::wrong("E", 1)),
          [](auto& e) { e.cmdSave_Click(); }, 5,
          service::ServiceLink::failureText(service::kGasTableSaveTerminated, "   [", "E")},
         {"Cancel sends nothing", [](ServiceWorld&) {}, [](auto& e) { e.cmdCancel_Click(); }, 0, ""},

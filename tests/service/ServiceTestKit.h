@@ -17,6 +17,11 @@ inline Lines concat(Lines a, const Lines& b) {
     return a;
 }
 
+// A preparation that scripts one fault into the device.
+inline std::function<void(ServiceWorld&)> faultOn(std::string command, sim::Fault fault) {
+    return [=](ServiceWorld& x) { x.dev().scriptFault(command, fault); };
+}
+
 // A suite whose scenarios run once on each line kind.
 #define KVT_ON_BOTH_LINES(Suite)                                                                   \
     class Suite : public ::testing::TestWithParam<LineKind> {};                                    \
