@@ -110,15 +110,13 @@ TEST(SimBus, ConstructionRefusesImpossibleLines) {
     EXPECT_THROW(Bus(LineMode::Rs485, {at("1a"), at("1A")}), std::invalid_argument);
     for (std::string bad : {"00", "1G", "1", "123", "", "!1"})
         EXPECT_THROW(Bus(LineMode::Rs485, {at(bad)}), std::invalid_argument) << bad;
-    DeviceOptions zeroScale;
-    zeroScale.fullScaleSlpm = 0.0;
-    EXPECT_THROW(Bus(LineMode::Rs232, {zeroScale}), std::invalid_argument);
-    DeviceOptions badUnit;
-    badUnit.unitIndex = 10;
-    EXPECT_THROW(Bus(LineMode::Rs232, {badUnit}), std::invalid_argument);
-    DeviceOptions instantTune;
-    instantTune.autoTuneSeconds = 0.0;
-    EXPECT_THROW(Bus(LineMode::Rs232, {instantTune}), std::invalid_argument);
+    // A zero full scale, an unknown unit, an instant auto-tune.
+    DeviceOptions bad[3];
+    bad[0].fullScaleSlpm = 0.0;
+    bad[1].unitIndex = 10;
+    bad[2].autoTuneSeconds = 0.0;
+    for (const auto& o : bad)
+        EXPECT_THROW(Bus(LineMode::Rs232, {o}), std::invalid_argument);
 
     Bus bus(LineMode::Rs485, {at("01")});
     EXPECT_EQ(bus.device("02"), nullptr);
