@@ -12,75 +12,51 @@
 using namespace kvt::link;
 
 TEST(NumberText, FormatNumberGivesShortestForm) {
-    EXPECT_EQ(formatNumber(10000), "10000");
-    EXPECT_EQ(formatNumber(2.0), "2");
-    EXPECT_EQ(formatNumber(0.75), "0.75");
-    EXPECT_EQ(formatNumber(0.5), "0.5");
-    EXPECT_EQ(formatNumber(0.1 + 0.2), "0.3");
-    EXPECT_EQ(formatNumber(-0.0), "0");
-    EXPECT_EQ(formatNumber(-2.5), "-2.5");
-    EXPECT_EQ(formatNumber(12.5), "12.5");
-    EXPECT_EQ(formatNumber(1.0 / 3.0), "0.333333333333333");
-    EXPECT_EQ(formatNumber(123456789012345.0), "123456789012345");
-    EXPECT_EQ(formatNumber(0.0001), "0.0001");
     // Beyond 15 significant digits an exponent is the only honest form.
-    EXPECT_EQ(formatNumber(1234567890123456789.0), "1.23456789012346e+18");
-    EXPECT_EQ(formatNumber(std::nan("")), "0");
-    EXPECT_EQ(formatNumber(std::numeric_limits<double>::infinity()), "0");
+    // clang-format off
+    const std::pair<double, const char*> rows[] = {
+        {10000, "10000"}, {2.0, "2"}, {0.75, "0.75"}, {0.5, "0.5"}, {0.1 + 0.2, "0.3"},
+        {-0.0, "0"}, {-2.5, "-2.5"}, {12.5, "12.5"}, {1.0 / 3.0, "0.333333333333333"},
+        {123456789012345.0, "123456789012345"}, {0.0001, "0.0001"},
+        {1234567890123456789.0, "1.23456789012346e+18"}, {std::nan(""), "0"},
+        {std::numeric_limits<double>::infinity(), "0"}};
+    // clang-format on
+    for (const auto& [v, text] : rows)
+        EXPECT_EQ(formatNumber(v), text) << v;
 }
 
 TEST(NumberText, FormatPatternKeepsDecimalsAndRounding) {
-    EXPECT_EQ(formatPattern(12.5, "####0.000"), "12.500");
-    EXPECT_EQ(formatPattern(0.5, "####0.000"), "0.500");
-    EXPECT_EQ(formatPattern(10, "######0.0000"), "10.0000");
-    EXPECT_EQ(formatPattern(1.23456, "######0.0000"), "1.2346");
-    EXPECT_EQ(formatPattern(-3.14159, "####0.000000"), "-3.141590");
-    EXPECT_EQ(formatPattern(0.01, "#0.000000"), "0.010000");
-    EXPECT_EQ(formatPattern(99.95, "###0.0"), "100.0");
-    EXPECT_EQ(formatPattern(1234.5678, "######0.00"), "1234.57");
-    EXPECT_EQ(formatPattern(7, "###0.00"), "7.00");
-    EXPECT_EQ(formatPattern(1e20, "####0.000"), "100000000000000000000.000");
-    // 1.0005 is stored just below the half: correct rounding gives 1.000, not 1.001.
-    EXPECT_EQ(formatPattern(1.0005, "#0.000"), "1.000");
-    // A negative value that shows as zero carries no sign.
-    EXPECT_EQ(formatPattern(-0.0004, "####0.000"), "0.000");
-    EXPECT_EQ(formatPattern(-0.0, "#####0.000"), "0.000");
-    EXPECT_EQ(formatPattern(std::nan(""), "####0.000"), "0.000");
-
-    EXPECT_EQ(formatPattern(238.5, "#####"), "239");
-    EXPECT_EQ(formatPattern(-238.5, "#####"), "-239");
-    EXPECT_EQ(formatPattern(238.49, "#####"), "238");
-    EXPECT_EQ(formatPattern(-0.4, "#####"), "0");
-
-    EXPECT_THROW(formatPattern(1, "0.00"), std::invalid_argument);
-    EXPECT_THROW(formatPattern(1, ""), std::invalid_argument);
-    EXPECT_THROW(formatPattern(1, "####0.000 "), std::invalid_argument);
+    // 1.0005 is stored just below the half: correct rounding gives 1.000, not 1.001. A negative
+    // value that shows as zero carries no sign.
+    // clang-format off
+    const struct { double v; const char *pattern, *text; } rows[] = {
+        {12.5, "####0.000", "12.500"}, {0.5, "####0.000", "0.500"},
+        {10, "######0.0000", "10.0000"}, {1.23456, "######0.0000", "1.2346"},
+        {-3.14159, "####0.000000", "-3.141590"}, {0.01, "#0.000000", "0.010000"},
+        {99.95, "###0.0", "100.0"}, {1234.5678, "######0.00", "1234.57"},
+        {7, "###0.00", "7.00"}, {1e20, "####0.000", "100000000000000000000.000"},
+        {1.0005, "#0.000", "1.000"}, {-0.0004, "####0.000", "0.000"},
+        {-0.0, "#####0.000", "0.000"}, {std::nan(""), "####0.000", "0.000"},
+        {238.5, "#####", "239"}, {-238.5, "#####", "-239"}, {238.49, "#####", "238"},
+        {-0.4, "#####", "0"}};
+    // clang-format on
+    for (const auto& r : rows)
+        EXPECT_EQ(formatPattern(r.v, r.pattern), r.text) << r.v << " " << r.pattern;
+    for (const char* bad : {"0.00", "", "####0.000 "})
+        EXPECT_THROW(formatPattern(1, bad), std::invalid_argument) << bad;
 }
 
 TEST(NumberText, LeadingNumberReadsUpToTheFirstOtherCharacter) {
-    EXPECT_DOUBLE_EQ(leadingNumber("1 2.5"), 12.5);
-    EXPECT_DOUBLE_EQ(leadingNumber(" \t-3.5e2xyz"), -350);
-    EXPECT_DOUBLE_EQ(leadingNumber("- 1 . 5 E + 1"), -15);
-    EXPECT_DOUBLE_EQ(leadingNumber("1.5D3"), 1500);
-    EXPECT_DOUBLE_EQ(leadingNumber("2.5d-1"), 0.25);
-    EXPECT_DOUBLE_EQ(leadingNumber("12abc"), 12);
-    EXPECT_DOUBLE_EQ(leadingNumber("1.2.3"), 1.2);
-    EXPECT_DOUBLE_EQ(leadingNumber(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(leadingNumber("5."), 5);
-    EXPECT_DOUBLE_EQ(leadingNumber("+4"), 4);
-    EXPECT_DOUBLE_EQ(leadingNumber("\n7\n"), 7);
-    EXPECT_DOUBLE_EQ(leadingNumber("1e"), 1);
-    EXPECT_DOUBLE_EQ(leadingNumber("1e+"), 1);
-    EXPECT_DOUBLE_EQ(leadingNumber("3,5"), 3);
-    EXPECT_DOUBLE_EQ(leadingNumber("12.345 SLPM"), 12.345);
-    // No leading number.
-    EXPECT_EQ(leadingNumber(""), 0);
-    EXPECT_EQ(leadingNumber("abc"), 0);
-    EXPECT_EQ(leadingNumber("."), 0);
-    EXPECT_EQ(leadingNumber("-"), 0);
-    EXPECT_EQ(leadingNumber("--4"), 0);
-    EXPECT_EQ(leadingNumber("e5"), 0);
-    EXPECT_EQ(leadingNumber("\r5"), 0);
+    // From "" on there is no leading number.
+    // clang-format off
+    const std::pair<const char*, double> rows[] = {
+        {"1 2.5", 12.5}, {" \t-3.5e2xyz", -350}, {"- 1 . 5 E + 1", -15}, {"1.5D3", 1500},
+        {"2.5d-1", 0.25}, {"12abc", 12}, {"1.2.3", 1.2}, {".5", 0.5}, {"5.", 5}, {"+4", 4},
+        {"\n7\n", 7}, {"1e", 1}, {"1e+", 1}, {"3,5", 3}, {"12.345 SLPM", 12.345},
+        {"", 0}, {"abc", 0}, {".", 0}, {"-", 0}, {"--4", 0}, {"e5", 0}, {"\r5", 0}};
+    // clang-format on
+    for (const auto& [text, v] : rows)
+        EXPECT_DOUBLE_EQ(leadingNumber(text), v) << text;
 }
 
 TEST(NumberText, LeadingNumberSurvivesExtremeInput) {
@@ -115,46 +91,27 @@ TEST(NumberText, OperatorNumberAndIsNumberReadCommasAsPoints) {
     EXPECT_DOUBLE_EQ(operatorNumber("1,234.5"), 1.234);
     EXPECT_DOUBLE_EQ(operatorNumber(" 12.5 "), 12.5);
     EXPECT_EQ(operatorNumber("x"), 0);
-
-    EXPECT_TRUE(isNumber("12.5"));
-    EXPECT_TRUE(isNumber(" 12,5 "));
-    EXPECT_TRUE(isNumber("-1e3"));
-    EXPECT_TRUE(isNumber(".5"));
-    EXPECT_FALSE(isNumber(""));
-    EXPECT_FALSE(isNumber("   "));
-    EXPECT_FALSE(isNumber("abc"));
-    EXPECT_FALSE(isNumber("12a"));
-    EXPECT_FALSE(isNumber("1 2"));
-    EXPECT_FALSE(isNumber("1.2.3"));
-    EXPECT_FALSE(isNumber("."));
-    EXPECT_FALSE(isNumber("-"));
-    EXPECT_FALSE(isNumber("1e"));
-    EXPECT_FALSE(isNumber("1e999"));
-    EXPECT_FALSE(isNumber("inf"));
-    EXPECT_FALSE(isNumber("nan"));
-
-    ASSERT_TRUE(parseNumber(" 10000 ").has_value());
-    EXPECT_EQ(*parseNumber(" 10000 "), 10000);
+    for (const char* yes : {"12.5", " 12,5 ", "-1e3", ".5"})
+        EXPECT_TRUE(isNumber(yes)) << yes;
+    for (const char* no :
+         {"", "   ", "abc", "12a", "1 2", "1.2.3", ".", "-", "1e", "1e999", "inf", "nan"})
+        EXPECT_FALSE(isNumber(no)) << no;
+    EXPECT_EQ(parseNumber(" 10000 "), 10000);
     EXPECT_FALSE(parseNumber("0,5").has_value());
 }
 
 TEST(NumberText, RoundingHalfToEven) {
-    EXPECT_EQ(roundHalfEven(246.5), 246);
-    EXPECT_EQ(roundHalfEven(247.5), 248);
-    EXPECT_EQ(roundHalfEven(-2.5), -2);
-    EXPECT_EQ(roundHalfEven(-3.5), -4);
-    EXPECT_EQ(roundHalfEven(2.4999999), 2);
-    EXPECT_EQ(roundHalfEven(-0.5), 0);
-    EXPECT_EQ(roundHalfEven(0.5000001), 1);
-    EXPECT_EQ(roundHalfEven(std::nan("")), 0);
-    EXPECT_EQ(roundHalfEven(std::numeric_limits<double>::infinity()), LLONG_MAX);
-    EXPECT_EQ(roundHalfEven(-std::numeric_limits<double>::infinity()), LLONG_MIN);
-    EXPECT_EQ(roundHalfEven(1e300), LLONG_MAX);
-    EXPECT_EQ(roundHalfEven(-9223372036854775808.0), LLONG_MIN);
-
-    EXPECT_EQ(roundToInt16HalfEven(2500.5), 2500);
-    EXPECT_EQ(roundToInt16HalfEven(40000), 32767);
-    EXPECT_EQ(roundToInt16HalfEven(-40000), -32768);
-    EXPECT_EQ(roundToInt16HalfEven(32767.5), 32767);
-    EXPECT_EQ(roundToInt16HalfEven(std::nan("")), 0);
+    const double inf = std::numeric_limits<double>::infinity();
+    // clang-format off
+    const std::pair<double, long long> rows[] = {
+        {246.5, 246}, {247.5, 248}, {-2.5, -2}, {-3.5, -4}, {2.4999999, 2}, {-0.5, 0},
+        {0.5000001, 1}, {std::nan(""), 0}, {inf, LLONG_MAX}, {-inf, LLONG_MIN}, {1e300, LLONG_MAX},
+        {-9223372036854775808.0, LLONG_MIN}};
+    const std::pair<double, int> sixteen[] = {
+        {2500.5, 2500}, {40000, 32767}, {-40000, -32768}, {32767.5, 32767}, {std::nan(""), 0}};
+    // clang-format on
+    for (const auto& [v, n] : rows)
+        EXPECT_EQ(roundHalfEven(v), n) << v;
+    for (const auto& [v, n] : sixteen)
+        EXPECT_EQ(roundToInt16HalfEven(v), n) << v;
 }

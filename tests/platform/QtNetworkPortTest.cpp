@@ -29,17 +29,15 @@ using test::waitFor;
 using Mode = TestDeviceServer::Mode;
 using namespace telnet;
 
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
+using test::bytes;
 
 class QtNetworkPortTest : public test::PortTest {
 protected:
-    // Opens port 1 on the server and waits until the server has its client.
+    // Opens port 1 on the server, from a clean record, and waits until the server has its client.
     void openOn(TestDeviceServer& server) {
+        events_.clear();
+        notices_.clear();
+        input_.clear();
         map(1, server.url());
         ASSERT_EQ(port_->setPortOpen(true), "");
         ASSERT_TRUE(port_->portOpen());
@@ -50,9 +48,8 @@ protected:
 TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
     map(2, "rfc2217://127.0.0.1:4001");
     map(3, " tcp://127.0.0.1:4002 ");
-    EXPECT_EQ(port_->portAddress(1), "/dev/ttyS0");
-    EXPECT_EQ(port_->portAddress(2), "rfc2217://127.0.0.1:4001");
-    EXPECT_EQ(port_->portAddress(3), "tcp://127.0.0.1:4002");
+    EXPECT_EQ(port_->portAddress(1) + " " + port_->portAddress(2) + " " + port_->portAddress(3),
+              "/dev/ttyS0 rfc2217://127.0.0.1:4001 tcp://127.0.0.1:4002");
 
     // A server line takes 1.5 stop bits; a local port on this host does not, and the open says so.
     ASSERT_EQ(port_->setCommPort(2), "");
@@ -88,7 +85,6 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
     EXPECT_FALSE(port_->portOpen());
     port_->output("x\r");
-    EXPECT_EQ(port_->input(), "");
     EXPECT_EQ(port_->outBufferCount(), 0);
 }
 
@@ -197,14 +193,11 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
 
     // A reply with notifications, a NOP and a doubled 0xFF between its bytes, in pieces.
+    // clang-format off
     const std::vector<std::string> pieces = {
-        "V",
-        bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}),
-        "O",
-        bytes({Iac, Nop, Iac}),
-        bytes({Iac, '\r'}),
-        bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}),
-        "\n"};
+        "V", bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}), "O", bytes({Iac, Nop, Iac}),
+        bytes({Iac, '\r'}), bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}), "\n"};
+    // clang-format on
     for (const auto& piece : pieces) {
         server.send(piece);
         settle(pump_, 5);
@@ -224,9 +217,6 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
 TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
     for (Mode mode : {Mode::Refuse, Mode::Silent}) {
         SCOPED_TRACE(mode == Mode::Refuse ? "refuses" : "silent");
-        events_.clear();
-        notices_.clear();
-        input_.clear();
         TestDeviceServer server(mode);
         // The window stays live while the open waits for an answer.
         int ticks = 0;
@@ -268,9 +258,6 @@ TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
 TEST_F(QtNetworkPortTest, DroppedConnectionIsThePortLostPath) {
     for (Mode mode : {Mode::Raw, Mode::Accept}) {
         SCOPED_TRACE(mode == Mode::Raw ? "raw" : "telnet");
-        events_.clear();
-        notices_.clear();
-        input_.clear();
         TestDeviceServer server(mode);
         openOn(server);
         port_->output("f\r");

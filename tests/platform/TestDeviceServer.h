@@ -15,6 +15,14 @@
 
 namespace kvt::platform::qt::test {
 
+// Bytes written as a list of numbers, so Telnet sequences read as the RFCs write them.
+inline std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
 class TestDeviceServer {
 public:
     enum class Mode { Raw, Accept, Refuse, Silent };

@@ -118,13 +118,11 @@ TEST(EepromFile, ProposedName) {
     struct Case {
         std::string serial, name;
     };
-    const std::vector<Case> cases{
-        {"  SN1234    ", "/d/SN1234.epr"},
-        {"A/B:C*?<>|\"\\", "/d/A_B_C_______.epr"},
-        {"", "/d"},
-        {"      ", "/d"},
-        {"..", "/d"},
-    };
+    const std::vector<Case> cases{{"  SN1234    ", "/d/SN1234.epr"},
+                                  {"A/B:C*?<>|\"\\", "/d/A_B_C_______.epr"},
+                                  {"", "/d"},
+                                  {"      ", "/d"},
+                                  {"..", "/d"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.serial);
         EXPECT_EQ(proposedFileName("/d", c.serial), c.name);

@@ -1,37 +1,23 @@
 #include "service/EepromTransfer.h"
+#include "ServiceTestKit.h"
 #include "platform/SafeFile.h"
-#include "support/ServiceWorld.h"
 #include "support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 
-using namespace kvt;
-using kvt::platform::Answer;
+using kvt::test::readFile;
 using kvt::test::TempFolder;
-using kvt::testing::kRs232;
-using kvt::testing::kRs485;
-using kvt::testing::LineKind;
-using kvt::testing::ServiceWorld;
-using Lines = std::vector<std::string>;
+
+KVT_ON_BOTH_LINES(Eeprom);
 
 namespace {
-
-class Eeprom : public ::testing::TestWithParam<LineKind> {};
 
 Lines exportReads() {
     Lines out;
     for (int e = 0; e < service::kEepromEntries; ++e)
         out.push_back("mr," + std::to_string(service::entryVariable(e)));
     return out;
-}
-
-std::string slurp(const std::string& path) {
-    std::string bytes;
-    bool missing = false;
-    platform::readFile(path, bytes, missing);
-    return bytes;
 }
 
 void spit(const std::string& path, const std::string& bytes) {
@@ -79,7 +65,7 @@ TEST_P(Eeprom, ExportThenImportIntoAnotherDevice) {
     EXPECT_EQ(a.written(), a.lines(exportReads()));
     EXPECT_EQ(a.w.op.fileRequests.back().proposedName, "./SN 77.epr");
     EXPECT_EQ(a.boxes().back(), service::kEeSaved);
-    auto bytes = slurp(path);
+    auto bytes = readFile(path);
     EXPECT_NE(bytes.find("\"1  \",\"SN 77" + std::string(25, ' ') + "\"\r\n"), std::string::npos);
 
     ServiceWorld b(GetParam());
@@ -145,7 +131,7 @@ TEST_P(Eeprom, ExportFaults) {
         x.w.op.answer(Answer::Yes);
         x.click("mnuToolsEEPROMExport");
         EXPECT_EQ(x.w.op.fileRequests.size(), 2u);
-        EXPECT_EQ(slurp(old), "keep");
+        EXPECT_EQ(readFile(old), "keep");
     }
     {
         SCOPED_TRACE("a write error is reported with the host's text");
@@ -162,7 +148,7 @@ TEST_P(Eeprom, ImportFaults) {
     ServiceWorld src(GetParam());
     std::string good = dir.path() + "/good.epr";
     ASSERT_TRUE(exportTo(src, good));
-    std::string bytes = slurp(good);
+    std::string bytes = readFile(good);
     struct Case {
         const char* name;
         std::string file;
@@ -214,9 +200,6 @@ TEST(EepromImportOrder, UploadSequenceSkipsZeroThreeAndSeven) {
     EXPECT_EQ(s.back(), 134);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, Eeprom, ::testing::Values(kRs232, kRs485),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST_P(Eeprom, CompareWithTheDeviceAndWithAFile) {
     TempFolder dir;
     ServiceWorld x(GetParam());
@@ -252,7 +235,7 @@ TEST_P(Eeprom, CompareWithTheDeviceAndWithAFile) {
         // It only reads.
         for (const auto& l : x.written())
             EXPECT_EQ(l.find("MW"), std::string::npos) << l;
-        auto text = slurp(report);
+        auto text = readFile(report);
         EXPECT_NE(text.find(std::to_string(c.rows) + " variable(s) listed.\r\n"),
                   std::string::npos);
         if (c.withDevice) {

@@ -12,35 +12,29 @@ TEST(ServiceText, HalfAwayFromZeroOnTheDecimalValue) {
         int decimals;
         const char* text;
     };
+    // 0.0625 is exactly half in binary too: not to even. 1.0 / 128 is 0.0078125. -0.0004 rounds
+    // to zero: no minus sign. 9.9995 carries into the integer part. 1.005 is 1.00499999... as a
+    // double, 1.005 as typed.
+    // clang-format off
     const Row rows[] = {
-        {0.0625, 3, "0.063"},       // exactly half in binary too: not to even
-        {1.0 / 128, 6, "0.007813"}, // 0.0078125
-        {-0.0625, 3, "-0.063"},
-        {0.0005, 3, "0.001"},
-        {-0.0004, 3, "0.000"}, // rounds to zero: no minus sign
-        {-0.0, 6, "0.000000"},
-        {9.9995, 3, "10.000"}, // carry into the integer part
-        {999.9999995, 6, "1000.000000"},
-        {0.0005, 6, "0.000500"},
-        {-0.5, 6, "-0.500000"},
-        {1.005, 2, "1.01"}, // 1.00499999... as a double, 1.005 as typed
-        {2.5, 0, "3"},
-        {std::numeric_limits<double>::quiet_NaN(), 3, "0.000"},
-        {std::numeric_limits<double>::infinity(), 2, "0.00"},
-    };
+        {0.0625, 3, "0.063"}, {1.0 / 128, 6, "0.007813"}, {-0.0625, 3, "-0.063"},
+        {0.0005, 3, "0.001"}, {-0.0004, 3, "0.000"}, {-0.0, 6, "0.000000"}, {9.9995, 3, "10.000"},
+        {999.9999995, 6, "1000.000000"}, {0.0005, 6, "0.000500"}, {-0.5, 6, "-0.500000"},
+        {1.005, 2, "1.01"}, {2.5, 0, "3"}, {std::numeric_limits<double>::quiet_NaN(), 3, "0.000"},
+        {std::numeric_limits<double>::infinity(), 2, "0.00"}};
+    // clang-format on
     for (const auto& r : rows)
         EXPECT_EQ(formatHalfUp(r.v, r.decimals), r.text) << r.v;
 }
 
 TEST(ServiceText, CheckedSixteenBitIntegers) {
-    EXPECT_EQ(toInt16(32767.4), 32767);
-    EXPECT_EQ(toInt16(-32768.4), -32768);
-    EXPECT_EQ(toInt16(2.5), 3);
-    EXPECT_EQ(toInt16(-2.5), -3);
-    EXPECT_FALSE(toInt16(32767.5));
-    EXPECT_FALSE(toInt16(-32768.5));
-    EXPECT_FALSE(toInt16(1e300));
-    EXPECT_FALSE(toInt16(std::numeric_limits<double>::quiet_NaN()));
+    const std::pair<double, std::optional<int>> rows[] = {
+        {32767.4, 32767}, {-32768.4, -32768},
+        {2.5, 3},         {-2.5, -3},
+        {32767.5, {}},    {-32768.5, {}},
+        {1e300, {}},      {std::numeric_limits<double>::quiet_NaN(), {}}};
+    for (const auto& [v, want] : rows)
+        EXPECT_EQ(toInt16(v), want) << v;
 }
 
 TEST(ServiceText, PositionsDigitsAndControlCharacters) {
@@ -48,19 +42,15 @@ TEST(ServiceText, PositionsDigitsAndControlCharacters) {
     EXPECT_EQ(charsFrom("ADCinp:", 8), "");
     EXPECT_EQ(charsFrom("short", 13), "");
     EXPECT_EQ(charsFrom("SensorAvg: 2900", 12), "2900");
-
-    EXPECT_EQ(digitsInRange("0", 0, 4095), 0);
-    EXPECT_EQ(digitsInRange("4095", 0, 4095), 4095);
-    EXPECT_FALSE(digitsInRange("4096", 0, 4095));
-    EXPECT_FALSE(digitsInRange("", 0, 4095));
-    EXPECT_FALSE(digitsInRange("12a", 0, 4095));
-    EXPECT_FALSE(digitsInRange("-1", 0, 4095));
-    EXPECT_FALSE(digitsInRange("99999999999999", 0, 4095));
-
-    EXPECT_TRUE(hasControlCharacter("5\rmw,1000,0"));
-    EXPECT_TRUE(hasControlCharacter(std::string("1\0", 2)));
-    EXPECT_TRUE(hasControlCharacter("a\x7f"));
-    EXPECT_TRUE(hasControlCharacter("1\t2"));
-    EXPECT_FALSE(hasControlCharacter("20, value with blanks ~"));
-    EXPECT_FALSE(hasControlCharacter("\xe9t\xe9")); // Latin-1 letters are printable
+    const std::pair<const char*, std::optional<int>> digits[] = {
+        {"0", 0},    {"4095", 4095}, {"4096", {}},          {"", {}},
+        {"12a", {}}, {"-1", {}},     {"99999999999999", {}}};
+    for (const auto& [text, want] : digits)
+        EXPECT_EQ(digitsInRange(text, 0, 4095), want) << text;
+    for (const std::string& c :
+         std::vector<std::string>{"5\rmw,1000,0", std::string("1\0", 2), "a\x7f", "1\t2"})
+        EXPECT_TRUE(hasControlCharacter(c)) << c;
+    // Latin-1 letters are printable.
+    for (const char* ok : {"20, value with blanks ~", "\xe9t\xe9"})
+        EXPECT_FALSE(hasControlCharacter(ok)) << ok;
 }

@@ -1,25 +1,11 @@
+#include "ServiceTestKit.h"
 #include "service/CalibrateAD.h"
-#include "support/ServiceWorld.h"
 
-#include <gtest/gtest.h>
-
-using namespace kvt;
-using kvt::platform::Answer;
-using kvt::testing::kRs232;
-using kvt::testing::kRs485;
-using kvt::testing::LineKind;
-using kvt::testing::ServiceWorld;
-using Lines = std::vector<std::string>;
 using Table = service::ValveTable::Table;
 
+KVT_ON_BOTH_LINES(ValveTable);
+
 namespace {
-
-class ValveTable : public ::testing::TestWithParam<LineKind> {};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 Lines loadLines() {
     Lines out{"mw,1000,1"};
@@ -70,28 +56,22 @@ TEST_P(ValveTable, StartAdjustReadyAndSave) {
     bool adjusting = false;
     open(x, [&](service::ValveTable& v) {
         loaded = v.table();
-        EXPECT_TRUE(v.model.cmdSave.enabled);
-        EXPECT_EQ(v.model.List1.items.size(), 10u);
         v.cmdStart_Click();
         adjusting = v.model.Frame2.visible && !v.model.Frame1.visible && v.updateDisabled() &&
                     x.dev().updateDisabled() && !v.model.cmdSave.enabled;
-        EXPECT_EQ(v.model.VScroll1.value, 2000);
         v.VScroll1_Change(2500); // the operator
         EXPECT_EQ(x.dev().dac(2), 2500);
         v.cmdReady_Click();
-        EXPECT_FALSE(x.dev().updateDisabled());
         EXPECT_EQ(v.model.List1.items[1], "1800");
         v.cmdSave_Click();
         EXPECT_TRUE(v.closed());
     });
     EXPECT_EQ(ints(loaded), inDevice);
-    EXPECT_NE(inDevice[9], 0);
     EXPECT_TRUE(adjusting);
     auto table = service::ValveTable::generate(2500);
     EXPECT_EQ(x.written(), x.lines(concat(concat(loadLines(), {"v,a", "WRITE,4,D", "WRITE,2,2000",
                                                                "WRITE,2,2500", "WRITE,4,N"}),
                                           saveLines(table))));
-    EXPECT_EQ(x.dev().eeprom(42), "1800");
     EXPECT_EQ(x.dev().eeprom(58), "3000");
     EXPECT_EQ(x.boxes().back(), "Valve Table has been Saved. Click OK.");
     EXPECT_TRUE(x.t.model.fraCD.enabled);
@@ -151,48 +131,65 @@ TEST_P(ValveTable, EditingAndTypedValues) {
 }
 
 TEST_P(ValveTable, Faults) {
-    {
-        SCOPED_TRACE("a silent read stops loading; the partial table cannot be saved");
+    struct Case {
+        const char* name;
+        const char* command;
+        sim::Fault fault;
+        bool start;          // press Start once loaded; else try to save
+        Lines wire;          // after loading when Start is pressed
+        const char* lastBox; // nullptr: not checked, "": the launch question only
+    };
+    const std::string lost =
+        service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "");
+    const std::string calibration =
+        service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "");
+    const Case cases[] = {
+        {"a silent read stops loading; the partial table cannot be saved",
+         "mr,46",
+         sim::Fault::silence(),
+         false,
+         {"mw,1000,1", "mr,40", "mr,42", "mr,44", "mr,46"},
+         lost.c_str()},
+        {"a value that is no 16-bit number stops loading too",
+         "mr,50",
+         sim::Fault::wrong("99999"),
+         false,
+         {"mw,1000,1", "mr,40", "mr,42", "mr,44", "mr,46", "mr,48", "mr,50"},
+         nullptr},
+        {"back door refused: nothing loaded, no message",
+         "mw,1000,1",
+         sim::Fault::wrong("BackDoorEnabled: N"),
+         false,
+         {"mw,1000,1"},
+         ""},
+        {"a lost reply to WRITE,4,D: reported, and updating switched back on",
+         "WRITE,4,D",
+         sim::Fault::silence(),
+         true,
+         {"v,a", "WRITE,4,D", "WRITE,4,N"},
+         calibration.c_str()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ServiceWorld x(GetParam());
-        x.dev().scriptFault("mr,46", sim::Fault::silence());
+        x.dev().scriptFault(c.command, c.fault);
         open(x, [&](service::ValveTable& v) {
-            EXPECT_FALSE(v.tableComplete());
-            EXPECT_FALSE(v.model.cmdSave.enabled);
-            EXPECT_TRUE(v.model.List1.items.empty());
-            v.cmdSave_Click();
+            if (c.start) {
+                x.written();
+                v.cmdStart_Click();
+                EXPECT_FALSE(v.model.Frame2.visible);
+            } else {
+                EXPECT_FALSE(v.tableComplete() || v.model.cmdSave.enabled);
+                v.cmdSave_Click();
+            }
         });
-        EXPECT_EQ(x.written(), x.lines({"mw,1000,1", "mr,40", "mr,42", "mr,44", "mr,46"}));
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kValveTableHeadline, "   [", ""));
-    }
-    {
-        SCOPED_TRACE("a value that is no 16-bit number stops loading too");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("mr,50", sim::Fault::wrong("99999"));
-        open(x, [&](service::ValveTable& v) { EXPECT_FALSE(v.tableComplete()); });
-        EXPECT_EQ(x.written().size(), 7u);
-    }
-    {
-        SCOPED_TRACE("back door refused: the list stays empty, no message");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N"));
-        open(x, [&](service::ValveTable& v) { EXPECT_TRUE(v.model.List1.items.empty()); });
-        EXPECT_EQ(x.written(), x.lines({"mw,1000,1"}));
-        EXPECT_EQ(x.boxes().size(), 1u);
-    }
-    {
-        SCOPED_TRACE("a lost reply to WRITE,4,D: reported, and updating switched back on");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("WRITE,4,D", sim::Fault::silence());
-        open(x, [&](service::ValveTable& v) {
-            x.written();
-            v.cmdStart_Click();
-            EXPECT_FALSE(v.model.Frame2.visible);
-        });
-        EXPECT_EQ(x.written(), x.lines({"v,a", "WRITE,4,D", "WRITE,4,N"}));
+        EXPECT_EQ(x.written(), x.lines(c.wire));
         EXPECT_FALSE(x.dev().updateDisabled());
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kCalibrationHeadline, "[", ""));
+        if (c.lastBox && *c.lastBox) {
+            EXPECT_EQ(x.boxes().back(), c.lastBox);
+        } else if (c.lastBox) {
+            EXPECT_EQ(x.boxes().size(), 1u);
+        }
     }
     {
         SCOPED_TRACE("Ready with counts out of range keeps the table; Exit in adjustment "
@@ -236,16 +233,12 @@ TEST_P(ValveTable, Faults) {
             x.written();
             x.at(1.5, [&v] { v.Form_QueryUnload(); });
             v.cmdSave_Click();
-            EXPECT_FALSE(v.closed());
-            EXPECT_FALSE(v.model.ProgBar1.visible);
+            EXPECT_FALSE(v.closed() || v.model.ProgBar1.visible);
         });
         auto sent = x.written();
-        ASSERT_EQ(sent.size(), 5u);
+        EXPECT_EQ(sent.size(), 5u);
         EXPECT_EQ(sent.back(), x.kind.prefix + "MW,48," + x.dev().eeprom(48));
         EXPECT_EQ(x.boxes().back(),
                   service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "?"));
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lines, ValveTable, ::testing::Values(kRs232, kRs485),
-                         [](const auto& info) { return std::string(info.param.name); });

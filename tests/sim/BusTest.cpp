@@ -27,8 +27,7 @@ TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
 
 TEST(SimBus, PartialCommandsWaitForTheirCarriageReturn) {
     Bus bus(LineMode::Rs232, {});
-    EXPECT_EQ(bus.receive("v,", 0.0), "");
-    EXPECT_EQ(bus.receive("o", 0.0), "");
+    expectOnBus(bus, {"v,", "", "o", ""});
     EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Auto);
     EXPECT_EQ(bus.receive("\rv", 0.0), "VO\r\n>");
     std::string reply;
@@ -40,10 +39,8 @@ TEST(SimBus, PartialCommandsWaitForTheirCarriageReturn) {
 
 TEST(SimBus, Rs232AnswersItsOwnAddressOnly) {
     Bus bus(LineMode::Rs232, {at("0a")});
-    EXPECT_EQ(bus.receive("!0A,e\r", 0.0), "100\r\n>");
-    EXPECT_EQ(bus.receive("!0a,v,c\r", 0.0), "VC\r\n>");
-    EXPECT_EQ(bus.receive("!01,v,o\r", 0.0), "");
-    EXPECT_EQ(bus.receive("!00,v,o\r", 0.0), "");
+    expectOnBus(bus,
+                {"!0A,e\r", "100\r\n>", "!0a,v,c\r", "VC\r\n>", "!01,v,o\r", "", "!00,v,o\r", ""});
     EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Closed);
 }
 
@@ -51,10 +48,8 @@ TEST(SimBus, Rs485OnlyTheAddressedDeviceAnswersWithItsHeader) {
     Bus bus(LineMode::Rs485, {at("01"), at("1a"), at("FF")});
     Device& d01 = *bus.device("01");
     Device& d1a = *bus.device("1A");
-    EXPECT_EQ(bus.receive("!1A,v,o\r", 0.0), "1A: VO\r\n");
-    EXPECT_EQ(bus.receive("!1a,v,s\r", 0.0), "1A: VO\r\n");
-    EXPECT_EQ(bus.receive("!01,v,s\r", 0.0), "01: VA\r\n");
-    EXPECT_EQ(bus.receive("!ff,e\r", 0.0), "FF: 100\r\n");
+    expectOnBus(bus, {"!1A,v,o\r", "1A: VO\r\n", "!1a,v,s\r", "1A: VO\r\n", "!01,v,s\r",
+                      "01: VA\r\n", "!ff,e\r", "FF: 100\r\n"});
     // The header is four characters: the reply text starts at the fifth.
     std::string framed = bus.receive("!01,mr,100\r", 0.0);
     EXPECT_EQ(framed.substr(4), "Nitrogen\r\n");
@@ -115,15 +110,13 @@ TEST(SimBus, ConstructionRefusesImpossibleLines) {
     EXPECT_THROW(Bus(LineMode::Rs485, {at("1a"), at("1A")}), std::invalid_argument);
     for (std::string bad : {"00", "1G", "1", "123", "", "!1"})
         EXPECT_THROW(Bus(LineMode::Rs485, {at(bad)}), std::invalid_argument) << bad;
-    DeviceOptions zeroScale;
-    zeroScale.fullScaleSlpm = 0.0;
-    EXPECT_THROW(Bus(LineMode::Rs232, {zeroScale}), std::invalid_argument);
-    DeviceOptions badUnit;
-    badUnit.unitIndex = 10;
-    EXPECT_THROW(Bus(LineMode::Rs232, {badUnit}), std::invalid_argument);
-    DeviceOptions instantTune;
-    instantTune.autoTuneSeconds = 0.0;
-    EXPECT_THROW(Bus(LineMode::Rs232, {instantTune}), std::invalid_argument);
+    // A zero full scale, an unknown unit, an instant auto-tune.
+    DeviceOptions bad[3];
+    bad[0].fullScaleSlpm = 0.0;
+    bad[1].unitIndex = 10;
+    bad[2].autoTuneSeconds = 0.0;
+    for (const auto& o : bad)
+        EXPECT_THROW(Bus(LineMode::Rs232, {o}), std::invalid_argument);
 
     Bus bus(LineMode::Rs485, {at("01")});
     EXPECT_EQ(bus.device("02"), nullptr);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <regex>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -127,15 +128,7 @@ int openRaw(const std::string& path) {
 
 // Digits, ".", three digits, then the RS-232 line end: "12.345\r\n>".
 bool isReading(const std::string& reply) {
-    const std::string tail = "\r\n>";
-    if (reply.size() < 5 + tail.size() || reply.compare(reply.size() - 3, 3, tail) != 0)
-        return false;
-    std::string number = reply.substr(0, reply.size() - tail.size());
-    std::size_t dot = number.find('.');
-    if (dot == std::string::npos || dot == 0 || number.size() - dot != 4)
-        return false;
-    number.erase(dot, 1);
-    return number.find_first_not_of("0123456789") == std::string::npos;
+    return std::regex_match(reply, std::regex("[0-9]+\\.[0-9]{3}\r\n>"));
 }
 
 bool send(int fd, const std::string& bytes) {

@@ -17,18 +17,13 @@ TEST(SimDynamics, FlowFollowsTheSetPointWithItsTimeConstant) {
     DeviceOptions o = quiet();
     o.timeConstant = 0.4;
     Line232 line(o);
-    EXPECT_EQ(line.ask("f"), "0.000");
-    EXPECT_EQ(line.ask("s,50"), "S50.000");
-    line.wait(0.4);
-    EXPECT_NEAR(number(line.ask("f")), 50.0 * (1.0 - std::exp(-1.0)), 0.05);
-    line.wait(0.4);
-    EXPECT_NEAR(number(line.ask("f")), 50.0 * (1.0 - std::exp(-2.0)), 0.05);
-    line.wait(5.0);
-    EXPECT_EQ(line.ask("f"), "50.000");
+    line.expect({"f", "0.000", "s,50", "S50.000"});
+    EXPECT_NEAR(number(line.after(0.4, "f")), 50.0 * (1.0 - std::exp(-1.0)), 0.05);
+    EXPECT_NEAR(number(line.after(0.4, "f")), 50.0 * (1.0 - std::exp(-2.0)), 0.05);
+    EXPECT_EQ(line.after(5.0, "f"), "50.000");
     // Down again, along the same curve.
     line.ask("s,10");
-    line.wait(0.4);
-    line.ask("v,s");
+    line.after(0.4, "v,s");
     EXPECT_NEAR(line.device().flowSlpm(), 10.0 + 40.0 * std::exp(-1.0), 0.05);
     // Time that runs backwards changes nothing.
     double before = line.device().flowSlpm();
@@ -46,8 +41,7 @@ TEST(SimDynamics, NoiseIsSmallAndRepeatableForASeed) {
         line.wait(10.0);
         std::vector<double> out;
         for (int i = 0; i < 200; ++i) {
-            line.wait(0.1);
-            out.push_back(number(line.ask("f")));
+            out.push_back(number(line.after(0.1, "f")));
         }
         return out;
     };
@@ -70,52 +64,37 @@ TEST(SimDynamics, NoiseIsSmallAndRepeatableForASeed) {
 TEST(SimDynamics, ValveModesOverrideTheSetPoint) {
     Line232 line(quiet(200.0));
     line.ask("s,120");
-    line.wait(5.0);
-    EXPECT_EQ(line.ask("V,C"), "VC");
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("f"), "0.000");
+    EXPECT_EQ(line.after(5.0, "V,C"), "VC");
+    EXPECT_EQ(line.after(10.0, "f"), "0.000");
     EXPECT_EQ(line.device().flowSlpm(), 0.0);
     EXPECT_EQ(line.ask("v,o"), "VO");
-    line.wait(10.0);
-    EXPECT_NEAR(number(line.ask("f")), 200.0, 0.01);
+    EXPECT_NEAR(number(line.after(10.0, "f")), 200.0, 0.01);
     EXPECT_EQ(line.ask("v,a"), "VA");
-    line.wait(10.0);
-    EXPECT_NEAR(number(line.ask("f")), 120.0, 0.01);
+    EXPECT_NEAR(number(line.after(10.0, "f")), 120.0, 0.01);
 }
 
 TEST(SimDynamics, SetPointAndFlowUseTheEngineeringUnit) {
     Line232 line(quiet(200.0));
-    EXPECT_EQ(line.ask("u,%"), "U%");
-    EXPECT_EQ(line.ask("s,25"), "S25.000");
+    line.expect({"u,%", "U%", "s,25", "S25.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 50.0);
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("f"), "25.000");
-    EXPECT_EQ(line.ask("e"), "200"); // always SLPM
-    line.ask("u,slph");
-    EXPECT_EQ(line.ask("f"), "3000.000");
-    line.ask("u,mlpm");
-    EXPECT_EQ(line.ask("s,1500"), "S1500.000");
+    EXPECT_EQ(line.after(10.0, "f"), "25.000");
+    // "e" is always in SLPM.
+    line.expect(
+        {"e", "200", "u,slph", "USLPH", "f", "3000.000", "u,mlpm", "UMLPM", "s,1500", "S1500.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 1.5);
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("f"), "1500.000");
-    line.ask("u,scfh");
-    EXPECT_EQ(line.ask("f"), "3.178"); // 1.5 x 2.1189
-    line.ask("u,lbpm");
-    EXPECT_EQ(line.ask("s,0.0022075"), "S0.002");
+    EXPECT_EQ(line.after(10.0, "f"), "1500.000");
+    // 1.5 x 2.1189 SCFH.
+    line.expect({"u,scfh", "USCFH", "f", "3.178", "u,lbpm", "ULBPM", "s,0.0022075", "S0.002"});
     EXPECT_NEAR(line.device().setPointSlpm(), 1.0, 1e-9);
-    EXPECT_EQ(line.ask("u,ud,2,S"), "UUD");
-    EXPECT_EQ(line.ask("s,10"), "S10.000");
+    line.expect({"u,ud,2,S", "UUD", "s,10", "S10.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 5.0);
     // The download's bare "u,UD" keeps the factor.
-    line.ask("u,slpm");
-    EXPECT_EQ(line.ask("u,UD"), "UUD");
+    line.expect({"u,slpm", "USLPM", "u,UD", "UUD"});
     EXPECT_EQ(line.device().userUnitFactor(), 2.0);
     EXPECT_EQ(line.ask("UD,4"), "UUD");
     EXPECT_EQ(line.device().userUnitFactor(), 4.0);
     // Set points are held between 0 and 110 % of full scale.
-    line.ask("u,slpm");
-    EXPECT_EQ(line.ask("s,500"), "S220.000");
-    EXPECT_EQ(line.ask("s,-5"), "S0.000");
+    line.expect({"u,slpm", "USLPM", "s,500", "S220.000", "s,-5", "S0.000"});
 }
 
 TEST(SimDynamics, AnalogModeTakesTheSetPointFromTheInput) {
@@ -127,95 +106,71 @@ TEST(SimDynamics, AnalogModeTakesTheSetPointFromTheInput) {
     // Through the ADC and its six-decimal constants: close, not exact.
     EXPECT_NEAR(number(line.ask("f")), 50.0, 0.1);
     EXPECT_EQ(line.ask("M,D"), "MD");
-    line.wait(10.0);
-    EXPECT_NEAR(number(line.ask("f")), 20.0, 0.01);
+    EXPECT_NEAR(number(line.after(10.0, "f")), 20.0, 0.01);
 }
 
 TEST(SimDynamics, TotalizerCountsOnlyWhileEnabledAndAboveItsStartFlow) {
     Line232 line(quiet());
     line.ask("s,60");
-    line.wait(10.0);
-    line.ask("f");
-    line.wait(60.0);
-    EXPECT_EQ(line.ask("t,r"), "0.000");
+    line.after(10.0, "f");
+    EXPECT_EQ(line.after(60.0, "t,r"), "0.000");
 
     EXPECT_EQ(line.ask("t,s,n"), "TSN");
-    line.wait(60.0);
-    EXPECT_NEAR(number(line.ask("t,r")), 60.0, 0.01); // 60 SLPM for a minute
+    EXPECT_NEAR(number(line.after(60.0, "t,r")), 60.0, 0.01); // 60 SLPM for a minute
     line.ask("u,mlpm");
     EXPECT_NEAR(number(line.ask("t,r")), 60000.0, 10.0);
     line.ask("u,slpm");
 
     EXPECT_EQ(line.ask("t,d"), "TD");
-    line.wait(60.0);
-    EXPECT_NEAR(number(line.ask("t,r")), 60.0, 0.01);
-    EXPECT_EQ(line.ask("t,z"), "TZ");
-    EXPECT_EQ(line.ask("t,r"), "0.000");
+    EXPECT_NEAR(number(line.after(60.0, "t,r")), 60.0, 0.01);
+    line.expect({"t,z", "TZ", "t,r", "0.000"});
 
     // Start flow 70 % with 60 % flowing: nothing; raise the flow and it counts.
     EXPECT_EQ(line.ask("t,s,f,70"), "TSF70");
-    line.wait(30.0);
-    EXPECT_EQ(line.ask("t,r"), "0.000");
+    EXPECT_EQ(line.after(30.0, "t,r"), "0.000");
     line.ask("s,80");
-    line.wait(60.0);
-    EXPECT_NEAR(number(line.ask("t,r")), 80.0, 0.5);
+    EXPECT_NEAR(number(line.after(60.0, "t,r")), 80.0, 0.5);
 
     // The "stop now" pair ends counting and keeps the total.
     double kept = number(line.ask("t,r"));
     EXPECT_EQ(line.ask("t,s,f,-0.1").substr(0, 2), "TS");
     EXPECT_EQ(line.ask("t,p,n"), "TPN");
-    line.wait(60.0);
-    EXPECT_EQ(number(line.ask("t,r")), kept);
+    EXPECT_EQ(number(line.after(60.0, "t,r")), kept);
     EXPECT_FALSE(line.device().totalizerEnabled());
 }
 
 TEST(SimDynamics, TotalizerStopsAtItsLimit) {
     Line232 line(quiet());
     line.ask("s,60");
-    line.wait(10.0);
-    line.ask("t,s,n");
+    line.after(10.0, "t,s,n");
     EXPECT_EQ(line.ask("t,p,t,10,C").substr(0, 3), "TPT");
     line.wait(3600.0);
-    EXPECT_EQ(line.ask("t,r"), "10.000");
-    EXPECT_EQ(line.ask("v,s"), "VC");
+    line.expect({"t,r", "10.000", "v,s", "VC"});
     // Action N: counting stops, the valve stays as it is.
-    line.ask("v,a");
-    line.ask("t,z");
-    line.ask("t,s,n");
-    line.ask("t,p,t,5,N");
+    line.send({"v,a", "t,z", "t,s,n", "t,p,t,5,N"});
     line.wait(3600.0);
-    EXPECT_EQ(line.ask("t,r"), "5.000");
-    EXPECT_EQ(line.ask("v,s"), "VA");
+    line.expect({"t,r", "5.000", "v,s", "VA"});
     // A limit below the present total stops at once without touching the total.
-    line.ask("t,p,n");
-    line.ask("t,s,n");
-    line.wait(10.0);
-    double total = number(line.ask("t,r"));
+    line.send({"t,p,n", "t,s,n"});
+    double total = number(line.after(10.0, "t,r"));
     line.ask("t,p,t,1,N");
-    line.wait(10.0);
-    EXPECT_NEAR(number(line.ask("t,r")), total, 0.02);
+    EXPECT_NEAR(number(line.after(10.0, "t,r")), total, 0.02);
     // Limit 0 means none.
-    line.ask("t,p,t,0,C");
-    line.ask("t,s,n");
-    line.wait(60.0);
-    EXPECT_NEAR(number(line.ask("t,r")), total + 60.0, 1.0);
+    line.send({"t,p,t,0,C", "t,s,n"});
+    EXPECT_NEAR(number(line.after(60.0, "t,r")), total + 60.0, 1.0);
     EXPECT_EQ(line.ask("v,s"), "VA");
 }
 
 TEST(SimDynamics, TotalizerInPercentCountsPercentSeconds) {
     Line232 line(quiet(50.0));
-    line.ask("u,%");
-    line.ask("s,100");
-    line.wait(20.0);
-    line.ask("t,s,n");
-    line.wait(10.0);
-    EXPECT_NEAR(number(line.ask("t,r")), 1000.0, 0.1);
+    line.send({"u,%", "s,100"});
+    line.after(20.0, "t,s,n");
+    EXPECT_NEAR(number(line.after(10.0, "t,r")), 1000.0, 0.1);
 }
 
 TEST(SimDynamics, LongQuietStretchesEndAtOnce) {
     Line232 line(quiet());
-    line.ask("s,50");
-    line.ask("t,s,n");
+    line.send({"s,50", "t,s,n"});
     line.wait(1e6);
     // 50 SLPM for a million seconds, less the first fraction of a second.
     EXPECT_NEAR(number(line.ask("t,r")), 50.0 * 1e6 / 60.0, 1.0);
@@ -224,37 +179,27 @@ TEST(SimDynamics, LongQuietStretchesEndAtOnce) {
 TEST(SimDynamics, AlarmReportsDeviationFromTheSetPoint) {
     Line232 line(quiet());
     line.ask("s,50");
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("a,s"), "N"); // off
-    line.ask("a,h,5");
-    line.ask("a,l,5");
+    EXPECT_EQ(line.after(10.0, "a,s"), "N"); // off
+    line.send({"a,h,5", "a,l,5"});
     EXPECT_EQ(line.ask("a,s"), "N");
     line.ask("s,80");
-    line.wait(0.1);
-    EXPECT_EQ(line.ask("a,s"), "L"); // the flow lags behind
+    EXPECT_EQ(line.after(0.1, "a,s"), "L"); // the flow lags behind
     EXPECT_EQ(line.device().alarmState(), AlarmState::Low);
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("a,s"), "N");
+    EXPECT_EQ(line.after(10.0, "a,s"), "N");
     line.ask("v,o");
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("a,s"), "H");
+    EXPECT_EQ(line.after(10.0, "a,s"), "H");
     line.ask("v,c");
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("a,s"), "L");
+    EXPECT_EQ(line.after(10.0, "a,s"), "L");
     // Only the enabled side reports.
-    line.ask("a,d");
-    line.ask("a,h,5");
+    line.send({"a,d", "a,h,5"});
     EXPECT_EQ(line.ask("a,s"), "N");
-    line.ask("a,d");
-    line.ask("v,o");
-    line.wait(10.0);
-    EXPECT_EQ(line.ask("a,s"), "N");
+    line.send({"a,d", "v,o"});
+    EXPECT_EQ(line.after(10.0, "a,s"), "N");
 }
 
 TEST(SimDynamics, SettingsAreKeptAsCommanded) {
     Line232 line(quiet());
-    line.ask("r,1,t");
-    line.ask("R,2,L");
+    line.send({"r,1,t", "R,2,L"});
     EXPECT_EQ(line.device().relayAction(1), 'T');
     EXPECT_EQ(line.ask("r,2,s"), "RL");
     line.ask("k,e,0.75");
@@ -268,10 +213,8 @@ TEST(SimDynamics, SettingsAreKeptAsCommanded) {
 
     // The maintenance timer runs in hours and restarts from zero.
     double hours = number(line.ask("c,r"));
-    line.wait(7200.0);
-    EXPECT_NEAR(number(line.ask("c,r")), hours + 2.0, 0.051);
-    EXPECT_EQ(line.ask("c,c"), "CC");
-    EXPECT_EQ(line.ask("c,r"), "0.0");
+    EXPECT_NEAR(number(line.after(7200.0, "c,r")), hours + 2.0, 0.051);
+    line.expect({"c,c", "CC", "c,r", "0.0"});
 }
 
 } // namespace

@@ -23,8 +23,7 @@ TEST(SimFaults, ScriptedPerCommandAndCounted) {
     EXPECT_EQ(d.eeprom(8), "0.000500");                      // stored as sent
     EXPECT_EQ(line.ask("MW,9,-0.500000"), "MW,9,-0.500000"); // another prefix: untouched
 
-    EXPECT_EQ(line.ask("read,1"), "ADCinp:");
-    EXPECT_EQ(line.ask("read,1"), "ADCinp:");
+    line.expect({"read,1", "ADCinp:", "read,1", "ADCinp:"});
     EXPECT_NE(line.ask("read,1"), "ADCinp:");
 
     line.ask("z,s");

@@ -83,15 +83,11 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
     const DevsimOptions& o = *p.options;
     EXPECT_EQ(o.mode, LineMode::Rs485);
     EXPECT_EQ(o.addresses, (std::vector<std::string>{"01", "1A", "FF"}));
-    EXPECT_EQ(o.baud, 19200);
     EXPECT_EQ(o.link, "/tmp/x");
-    EXPECT_DOUBLE_EQ(o.delayMs, 12.5);
-    EXPECT_TRUE(o.silent);
-    EXPECT_DOUBLE_EQ(o.noisePercent, 5.0);
-    EXPECT_EQ(o.seed, 42u);
-    EXPECT_DOUBLE_EQ(o.fullScaleSlpm, 250.0);
-    EXPECT_TRUE(o.verbose);
-    EXPECT_TRUE(o.stream);
+    EXPECT_EQ(std::vector<double>(
+                  {double(o.baud), o.delayMs, o.noisePercent, double(o.seed), o.fullScaleSlpm}),
+              std::vector<double>({19200, 12.5, 5.0, 42, 250.0}));
+    EXPECT_TRUE(o.silent && o.verbose && o.stream);
 
     // The devices it makes differ from one another and carry the options.
     Bus bus(o.mode, deviceOptionsFor(o));
@@ -107,25 +103,14 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
 }
 
 TEST(SimDevsimOptions, RefusesBadInputWithAReason) {
-    const std::vector<std::vector<std::string>> bad = {{"--rs485", "00"},
-                                                       {"--rs485", "01,01"},
-                                                       {"--rs485", "1G"},
-                                                       {"--rs485", ""},
-                                                       {"--rs485"},
-                                                       {"--address", "01,02"},
-                                                       {"--rs485", "01", "--address", "02"},
-                                                       {"--baud", "0"},
-                                                       {"--baud", "9600x"},
-                                                       {"--delay", "-1"},
-                                                       {"--noise", "101"},
-                                                       {"--noise", "abc"},
-                                                       {"--seed", "-3"},
-                                                       {"--full-scale", "0"},
-                                                       {"--link", ""},
-                                                       {"--silent=yes"},
-                                                       {"--stream=1"},
-                                                       {"--bogus"},
-                                                       {"extra"}};
+    // clang-format off
+    const std::vector<std::vector<std::string>> bad = {
+        {"--rs485", "00"}, {"--rs485", "01,01"}, {"--rs485", "1G"}, {"--rs485", ""}, {"--rs485"},
+        {"--address", "01,02"}, {"--rs485", "01", "--address", "02"}, {"--baud", "0"},
+        {"--baud", "9600x"}, {"--delay", "-1"}, {"--noise", "101"}, {"--noise", "abc"},
+        {"--seed", "-3"}, {"--full-scale", "0"}, {"--link", ""}, {"--silent=yes"}, {"--stream=1"},
+        {"--bogus"}, {"extra"}};
+    // clang-format on
     for (const auto& args : bad) {
         auto p = parseDevsimArguments(args);
         EXPECT_FALSE(p.options) << args[0];
@@ -138,15 +123,12 @@ TEST(SimDevsimOptions, RefusesBadInputWithAReason) {
 }
 
 TEST(SimText, NumbersIgnoreTheHostLocaleAndRefuseJunk) {
-    EXPECT_EQ(text::fixed(12.5, 3), "12.500");
-    EXPECT_EQ(text::fixed(-0.0001, 3), "0.000");
-    EXPECT_EQ(text::fixed(-1.5, 1), "-1.5");
-    EXPECT_EQ(text::shortest(0.75), "0.75");
-    EXPECT_EQ(text::shortest(100.0), "100");
-    EXPECT_EQ(text::shortest(1e-7), "0.0000001");
-    EXPECT_EQ(text::parseNumber(" +2.5 "), 2.5);
-    EXPECT_EQ(text::parseNumber(".5"), 0.5);
-    EXPECT_EQ(text::parseNumber("1e3"), 1000.0);
+    EXPECT_EQ(text::fixed(12.5, 3) + " " + text::fixed(-0.0001, 3) + " " + text::fixed(-1.5, 1),
+              "12.500 0.000 -1.5");
+    EXPECT_EQ(text::shortest(0.75) + " " + text::shortest(100.0) + " " + text::shortest(1e-7),
+              "0.75 100 0.0000001");
+    for (auto [t, v] : {std::pair{" +2.5 ", 2.5}, std::pair{".5", 0.5}, std::pair{"1e3", 1000.0}})
+        EXPECT_EQ(text::parseNumber(t), v) << t;
     for (std::string junk :
          {"", " ", "+", "-", ".", "1.2.3", "1,5", "inf", "nan", "0x10", "1e999", "5 5", "e5"})
         EXPECT_FALSE(text::parseNumber(junk).has_value()) << junk;

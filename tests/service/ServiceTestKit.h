@@ -1,0 +1,29 @@
+#pragma once
+
+#include "support/ServiceWorld.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvt;
+using kvt::platform::Answer;
+using kvt::testing::kRs232;
+using kvt::testing::kRs485;
+using kvt::testing::LineKind;
+using kvt::testing::ServiceWorld;
+using Lines = std::vector<std::string>;
+
+inline Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A preparation that scripts one fault into the device.
+inline std::function<void(ServiceWorld&)> faultOn(std::string command, sim::Fault fault) {
+    return [=](ServiceWorld& x) { x.dev().scriptFault(command, fault); };
+}
+
+// A suite whose scenarios run once on each line kind.
+#define KVT_ON_BOTH_LINES(Suite)                                                                   \
+    class Suite : public ::testing::TestWithParam<LineKind> {};                                    \
+    INSTANTIATE_TEST_SUITE_P(Lines, Suite, ::testing::Values(kRs232, kRs485),                      \
+                             [](const auto& info) { return std::string(info.param.name); })
