@@ -12,6 +12,11 @@
 
 namespace kvt::testing {
 
+// Several numbers as one value, so that one assertion compares them all and names each.
+template <typename... T> std::vector<double> nums(T... values) {
+    return {static_cast<double>(values)...};
+}
+
 // One device at address 1A after start-up; the loader's traffic and boxes are discarded.
 struct DeviceWorld {
     using Lines = std::vector<std::string>;
