@@ -151,24 +151,11 @@ TEST(Download, SendsTheWholeRecordInOrder) {
                           Case{kRs232, true, full}, Case{kRs485, true, full}}) {
         SCOPED_TRACE(c.mode.prefix + (c.totalizerAndAlarm ? " totalizer and alarm" : ""));
         World x(c.mode);
-        auto& rec = x.rec();
-        rec.GasTable = 2;
-        rec.EngUnit = 3;
-        rec.ValveMode = 1;
-        rec.InputMode = 1;
-        rec.Relay1Action = 2;
-        rec.Relay2Action = 4;
-        rec.KFactorSource = 2;
-        rec.UserKFactor = 0.75;
-        if (c.totalizerAndAlarm) {
-            rec.TotalizerEnabled = 1;
-            rec.TotalizerStartFlow = 12.5;
-            rec.TotalizerStopTotal = 0; // not below zero: still sent
-            rec.TotalizerAction = 1;
-            rec.AlarmEnabled = 1;
-            rec.AlarmHigh = 5;
-            rec.AlarmLow = 2.5;
-        }
+        x.rec() =
+            recordOf(c.totalizerAndAlarm
+                         // Stop total 0 is not below zero: still sent.
+                         ? R"("7","1A","KVT",2,3,1,1,1,0,1,12.5,0,1,1,5,2.5,1,2,4,2,1,0.75,1)"
+                         : R"("7","1A","KVT",2,3,1,1,1,0,0,10,10000,0,0,2,2,1,2,4,2,1,0.75,1)");
         x.t.menuClick("mnuDeviceSinhronizeTr");
         EXPECT_EQ(x.written(), x.lines(c.bodies));
         EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
@@ -282,23 +269,8 @@ TEST(RelayAssignment, RewritesSetupOnlyWhenTheCodeChanges) {
 }
 
 TEST(FillDeviceInfo, EveryLabelFromTheRecord) {
-    auto r = deviceRecord("7", "1A");
-    r.Name = "Line 3";
-    r.GasTable = 4;
-    r.EngUnit = 5;
-    r.InputMode = 1;
-    r.ValveMode = 2;
-    r.TotalizerEnabled = 1;
-    r.TotalizerStartFlow = 12.5;
-    r.TotalizerStopTotal = 1500.25;
-    r.AlarmEnabled = 0;
-    r.AlarmHigh = 3.5;
-    r.AlarmLow = 0.1;
-    r.AlarmUpdateRate = 15;
-    r.Relay1Action = 1;
-    r.Relay2Action = 3;
-    r.KFactorSource = 2;
-    r.UserKFactor = 0.8;
+    const auto r =
+        recordOf(R"("7","1A","Line 3",4,5,1,1,2,0,1,12.5,1500.25,0,0,3.5,0.1,15,1,3,2,1,0.8,1)");
     World x(kRs485, r); // the RS-232 name query: LabelsLeftAlone
     x.status().FullScale = 200;
     x.status().AutoZeroState = -1;

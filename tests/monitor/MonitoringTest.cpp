@@ -4,8 +4,8 @@
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SetPointEntry.h"
 #include "monitor/SingleUnitMonitor.h"
+#include "support/DeviceWorld.h"
 #include "support/LineKind.h"
-#include "support/TerminalWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -182,12 +182,8 @@ TEST(SingleUnit, RefusalsLeaveTheModeOffAndTheSelectionWhereItWas) {
 }
 
 TEST(SingleUnit, TotalizerLimitBeepsOnceUntilReset) {
-    auto r = unit("1", "01");
-    r.TotalizerEnabled = 1;
-    r.TotalizerStopTotal = 0.5;
-    r.SetPoint = 60;
-    r.ValveMode = 1;
-    r.InputMode = 1; // digital: the device follows the set point it is sent
+    // Digital input: the device follows the set point it is sent; stop at 0.5 L.
+    const auto r = recordOf(R"("1","01","Unit 1",0,1,1,1,1,60,1,10,0.5,0,0,2,2,1,0,0,0,1,1,1)");
     Bench b(sim::LineMode::Rs232, {r}, {device("01")});
     b.t().menuClick("mnuOptionsTotalStartNow");
     b.t().menuClick("mnuAutoS");
@@ -379,13 +375,8 @@ void openLog(Bench& b, const char* menu, const std::string& path) {
 } // namespace
 
 TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
-    auto r = unit("7", "01");
-    r.AlarmEnabled = 1;
-    r.AlarmHigh = 50;
-    r.AlarmLow = 10;
-    r.SetPoint = 60;
-    r.InputMode = 1;
-    r.ValveMode = 1;
+    // Set point 60 on digital input, alarm between 10 and 50.
+    const auto r = recordOf(R"("7","01","Unit 7",0,1,1,1,1,60,0,10,10000,0,1,50,10,1,0,0,0,1,1,1)");
     Bench b(sim::LineMode::Rs232, {r}, {device("01")});
     std::string autoLog = b.w.folder.file("run.log"), alarmLog = b.w.folder.file("run.alg");
     openLog(b, "mnuFileALogO", autoLog);
