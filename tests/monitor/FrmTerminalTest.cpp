@@ -112,35 +112,30 @@ TEST(StartUp, InvalidSavedSettingsStopTheLoadSequence) {
     EXPECT_TRUE(w.port.written.empty());
 }
 
-TEST(StartUp, LoaderRs485SendsCurrentDeviceThenFullScaleOfEnabledDevicesOnly) {
-    TerminalWorld w(sim::LineMode::Rs485,
-                    {deviceRecord("1", "01"), deviceRecord("2", "02", 0), deviceRecord("3", "1A"),
-                     deviceRecord("4", "04", 0), deviceRecord("5", "05")});
-    w.prefs.save(kApp, "Properties", "Cur_unit", "3");
-    auto& t = w.start();
-    Lines expected = currentDeviceAtStartUp("!1A,", false);
-    for (auto l : {"!01,e", "!1A,e", "!05,e"})
-        expected.push_back(l);
-    EXPECT_EQ(w.takeWritten(), expected);
-    EXPECT_TRUE(w.op.shown.empty()) << w.op.texts().front();
-    EXPECT_FALSE(w.port.portOpen() || t.model.menu("mnuOpen").checked || t.loading ||
-                 t.model.frmProgressBar.visible || t.Timer8().isActive());
-    EXPECT_EQ(t.model.frmProgressBar.caption, "Saving Table to EEPROM. Standby...");
-    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
-    EXPECT_TRUE(t.model.menu("mnuVM4").checked && t.viewSize == 4);
-    EXPECT_EQ(t.model.sbrStatus1["FSF"].text, "FSF: 100");
-    EXPECT_EQ(t.model.cboCurUnit.listIndex, 2);
-    EXPECT_EQ(t.model.cboValveS.listIndex, 0);
-}
-
-TEST(StartUp, LoaderRs232IsUnaddressed) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("7", "01")});
-    w.start();
-    Lines expected = currentDeviceAtStartUp("", true);
-    expected.push_back("e");
-    EXPECT_EQ(w.takeWritten(), expected);
-    EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_FALSE(w.port.portOpen());
+TEST(StartUp, LoaderSendsCurrentDeviceThenFullScaleOfEnabledDevicesOnly) {
+    for (bool rs485 : {true, false}) {
+        SCOPED_TRACE(rs485 ? "RS485" : "RS232, unaddressed");
+        TerminalWorld w(rs485 ? sim::LineMode::Rs485 : sim::LineMode::Rs232,
+                        {deviceRecord("1", "01"), deviceRecord("2", "02", 0),
+                         deviceRecord("3", "1A"), deviceRecord("4", "04", 0),
+                         deviceRecord("5", "05")});
+        w.prefs.save(kApp, "Properties", "Cur_unit", "3");
+        auto& t = w.start();
+        Lines expected = currentDeviceAtStartUp(rs485 ? "!1A," : "", !rs485);
+        for (std::string address : {"01", "1A", "05"})
+            expected.push_back(rs485 ? "!" + address + ",e" : "e");
+        EXPECT_EQ(w.takeWritten(), expected);
+        EXPECT_TRUE(w.op.shown.empty()) << w.op.texts().front();
+        EXPECT_FALSE(w.port.portOpen() || t.model.menu("mnuOpen").checked || t.loading ||
+                     t.model.frmProgressBar.visible || t.Timer8().isActive());
+        EXPECT_EQ(t.model.frmProgressBar.caption, "Saving Table to EEPROM. Standby...");
+        EXPECT_EQ(t.model.sbrStatus1["Interface"].text,
+                  std::string("Interface: ") + (rs485 ? "RS485" : "RS232"));
+        EXPECT_EQ(t.model.menu("mnuVM4").checked && t.viewSize == 4, rs485);
+        EXPECT_EQ(t.model.sbrStatus1["FSF"].text, "FSF: 100");
+        EXPECT_EQ(t.model.cboCurUnit.listIndex, 2);
+        EXPECT_EQ(t.model.cboValveS.listIndex, 0);
+    }
 }
 
 TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
