@@ -118,6 +118,7 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
     auto& d = b.open();
     const auto& m = d.model;
     EXPECT_EQ(loaded(d), (Loaded{"19200", "Even", "7", "1.5"}));
+    EXPECT_TRUE(m.cboSpeed.listIndex == 8 && m.cboStopBits.listIndex == 1);
     EXPECT_EQ(m.cboPort.text(), "Com3");
     EXPECT_EQ(m.cboPort.items.size(), 16u);
     EXPECT_EQ(d.pendingFlow(), 2);
@@ -246,8 +247,8 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     d.optFlow_Click(4);
     EXPECT_EQ(d.pendingFlow(), 3);
     d.cmdCancel_Click();
-    EXPECT_TRUE(d.closed() && t.rs232());
-    EXPECT_FALSE(t.settings.echo);
+    EXPECT_TRUE(d.closed() && t.rs232() && t.settings.singleSamplingCode == 12);
+    EXPECT_FALSE(t.settings.echo || t.model.menu("mnuView").enabled);
     EXPECT_EQ(w.port.handshaking(), 0);
     EXPECT_TRUE(w.prefs.saves.empty());
     EXPECT_EQ(b.pref("Interface"), "False");

@@ -89,6 +89,7 @@ TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
         EXPECT_NEAR(count(lines, mode.prefix + "t,r"), 2.5, 0.5);
         EXPECT_EQ(lines.front(), mode.prefix + "f");
         EXPECT_EQ(m.lblAH.caption, "  N");
+        EXPECT_FALSE(m.lblRead.caption.empty());
         EXPECT_TRUE(b.w.op.shown.empty());
 
         // Stopping: a second later the port closes and everything is given back.
