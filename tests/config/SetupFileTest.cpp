@@ -95,9 +95,7 @@ TEST(SetupFile, ParseLineAcceptsTheReaderForms) {
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, device("1", "01", "KVT"));
 
-    r = parseSetupLine(kDefaultLine + "\r");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->CommEnabled, 0);
+    EXPECT_EQ(parseSetupLine(kDefaultLine + "\r"), r);
 
     // Blanks around fields, a float without its integer digit, an exponent, a plus sign.
     r = parseSetupLine(" \"7\" , \"FF\",\"a,b\" , 3 ,+9, .5,1,2,-.25,1,1e1,10000,0,0,2,2,1,0,0,0,"
