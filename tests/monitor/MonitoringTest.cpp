@@ -265,25 +265,20 @@ TEST(MultiUnit, PagesOfFourOverTenDevices) {
     EXPECT_TRUE(m.fraMD[2].lblRe.caption.empty());
     EXPECT_FALSE(m.fraMD[3].lblRe.caption.empty());
 
-    t.multi().cmdRightSh_Click();
-    b.run(0.2);
-    EXPECT_EQ(shown(t), (std::vector<int>{5, 6, 7, 8}));
-    t.multi().cmdRightSh_Click();
-    lines = b.run(0.5);
-    EXPECT_EQ(shown(t), (std::vector<int>{9, 10}));
-    EXPECT_FALSE(m.cmdRightSh.enabled);
-    EXPECT_GT(count(lines, "!0A,f"), 0);
-    // A request past the last page does nothing; back from the partial page is 5-8.
-    t.multi().cmdRightSh_Click();
-    b.run(0.2);
-    EXPECT_EQ(t.multi().pageOffset(), 8);
-    t.multi().cmdLeftSh_Click();
-    b.run(0.2);
-    EXPECT_EQ(shown(t), (std::vector<int>{5, 6, 7, 8}));
-    t.multi().cmdLeftSh_Click();
-    t.multi().cmdLeftSh_Click();
-    b.run(0.2);
-    EXPECT_EQ(t.multi().pageOffset(), 0);
+    // Right past the last page does nothing; left from the partial page is 5-8. Each page
+    // shown is scanned and its arrows say where it can go.
+    const std::pair<bool, std::vector<int>> steps[] = {
+        {true, {5, 6, 7, 8}},  {true, {9, 10}},       {true, {9, 10}},
+        {false, {5, 6, 7, 8}}, {false, {1, 2, 3, 4}}, {false, {1, 2, 3, 4}}};
+    for (const auto& [right, page] : steps) {
+        right ? t.multi().cmdRightSh_Click() : t.multi().cmdLeftSh_Click();
+        lines = b.run(0.5);
+        EXPECT_EQ(shown(t), page);
+        for (int n : page)
+            EXPECT_EQ(count(lines, "!" + hex(n) + ",f") > 0, n != 3) << n;
+        EXPECT_EQ(m.cmdRightSh.enabled, page.back() != 10);
+        EXPECT_EQ(m.cmdLeftSh.enabled, page.front() != 1);
+    }
 
     // Stopping hides the page; the next start begins on the first page again.
     t.multi().cmdRightSh_Click();
