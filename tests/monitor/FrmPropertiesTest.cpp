@@ -336,18 +336,17 @@ TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
         SCOPED_TRACE(missing ? "missing port" : "open refused");
         Bench b(false, true);
         auto [w, t] = std::tie(b.w, b.t);
-        std::string reason = "Port not found: Com5";
+        const std::string reason =
+            missing ? "Port not found: Com5" : "Permission denied: /dev/ttyS4";
         if (missing)
             w.port.missingPorts = {5};
+        else
+            w.port.failOpenWith = reason;
 
         auto& d = b.open();
         d.optEcho_Click(1);
         d.optFlow_Click(2);
         d.cboPort_Click(4);
-        if (!missing) {
-            reason = "Permission denied: /dev/ttyS4";
-            w.port.failOpenWith = reason;
-        }
         d.cmdOK_Click();
         b.expectRefusal(reason);
         EXPECT_EQ(w.port.commPort(), 1);
