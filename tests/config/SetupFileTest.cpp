@@ -12,6 +12,8 @@
 #include <locale>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -43,9 +45,8 @@ std::string lineWith(int field, const std::string& text) {
                                   "1",     "0",      "0",       "0",     "1", "1", "0"};
     f[field] = text;
     std::string line;
-    for (const auto& s : f) {
+    for (const auto& s : f)
         line += (line.empty() ? "" : ",") + s;
-    }
     return line;
 }
 
@@ -94,23 +95,15 @@ TEST(SetupFile, ParseLineAcceptsTheReaderForms) {
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, device("1", "01", "KVT"));
 
-    r = parseSetupLine(kDefaultLine + "\r");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->CommEnabled, 0);
+    EXPECT_EQ(parseSetupLine(kDefaultLine + "\r"), r);
 
     // Blanks around fields, a float without its integer digit, an exponent, a plus sign.
     r = parseSetupLine(" \"7\" , \"FF\",\"a,b\" , 3 ,+9, .5,1,2,-.25,1,1e1,10000,0,0,2,2,1,0,0,0,"
                        "-2147483648,1,1 ");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->Number, "7");
-    EXPECT_EQ(r->Name, "a,b");
-    EXPECT_EQ(r->GasTable, 3);
-    EXPECT_EQ(r->EngUnit, 9);
-    EXPECT_EQ(r->UserEuFactor, 0.5);
-    EXPECT_EQ(r->SetPoint, -0.25);
-    EXPECT_EQ(r->TotalizerStartFlow, 10);
-    EXPECT_EQ(r->KFactorIndex, -2147483648);
-    EXPECT_EQ(r->CommEnabled, 1);
+    EXPECT_EQ(formatSetupLine(*r),
+              "\"7\",\"FF\",\"a,b\",3,9,0.5,1,2,-0.25,1,10,10000,0,0,2,2,1,0,0,0,"
+              "-2147483648,1,1");
 
     // Text fields keep their inner blanks; an unquoted text is trimmed.
     r = parseSetupLine(lineWith(2, "\"  two  blanks \"").replace(0, 3, " 5 "));
@@ -120,68 +113,49 @@ TEST(SetupFile, ParseLineAcceptsTheReaderForms) {
 }
 
 TEST(SetupFile, ParseLineRejectsWhatItCannotRead) {
-    EXPECT_FALSE(parseSetupLine(""));
-    EXPECT_FALSE(parseSetupLine(kDefaultLine.substr(0, kDefaultLine.rfind(',')))); // 22 fields
-    EXPECT_FALSE(parseSetupLine(kDefaultLine + ",0"));                             // 24 fields
-    EXPECT_FALSE(parseSetupLine(kDefaultLine + ","));                              // trailing comma
-    EXPECT_FALSE(parseSetupLine(lineWith(2, "\"unterminated")));
-    EXPECT_FALSE(parseSetupLine(lineWith(2, "\"KVT\"x")));
-    EXPECT_FALSE(parseSetupLine(lineWith(2, "K\"V\"T")));
-    EXPECT_FALSE(parseSetupLine(lineWith(1, "\"\"")));  // no address, no device
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "1.5")));   // integer field
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "32768"))); // beyond 16 bits
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "-32769")));
-    EXPECT_FALSE(parseSetupLine(lineWith(20, "2147483648"))); // beyond 32 bits
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "")));
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "+-1")));
-    EXPECT_FALSE(parseSetupLine(lineWith(3, "True")));
-    EXPECT_FALSE(parseSetupLine(lineWith(5, "abc")));
-    EXPECT_FALSE(parseSetupLine(lineWith(5, "1e999")));
-    EXPECT_FALSE(parseSetupLine(lineWith(5, "1 5")));
-    EXPECT_FALSE(parseSetupLine(lineWith(5, "")));
-    EXPECT_TRUE(parseSetupLine(lineWith(3, "32767")));
-    EXPECT_TRUE(parseSetupLine(lineWith(3, "-32768")));
+    // 22 and 24 fields, a trailing comma.
+    for (const std::string& line : {std::string(), kDefaultLine.substr(0, kDefaultLine.rfind(',')),
+                                    kDefaultLine + ",0", kDefaultLine + ","})
+        EXPECT_FALSE(parseSetupLine(line)) << line;
+    // Broken quotes, no address, integers that are not or do not fit 16/32 bits, bad floats.
+    const std::pair<int, const char*> bad[] = {
+        {2, "\"unterminated"}, {2, "\"KVT\"x"}, {2, "K\"V\"T"},     {1, "\"\""}, {3, "1.5"},
+        {3, "32768"},          {3, "-32769"},   {20, "2147483648"}, {3, ""},     {3, "+-1"},
+        {3, "True"},           {5, "abc"},      {5, "1e999"},       {5, "1 5"},  {5, ""}};
+    for (const auto& [field, text] : bad)
+        EXPECT_FALSE(parseSetupLine(lineWith(field, text))) << field << ": " << text;
+    EXPECT_TRUE(parseSetupLine(lineWith(3, "32767")) && parseSetupLine(lineWith(3, "-32768")));
 }
 
 TEST_F(SetupFileTest, ThreeDevicesRoundTrip) {
-
     DeviceTable table;
-    DeviceRecord a = device("1", "01", "KVT");
-    a.SetPoint = 0.5;
+    const DeviceRecord a{.Number = "1", .Address = "01", .SetPoint = 0.5};
     DeviceRecord b = device("2", "0B", "Line A, north");
     b.EngUnit = 9;
     b.UserEuFactor = 1.0 / 3.0;
     b.SetPoint = 12.345;
-    b.UserKFactor = 0.75;
     b.KFactorIndex = 200;
+    b.UserKFactor = 0.75;
     b.CommEnabled = 1;
     DeviceRecord c = device("64", "FF", "plain text");
     c.TotalizerStopTotal = 99999.999;
     c.AlarmLow = 0.001;
-    ASSERT_EQ(table.addDevice(a), 1);
-    ASSERT_EQ(table.addDevice(b), 2);
-    ASSERT_EQ(table.addDevice(c), 3);
+    for (const auto& r : {a, b, c})
+        table.addDevice(r);
 
     ASSERT_EQ(SaveDeviceTable(table, path), "");
     const std::string bytes = readFile(path);
-    EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
-              "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1,0\r\n");
     EXPECT_EQ(bytes, formatSetupLine(a) + "\r\n" + formatSetupLine(b) + "\r\n" +
                          formatSetupLine(c) + "\r\n");
 
     DeviceTable loaded;
     const LoadResult result = LoadDeviceTable(loaded, path);
-    EXPECT_TRUE(result.ok);
-    EXPECT_FALSE(result.missing);
-    EXPECT_TRUE(result.skippedLines.empty());
-    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(result.ok && !result.missing && result.message.empty());
     EXPECT_EQ(loaded.deviceCount(), 3);
     // 1/3 keeps only 15 digits in the file; everything else comes back exactly.
     b.UserEuFactor = 0.333333333333333;
-    EXPECT_EQ(loaded.record(1), a);
-    EXPECT_EQ(loaded.record(2), b);
-    EXPECT_EQ(loaded.record(3), c);
-    EXPECT_FALSE(loaded.holdsDevice(4));
+    EXPECT_EQ((std::vector{loaded.record(1), loaded.record(2), loaded.record(3)}),
+              (std::vector{a, b, c}));
 
     // Saving what was loaded writes the same bytes again.
     ASSERT_EQ(SaveDeviceTable(loaded, path), "");
@@ -193,43 +167,33 @@ TEST_F(SetupFileTest, LoadingAcceptsLfBlankLinesAndAByteOrderMark) {
                        "\n" + lineWith(1, "\"03\""));
     DeviceTable table;
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(result.ok && result.message.empty());
     ASSERT_EQ(table.deviceCount(), 3);
-    EXPECT_EQ(table.record(1).Number, "1");
-    EXPECT_EQ(table.record(2).Address, "02");
-    EXPECT_EQ(table.record(3).Address, "03");
+    EXPECT_EQ(table.record(2).Address + table.record(3).Address, "0203");
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 
     writeAll(path, "");
     EXPECT_TRUE(LoadDeviceTable(table, path).ok);
     EXPECT_EQ(table.deviceCount(), 0);
-    EXPECT_FALSE(table.holdsDevice(1));
 }
 
 TEST_F(SetupFileTest, LoadingResetsStatusAndEmptiesOtherSlots) {
     DeviceTable table;
-    for (int i = 1; i <= 3; ++i) {
+    for (int i = 1; i <= 3; ++i)
         table.addDevice(device(std::to_string(i), "0" + std::to_string(i), "KVT"));
-    }
     table.status(1).FullScale = 0;
-    table.status(1).Flow = 5;
     table.status(2).SetPointPending = -1;
-    table.status(2).AutoZeroState = -1;
     table.status(3).AlarmState = 2;
     table.status(64).Total = 7;
     table.setCurrentDevice(3);
     writeAll(path, lineWith(1, "\"0A\"") + "\r\n" + lineWith(1, "\"0B\"") + "\r\n");
 
     LoadDeviceTable(table, path);
-    EXPECT_EQ(table.deviceCount(), 2);
-    EXPECT_EQ(table.record(1).Address, "0A");
+    EXPECT_EQ(table.record(1).Address + table.record(2).Address, "0A0B");
     EXPECT_FALSE(table.holdsDevice(3));
     EXPECT_EQ(table.currentDevice(), 3);
-    for (int slot = 1; slot <= DeviceTable::kMaxDevices; ++slot) {
+    for (int slot = 1; slot <= DeviceTable::kMaxDevices; ++slot)
         EXPECT_EQ(table.status(slot), DeviceStatus{}) << "slot " << slot;
-    }
-    EXPECT_EQ(table.status(1).FullScale, 100.0);
 }
 
 TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
@@ -242,30 +206,24 @@ TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
     LoadResult result = LoadDeviceTable(table, path);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.skippedLines, (std::vector<int>{2, 4}));
-    EXPECT_EQ(result.backupPath, path + ".bak");
     EXPECT_EQ(result.message, "setup.dat: lines 2, 4 could not be loaded and were skipped. The "
                               "file as it was is kept as " +
                                   path + ".bak.");
     EXPECT_EQ(readFile(path + ".bak"), original);
-    ASSERT_EQ(table.deviceCount(), 2);
     EXPECT_EQ(table.record(2).Address, "03");
 
     // With the backup in place the table may be saved; the backup stays.
     EXPECT_FALSE(table.saveRefused());
     ASSERT_EQ(SaveDeviceTable(table, path), "");
     EXPECT_EQ(readFile(path + ".bak"), original);
-    result = LoadDeviceTable(table, path);
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(LoadDeviceTable(table, path).ok);
 
     // Many bad lines: the message names the first ten and counts the rest.
     std::string mixed;
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < 15; ++i)
         mixed += "rubbish\r\n" + kDefaultLine + "\r\n";
-    }
     writeAll(path, mixed);
     result = LoadDeviceTable(table, path);
-    EXPECT_EQ(result.skippedLines.size(), 15u);
     EXPECT_EQ(table.deviceCount(), 15);
     EXPECT_EQ(result.message.substr(0, result.message.find(". ")),
               "setup.dat: lines 1, 3, 5, 7, 9, 11, 13, 15, 17, 19 and 5 more could not be loaded "
@@ -278,16 +236,14 @@ TEST_F(SetupFileTest, LinesBeyondSixtyFourAreSkipped) {
         char address[3];
         std::snprintf(address, sizeof address, "%02X", i);
         text += lineWith(1, std::string("\"") + address + "\"") + "\r\n";
-        if (i == 10) {
+        if (i == 10)
             text += "\r\n"; // a blank line takes no slot
-        }
     }
     text.insert(0, lineWith(4, "1e5") + "\r\n");
     writeAll(path, text);
 
     DeviceTable table;
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_EQ(table.deviceCount(), 64);
     EXPECT_EQ(table.record(64).Address, "40");
     EXPECT_EQ(result.skippedLines, (std::vector<int>{1, 67, 68, 69, 70, 71, 72}));
     EXPECT_EQ(result.message, "setup.dat: line 1 could not be loaded and was skipped; lines "
@@ -301,11 +257,8 @@ TEST_F(SetupFileTest, MissingFileIsAnEmptyTableCreatedOnSave) {
     DeviceTable table;
     table.addDevice(device("1", "01", "KVT"));
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_TRUE(result.ok);
-    EXPECT_TRUE(result.missing);
-    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(result.ok && result.missing && result.message.empty());
     EXPECT_EQ(table.deviceCount(), 0);
-    EXPECT_FALSE(table.holdsDevice(1));
     EXPECT_FALSE(std::filesystem::exists(path));
 
     table.addDevice(device("5", "05", "KVT"));
@@ -319,8 +272,7 @@ TEST_F(SetupFileTest, UnreadableFileIsNotOverwritten) {
     DeviceTable table;
     table.addDevice(device("1", "01", "KVT"));
     LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.missing);
+    EXPECT_FALSE(result.ok || result.missing);
     EXPECT_EQ(table.deviceCount(), 0);
     EXPECT_EQ(result.message, "Cannot read " + path +
                                   ": Is a directory. The device table starts empty, and "
@@ -356,8 +308,6 @@ TEST_F(SetupFileTest, FailedBackupRefusesSaving) {
     std::filesystem::create_directory(path + ".bak");
     DeviceTable table;
     const LoadResult result = LoadDeviceTable(table, path);
-    EXPECT_EQ(table.deviceCount(), 1);
-    EXPECT_EQ(result.skippedLines, std::vector<int>{2});
     EXPECT_EQ(result.backupPath, "");
     EXPECT_EQ(result.message.rfind("setup.dat: line 2 could not be loaded and was skipped. The "
                                    "file could not be backed up (Cannot write " +
@@ -374,9 +324,8 @@ TEST_F(SetupFileTest, FailedSaveLeavesTheOldFileWhole) {
     writeAll(path, original);
 
     DeviceTable table;
-    for (int i = 1; i <= DeviceTable::kMaxDevices; ++i) {
+    for (int i = 1; i <= DeviceTable::kMaxDevices; ++i)
         table.addDevice(device(std::to_string(i), std::to_string(10 + i), "a long device name"));
-    }
     ASSERT_GT(formatSetupFile(table).size(), 4000u);
 
     // Let the disk "fill up" after 1000 bytes of the new file.
@@ -392,11 +341,8 @@ TEST_F(SetupFileTest, FailedSaveLeavesTheOldFileWhole) {
 
     EXPECT_EQ(error, "Cannot write " + path + ": File too large");
     EXPECT_EQ(readFile(path), original);
-    int entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1) << "the temporary file was left behind";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "the temporary file was left behind";
 
     // A folder that does not exist: the file cannot be created.
     const std::string nowhere = dir.file("no-folder/setup.dat");
@@ -406,7 +352,7 @@ TEST_F(SetupFileTest, FailedSaveLeavesTheOldFileWhole) {
 
 namespace {
 
-// Decimal comma for the C++ side when no such locale is installed.
+// A decimal comma and a thousands point for the C++ side.
 struct CommaPunct : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }
@@ -418,24 +364,10 @@ struct CommaPunct : std::numpunct<char> {
 TEST_F(SetupFileTest, DecimalCommaLocaleChangesNothing) {
     const std::string oldC = std::setlocale(LC_ALL, nullptr);
     const std::locale oldGlobal;
-    const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    bool cppLocale = false;
-    try {
-        std::locale::global(std::locale("de_DE.UTF-8"));
-        cppLocale = true;
-    } catch (const std::runtime_error&) {
-        std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
-        std::ostringstream probe;
-        probe << 0.5;
-        cppLocale = probe.str() == "0,5";
-    }
-    ASSERT_TRUE(cLocale || cppLocale) << "no decimal-comma locale could be set up";
-    if (cLocale) {
-        // The locale really writes a comma, so the checks below mean something.
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%.1f", 0.5);
-        EXPECT_STREQ(buf, "0,5");
-    }
+    // The C side takes the system's German locale where installed; the C++ side always gets a
+    // decimal comma.
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
 
     DeviceTable table;
     DeviceRecord r = device("1", "01", "KVT");
@@ -445,16 +377,14 @@ TEST_F(SetupFileTest, DecimalCommaLocaleChangesNothing) {
     const std::string saveError = SaveDeviceTable(table, path);
     DeviceTable loaded;
     const LoadResult loadResult = LoadDeviceTable(loaded, path);
-    const std::string formatted = kvt::link::formatNumber(0.75);
-    const double parsed = kvt::link::leadingNumber("0.5");
-    const std::string pattern = kvt::link::formatPattern(12.5, "####0.000");
+    const std::string numbers = kvt::link::formatNumber(0.75) + " " +
+                                kvt::link::formatNumber(kvt::link::leadingNumber("0.5")) + " " +
+                                kvt::link::formatPattern(12.5, "####0.000");
 
     std::locale::global(oldGlobal);
     std::setlocale(LC_ALL, oldC.c_str());
 
-    EXPECT_EQ(formatted, "0.75");
-    EXPECT_EQ(parsed, 0.5);
-    EXPECT_EQ(pattern, "12.500");
+    EXPECT_EQ(numbers, "0.75 0.5 12.500");
     EXPECT_EQ(saveError, "");
     EXPECT_EQ(readFile(path),
               "\"1\",\"01\",\"KVT\",0,1,1,0,0,0.5,0,10,10000,0,0,2,2,1,0,0,0,1,1234.5,0\r\n");

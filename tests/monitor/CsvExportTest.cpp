@@ -100,7 +100,7 @@ TEST_F(CsvExportTest, VisibleRangeAndOlderSeconds) {
               header + "2026-03-01T13:06:40.250,1,0A,x,3,0,SCCM\r\n");
 }
 
-TEST_F(CsvExportTest, WriteErrorLeavesTheOldFileAndSaysWhy) {
+TEST_F(CsvExportTest, WriteErrorLeavesTheOldFileAndSaysWhyAsDoesAMissingFolder) {
     ASSERT_TRUE(folder.valid());
     auto a = h.device({"1", "0A", "x"});
     h.append(a, t0, 1.0, 0.0, 1);
@@ -122,12 +122,11 @@ TEST_F(CsvExportTest, WriteErrorLeavesTheOldFileAndSaysWhy) {
     EXPECT_EQ(error.rfind("Cannot write " + path + ": ", 0), 0U) << error;
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
     EXPECT_EQ(test::readFile(path).find("2026-03-01T12:00:01"), std::string::npos);
-}
 
-TEST_F(CsvExportTest, MissingFolderIsAClearError) {
-    const std::string path = folder.file("no/such/folder/trend.csv");
-    const std::string error = exportTrendCsv(path, h, -INFINITY, INFINITY, unitName);
-    EXPECT_EQ(error.rfind("Cannot write " + path + ": ", 0), 0U) << error;
+    // A folder that is not there.
+    const std::string nowhere = folder.file("no/such/folder/trend.csv");
+    const std::string missing = exportTrendCsv(nowhere, h, -INFINITY, INFINITY, unitName);
+    EXPECT_EQ(missing.rfind("Cannot write " + nowhere + ": ", 0), 0U) << missing;
 }
 
 } // namespace

@@ -99,11 +99,10 @@ TEST(DataLogs, EachSlotOpensAndClosesByMenuAndButton) {
             x.w.op.choose(path);
             button ? x.t.toolbarClick(c.openButton) : x.t.menuClick(c.openMenu);
             ASSERT_EQ(x.w.op.fileRequests.size(), 1u);
-            const auto& request = x.w.op.fileRequests[0];
-            EXPECT_EQ(request.title, c.chooserTitle);
-            EXPECT_EQ(request.filter, c.filter);
-            EXPECT_EQ(request.proposedName, x.w.folder.path() + "/" + c.defaultName);
-            EXPECT_FALSE(request.confirmReplace); // we ask replace-or-append ourselves
+            const auto& r = x.w.op.fileRequests[0];
+            EXPECT_EQ(r.title + "|" + r.filter + "|" + r.proposedName,
+                      std::string(c.chooserTitle) + "|" + c.filter + "|" + x.file(c.defaultName));
+            EXPECT_FALSE(r.confirmReplace); // we ask replace-or-append ourselves
             expectEntries(x, c, true);
             EXPECT_EQ(x.t.model.frmTerminal.caption, kApp + (*c.closedTitle ? " - run.log" : ""));
 

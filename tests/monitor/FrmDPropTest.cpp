@@ -1,6 +1,6 @@
 #include "monitor/FrmDProp.h"
 #include "monitor/FrmTerminal.h"
-#include "support/TerminalWorld.h"
+#include "support/DeviceWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@ using namespace kvt;
 using kvt::monitor::FrmDProp;
 using kvt::platform::Answer;
 using kvt::testing::deviceRecord;
+using kvt::testing::nums;
 using kvt::testing::TerminalWorld;
 using Texts = std::vector<std::string>;
 
@@ -89,39 +90,36 @@ TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
         bool edited;
     };
     const Case cases[] = {
-        {"LBPH", [](FrmDProp& d) { d.cboEUnit_Click(7); }, field(&R::EngUnit), 7, true},
-        {"LBPM", [](FrmDProp& d) { d.cboEUnit_Click(8); }, field(&R::EngUnit), 8, true},
-        {"same unit again", [](FrmDProp& d) { d.cboEUnit_Click(1); }, field(&R::EngUnit), 1, false},
-        {"gas table 10", [](FrmDProp& d) { d.cboGasTable_Click(9); }, field(&R::GasTable), 9, true},
-        {"valve opened", [](FrmDProp& d) { d.cboValveMode_Click(2); }, field(&R::ValveMode), 2,
+        {"LBPH", [](auto& d) { d.cboEUnit_Click(7); }, field(&R::EngUnit), 7, true},
+        {"LBPM", [](auto& d) { d.cboEUnit_Click(8); }, field(&R::EngUnit), 8, true},
+        {"same unit again", [](auto& d) { d.cboEUnit_Click(1); }, field(&R::EngUnit), 1, false},
+        {"gas table 10", [](auto& d) { d.cboGasTable_Click(9); }, field(&R::GasTable), 9, true},
+        {"valve opened", [](auto& d) { d.cboValveMode_Click(2); }, field(&R::ValveMode), 2, true},
+        {"digital input", [](auto& d) { d.optAInt_Click(0); }, field(&R::InputMode), 1, true},
+        {"disabled device", [](auto& d) { d.optCRC_Click(1); }, field(&R::CommEnabled), 0, false},
+        {"totalizer on", [](auto& d) { d.optEnable_Click(1); }, field(&R::TotalizerEnabled), 1,
          true},
-        {"digital input", [](FrmDProp& d) { d.optAInt_Click(0); }, field(&R::InputMode), 1, true},
-        {"disabled device", [](FrmDProp& d) { d.optCRC_Click(1); }, field(&R::CommEnabled), 0,
-         false},
-        {"totalizer on", [](FrmDProp& d) { d.optEnable_Click(1); }, field(&R::TotalizerEnabled), 1,
+        {"close at total", [](auto& d) { d.cboTAction_Click(1); }, field(&R::TotalizerAction), 1,
          true},
-        {"valve close at total", [](FrmDProp& d) { d.cboTAction_Click(1); },
-         field(&R::TotalizerAction), 1, true},
-        {"alarm on", [](FrmDProp& d) { d.optAEnable_Click(1); }, field(&R::AlarmEnabled), 1, true},
-        {"relay 2 range", [](FrmDProp& d) { d.cboRelay2Ass_Click(4); }, field(&R::Relay2Action), 4,
+        {"alarm on", [](auto& d) { d.optAEnable_Click(1); }, field(&R::AlarmEnabled), 1, true},
+        {"relay 2 range", [](auto& d) { d.cboRelay2Ass_Click(4); }, field(&R::Relay2Action), 4,
          true},
-        {"user K factor", [](FrmDProp& d) { d.optKfactor_Click(2); }, field(&R::KFactorSource), 2,
+        {"user K factor", [](auto& d) { d.optKfactor_Click(2); }, field(&R::KFactorSource), 2,
          true},
-        {"set point with a comma", [](FrmDProp& d) { d.txtMFR_Change("1,5"); }, field(&R::SetPoint),
-         1.5, true},
-        {"leading number only", [](FrmDProp& d) { d.txtAHigh_Change("3.25%"); },
-         field(&R::AlarmHigh), 3.25, true},
-        {"no number is 0", [](FrmDProp& d) { d.txtTStart_Change("abc"); },
-         field(&R::TotalizerStartFlow), 0, true},
-        {"infinite refused", [](FrmDProp& d) { d.txtTStop_Change("1e999"); },
+        {"decimal comma", [](auto& d) { d.txtMFR_Change("1,5"); }, field(&R::SetPoint), 1.5, true},
+        {"leading number", [](auto& d) { d.txtAHigh_Change("3.25%"); }, field(&R::AlarmHigh), 3.25,
+         true},
+        {"no number: 0", [](auto& d) { d.txtTStart_Change("abc"); }, field(&R::TotalizerStartFlow),
+         0, true},
+        {"infinite refused", [](auto& d) { d.txtTStop_Change("1e999"); },
          field(&R::TotalizerStopTotal), 10000, false},
-        {"index half to even down", [](FrmDProp& d) { d.txtInternalKF_Change("2.5"); },
+        {"half to even, down", [](auto& d) { d.txtInternalKF_Change("2.5"); },
          field(&R::KFactorIndex), 2, true},
-        {"index half to even up", [](FrmDProp& d) { d.txtInternalKF_Change("3.5"); },
+        {"half to even, up", [](auto& d) { d.txtInternalKF_Change("3.5"); },
          field(&R::KFactorIndex), 4, true},
-        {"index beyond 32 bits refused", [](FrmDProp& d) { d.txtInternalKF_Change("3e9"); },
+        {"index over 32 bits", [](auto& d) { d.txtInternalKF_Change("3e9"); },
          field(&R::KFactorIndex), 1, false},
-        {"user E.U. factor", [](FrmDProp& d) { d.txtUserEUfactor_Change("0.5"); },
+        {"user E.U. factor", [](auto& d) { d.txtUserEUfactor_Change("0.5"); },
          field(&R::UserEuFactor), 0.5, true},
     };
     for (const auto& c : cases) {
@@ -130,9 +128,8 @@ TEST(DeviceEditor, EachControlStoresItsFieldAndMarksOnlyDeviceHeldSettings) {
         d.cboNumU_Click(2); // slot 3, a fresh record
         c.act(d);
         EXPECT_EQ(c.field(x.t.table.record(3)), c.expected) << c.what;
-        EXPECT_EQ(x.t.edited[3], c.edited) << c.what;
-        for (int slot : {1, 2, 4})
-            EXPECT_FALSE(x.t.edited[slot]) << c.what;
+        for (int slot : {1, 2, 3, 4})
+            EXPECT_EQ(x.t.edited[slot], slot == 3 && c.edited) << c.what << " " << slot;
     }
 }
 
@@ -228,10 +225,8 @@ TEST(DeviceEditor, AddAsksUntilAnAddressIsAcceptedOrNoneIsGiven) {
         EXPECT_EQ(d.model.lblTotalU.caption, added ? "5" : "4") << c.what;
         EXPECT_EQ(d.selectedSlot(), added ? 5 : 1) << c.what;
         if (added) {
-            EXPECT_EQ(x.t.table.record(5).Name, "KVT");
-            EXPECT_EQ(x.t.table.status(5), config::DeviceStatus{});
-            EXPECT_EQ(d.model.cboNumU.items.back(), c.number);
-            EXPECT_EQ(d.model.txtAddress.caption, c.address);
+            EXPECT_EQ(d.model.cboNumU.items.back() + d.model.txtAddress.caption,
+                      c.number + c.address);
         }
     }
 }
@@ -264,14 +259,10 @@ TEST(DeviceEditor, RemoveClosesTheGapAndTheCurrentDeviceFollows) {
         EXPECT_EQ(d.model.cboNumU.items, (Texts{"1", "3", "4"}));
         EXPECT_EQ(d.model.cboNumU.itemData, (std::vector<int>{1, 2, 3}));
         EXPECT_EQ(d.selectedSlot(), 3); // the current device, now one slot lower
-        EXPECT_EQ(d.model.lblTotalU.caption, "3");
-        EXPECT_EQ(d.model.focus, "cboNumU");
         // The run-time values and the flag moved with their devices.
-        EXPECT_EQ(x.t.table.status(2).Total, 15.0);
-        EXPECT_EQ(x.t.table.status(3).Total, 20.0);
+        EXPECT_EQ(nums(x.t.table.status(2).Total, x.t.table.status(3).Total), nums(15, 20));
         EXPECT_EQ(x.t.table.status(4), config::DeviceStatus{});
-        EXPECT_TRUE(x.t.edited[2]);
-        EXPECT_FALSE(x.t.edited[3]);
+        EXPECT_TRUE(x.t.edited[2] && !x.t.edited[3]);
         // The next device goes after the last one, overwriting nothing.
         x.w.op.type("5");
         x.w.op.type("05");
@@ -283,17 +274,14 @@ TEST(DeviceEditor, RemoveClosesTheGapAndTheCurrentDeviceFollows) {
     EXPECT_EQ(x.t.table.record(2).Name, "third");
     EXPECT_EQ(x.t.currentDevice(), 3);
     EXPECT_EQ(x.t.currentAddress, "04");
-    EXPECT_EQ(x.t.table.deviceCount(), 4);
     const auto& list = x.t.model.cboCurUnit;
     EXPECT_EQ(list.items, (Texts{"1", "3", "4", "5"}));
     EXPECT_EQ(list.itemData, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(list.listIndex, 2);
     EXPECT_EQ(x.t.model.sbrStatus1["Device"].text, "Device: 4");
     EXPECT_EQ(x.t.model.sbrStatus1["Total"].text, "Total in System: 4");
-    config::DeviceTable reread;
-    config::LoadDeviceTable(reread, x.w.setupPath());
-    EXPECT_EQ(reread.deviceCount(), 4);
-    EXPECT_EQ(reread.record(4).Address, "05");
+    EXPECT_NE(x.setupFile().find("\"4\",\"04\",\"KVT\""), std::string::npos);
+    EXPECT_NE(x.setupFile().find("\"5\",\"05\",\"KVT\""), std::string::npos);
 }
 
 TEST(DeviceEditor, RemoveRefusesTheCurrentDeviceAndNoKeepsTheDevice) {
@@ -310,10 +298,8 @@ TEST(DeviceEditor, RemoveRefusesTheCurrentDeviceAndNoKeepsTheDevice) {
     d.cmdRemuve_Click();
     ASSERT_EQ(x.w.op.shown.size(), 2u);
     EXPECT_EQ(x.w.op.shown[1].text, "Do you want to remove the device from the system?");
-    EXPECT_EQ(x.w.op.shown[1].buttons, platform::Buttons::YesNo);
     EXPECT_EQ(x.w.op.shown[1].defaultButton, 1);
     EXPECT_EQ(x.t.table.deviceCount(), 4);
-    EXPECT_EQ(d.model.focus, "cboNumU");
 }
 
 TEST(DeviceEditor, CancelRestoresTheTableAsItWasWithoutReadingTheFile) {
@@ -326,7 +312,6 @@ TEST(DeviceEditor, CancelRestoresTheTableAsItWasWithoutReadingTheFile) {
         d.cboEUnit_Click(3);
         d.cmdTSetZero_Click();
         EXPECT_EQ(d.model.lblTotal.caption, "0");
-        EXPECT_EQ(x.t.table.status(1).Total, 0.0);
         x.w.op.type("8");
         x.w.op.type("08");
         d.cmdAdd_Click();
@@ -339,7 +324,6 @@ TEST(DeviceEditor, CancelRestoresTheTableAsItWasWithoutReadingTheFile) {
         EXPECT_EQ(x.t.table.record(slot), before.record(slot)) << slot;
         EXPECT_EQ(x.t.table.status(slot), before.status(slot)) << slot;
     }
-    EXPECT_EQ(x.t.table.deviceCount(), 4);
     EXPECT_EQ(x.t.model.cboCurUnit.items, listBefore);
     EXPECT_EQ(x.setupFile(), file);
     EXPECT_TRUE(x.w.takeWritten().empty()); // neither Set to Zero nor Cancel sends anything
@@ -356,7 +340,6 @@ TEST(DeviceEditor, OkWithAFailingWriteTellsWhyAndStaysOpen) {
     EXPECT_FALSE(d.closed());
     ASSERT_EQ(x.w.op.shown.size(), 1u);
     EXPECT_FALSE(x.w.op.shown[0].text.empty());
-    EXPECT_EQ(x.w.op.shown[0].title, "System Monitor");
     EXPECT_FALSE(x.t.Timer8().isActive());
     EXPECT_TRUE(x.t.model.menu("mnuDProperties").enabled);
     x.w.rt.runUntilIdle(30);
@@ -390,24 +373,17 @@ TEST(DeviceEditor, OkSendsEachEditedEnabledDeviceItsSettingsAndNothingElse) {
     EXPECT_FALSE(x.t.loaderActive());
     EXPECT_TRUE(x.t.model.menu("mnuDProperties").enabled);
 
-    auto lines = x.w.takeWritten();
-    std::vector<std::string> to3, to4, others;
+    const auto lines = x.w.takeWritten();
+    auto count = [&](const std::string& s) { return std::count(lines.begin(), lines.end(), s); };
     for (const auto& l : lines)
-        (l.rfind("!03,", 0) == 0 ? to3 : l.rfind("!04,", 0) == 0 ? to4 : others).push_back(l);
-    EXPECT_TRUE(others.empty()) << others.front();
-    ASSERT_FALSE(to3.empty());
-    EXPECT_EQ(to3.front(), "!03,g,0");
-    auto has = [](const std::vector<std::string>& v, const std::string& s) {
-        return std::find(v.begin(), v.end(), s) != v.end();
-    };
-    EXPECT_TRUE(has(to3, "!03,u,LBPH"));
-    EXPECT_TRUE(has(to3, "!03,t,s,f,10"));
-    EXPECT_TRUE(has(to3, "!03,t,p,t,10000,N"));
-    EXPECT_TRUE(has(to4, "!04,g,0"));
-    EXPECT_FALSE(has(to4, "!04,t,s,f,10"));
-    EXPECT_EQ(std::count(to3.begin(), to3.end(), "!03,g,0"), 1);
-    for (bool e : x.t.edited)
-        EXPECT_FALSE(e);
+        EXPECT_TRUE(l.rfind("!03,", 0) == 0 || l.rfind("!04,", 0) == 0) << l;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "!03,g,0");
+    for (const char* line :
+         {"!03,g,0", "!03,u,LBPH", "!03,t,s,f,10", "!03,t,p,t,10000,N", "!04,g,0"})
+        EXPECT_EQ(count(line), 1) << line;
+    EXPECT_EQ(count("!04,t,s,f,10"), 0);
+    EXPECT_EQ(std::count(x.t.edited.begin(), x.t.edited.end(), true), 0);
     const auto file = x.setupFile();
     EXPECT_NE(file.find("\"renamed\""), std::string::npos);
     config::DeviceTable reread;
@@ -441,9 +417,7 @@ TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
     w.op.shown.clear();
     FrmDProp d(t);
     d.Form_Load();
-    EXPECT_EQ(d.selectedSlot(), 0);
-    EXPECT_FALSE(d.model.txtName.enabled);
-    EXPECT_FALSE(d.model.cboEUnit.enabled);
+    EXPECT_FALSE(d.model.txtName.enabled || d.model.cboEUnit.enabled);
     d.txtName_Change("x");
     d.cboEUnit_Click(3);
     d.cmdRemuve_Click();
@@ -452,12 +426,9 @@ TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
     w.op.type("1");
     w.op.type("01");
     d.cmdAdd_Click();
-    EXPECT_EQ(d.selectedSlot(), 1);
     EXPECT_TRUE(d.model.txtName.enabled);
-    EXPECT_EQ(d.model.txtName.caption, "KVT");
     d.cmdOK_Click();
     EXPECT_EQ(t.model.cboCurUnit.items, Texts{"1"});
-    EXPECT_EQ(t.model.cboCurUnit.listIndex, 0);
     EXPECT_EQ(t.currentAddress, "01");
     w.rt.runUntilIdle(60);
     EXPECT_TRUE(w.takeWritten().empty()); // a new device has nothing edited to send

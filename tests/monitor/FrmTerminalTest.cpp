@@ -1,5 +1,5 @@
 #include "monitor/FrmTerminal.h"
-#include "support/TerminalWorld.h"
+#include "support/DeviceWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -20,19 +20,14 @@ std::string pref(TerminalWorld& w, const std::string& key) {
     return w.prefs.get(kApp, "Properties", key, "<missing>");
 }
 
-Lines prefixed(const std::string& prefix, const Lines& bodies) {
-    Lines out;
-    for (const auto& b : bodies)
-        out.push_back(prefix + b);
-    return out;
-}
+using kvt::testing::DeviceWorld;
 
 // What the start-up loader sends the current device (all fields at their new-record values):
 // the settings download, the status readout, the gas name for the information frame.
 Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
-    Lines l =
-        prefixed(prefix, {"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N", "r,2,N", "k,d", "e",
-                          "z,s", "f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"});
+    Lines l = DeviceWorld::prefixed(prefix, {"g,0", "MR,100", "u,SLPM", "V,C", "M,A", "r,1,N",
+                                             "r,2,N", "k,d", "e", "z,s", "f", "e", "m,s", "v,s",
+                                             "r,1,s", "r,2,s", "z,s", "a,s", "t,r"});
     l.push_back(prefix + (rs232 ? "mr,100" : "MR,100"));
     return l;
 }
@@ -41,79 +36,67 @@ using kvt::test::readFile;
 
 } // namespace
 
-TEST(StartUp, FreshPreferencesGiveTheDefaults) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    w.prefs.values.clear();
-    auto& t = w.terminal();
-    t.Form_Load();
-    EXPECT_EQ(t.Timer4().interval(), 100);
-    EXPECT_EQ(t.Timer5().interval(), 1000);
-    EXPECT_EQ(t.settings.multiSamplingCode, 1);
-    EXPECT_EQ(t.settings.multiRecordingCode, 4);
-    EXPECT_TRUE(t.rs232());
-    EXPECT_FALSE(t.settings.echo);
-    EXPECT_EQ(t.currentDevice(), 1);
-    EXPECT_FALSE(t.model.fraSendR.visible);
-    EXPECT_FALSE(t.model.FrmInfo.visible);
-    EXPECT_FALSE(t.model.menu("mnuMonitor").checked);
-    EXPECT_EQ(w.port.settings(), "9600,n,8,1");
-    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
-    EXPECT_FALSE(t.model.menu("mnuAutoM").enabled);
-    EXPECT_FALSE(t.model.toolbar["StartAM"].enabled);
-    EXPECT_FALSE(t.model.menu("mnuVM4").enabled);
-    EXPECT_FALSE(t.model.menu("mnuVM8").enabled);
-    EXPECT_EQ(t.model.cboValveS.items, (Lines{"CLOSE", " AUTO", " OPEN"}));
-    EXPECT_TRUE(t.model.frmProgressBar.visible);
-    EXPECT_EQ(t.model.frmProgressBar.caption, "Loading Device Info. Standby...");
-    EXPECT_TRUE(t.loading);
-    EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_TRUE(w.port.written.empty()); // the loader waits a second
+TEST(StartUp, FreshOrUnreadablePreferencesGiveTheDefaults) {
+    for (bool fresh : {true, false}) {
+        SCOPED_TRACE(fresh ? "fresh" : "values the program never writes");
+        TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
+        w.prefs.values.clear();
+        for (auto [k, v] : {std::pair{"Interface", "maybe"},
+                            {"Echo", "yes"},
+                            {"Time_ss", "99"},
+                            {"Time_sr", "-1"},
+                            {"Time_ms", "x"},
+                            {"Time_mr", "2.5"},
+                            {"Cur_unit", "70"},
+                            {"Com_monitor", "7"}})
+            if (!fresh)
+                w.prefs.save(kApp, "Properties", k, v);
+        auto& t = w.terminal();
+        t.Form_Load();
+        const auto& m = t.model;
+        EXPECT_EQ(t.Timer4().interval(), 100);
+        EXPECT_EQ(t.Timer5().interval(), 1000);
+        EXPECT_EQ((std::vector{t.settings.multiSamplingCode, t.settings.multiRecordingCode}),
+                  (std::vector{1, 4}));
+        EXPECT_TRUE(t.rs232());
+        EXPECT_EQ(t.currentDevice(), 1);
+        EXPECT_FALSE(t.settings.echo || t.comMonitor || m.fraSendR.visible || m.FrmInfo.visible ||
+                     t.model.menu("mnuMonitor").checked);
+        EXPECT_EQ(w.port.settings(), "9600,n,8,1");
+        EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
+        for (const char* menu : {"mnuAutoM", "mnuVM4", "mnuVM8"})
+            EXPECT_FALSE(t.model.menu(menu).enabled) << menu;
+        EXPECT_FALSE(t.model.toolbar["StartAM"].enabled);
+        EXPECT_EQ(t.model.cboValveS.items, (Lines{"CLOSE", " AUTO", " OPEN"}));
+        EXPECT_TRUE(t.model.frmProgressBar.visible && t.loading);
+        EXPECT_EQ(t.model.frmProgressBar.caption, "Loading Device Info. Standby...");
+        EXPECT_TRUE(w.op.shown.empty());
+        EXPECT_TRUE(w.port.written.empty()); // the loader waits a second
+    }
 }
 
-TEST(StartUp, StoredValuesTheProgramNeverWritesFallBack) {
+TEST(StartUp, StoredValuesAreRestored) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
-    for (auto [k, v] : {std::pair{"Interface", "maybe"},
-                        {"Echo", "yes"},
-                        {"Time_ss", "99"},
-                        {"Time_sr", "-1"},
-                        {"Time_ms", "x"},
-                        {"Time_mr", "2.5"},
-                        {"Cur_unit", "70"},
-                        {"Com_monitor", "7"}})
+    for (auto [k, v] : {std::pair{"Cur_unit", "2"},
+                        {"Time_ss", "12"},
+                        {"Time_sr", "0"},
+                        {"CommPort", "2"},
+                        {"Com_monitor", "1"},
+                        {"Dev_info", "1"}})
         w.prefs.save(kApp, "Properties", k, v);
     auto& t = w.terminal();
     t.Form_Load();
-    EXPECT_TRUE(t.rs232());
-    EXPECT_FALSE(t.settings.echo);
-    EXPECT_EQ(t.Timer4().interval(), 100);
-    EXPECT_EQ(t.Timer5().interval(), 1000);
-    EXPECT_EQ(t.settings.multiSamplingCode, 1);
-    EXPECT_EQ(t.settings.multiRecordingCode, 4);
-    EXPECT_EQ(t.currentDevice(), 1);
-    EXPECT_FALSE(t.comMonitor);
-
-    TerminalWorld w2(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
-    w2.prefs.save(kApp, "Properties", "Cur_unit", "2");
-    w2.prefs.save(kApp, "Properties", "Time_ss", "12");
-    w2.prefs.save(kApp, "Properties", "Time_sr", "0");
-    w2.prefs.save(kApp, "Properties", "CommPort", "2");
-    w2.prefs.save(kApp, "Properties", "Com_monitor", "1");
-    w2.prefs.save(kApp, "Properties", "Dev_info", "1");
-    auto& t2 = w2.terminal();
-    t2.Form_Load();
-    EXPECT_EQ(t2.currentDevice(), 2);
-    EXPECT_EQ(t2.Timer4().interval(), 2000);
-    EXPECT_EQ(t2.Timer5().interval(), 100);
-    EXPECT_EQ(w2.port.commPort(), 2);
+    EXPECT_EQ(t.currentDevice(), 2);
+    EXPECT_EQ(t.Timer4().interval(), 2000);
+    EXPECT_EQ(t.Timer5().interval(), 100);
+    EXPECT_EQ(w.port.commPort(), 2);
     // The panel shows the saved text, not the port in use.
-    EXPECT_EQ(t2.model.sbrStatus1["Comport"].text, "COM Port: Com2");
-    EXPECT_EQ(t2.model.sbrStatus1["Device"].text, "Device: 2");
-    EXPECT_EQ(t2.model.sbrStatus1["Address"].text, "Address: 02");
-    EXPECT_EQ(t2.model.sbrStatus1["Total"].text, "Total in System: 2");
-    EXPECT_TRUE(t2.model.fraSendR.visible);
-    EXPECT_TRUE(t2.model.menu("mnuMonitor").checked);
-    EXPECT_TRUE(t2.model.FrmInfo.visible);
-    EXPECT_TRUE(t2.model.menu("mnuDeviceInfo").checked);
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com2");
+    EXPECT_EQ(t.model.sbrStatus1["Device"].text, "Device: 2");
+    EXPECT_EQ(t.model.sbrStatus1["Address"].text, "Address: 02");
+    EXPECT_EQ(t.model.sbrStatus1["Total"].text, "Total in System: 2");
+    EXPECT_TRUE(t.model.fraSendR.visible && t.model.menu("mnuMonitor").checked);
+    EXPECT_TRUE(t.model.FrmInfo.visible && t.model.menu("mnuDeviceInfo").checked);
 }
 
 TEST(StartUp, InvalidSavedSettingsStopTheLoadSequence) {
@@ -129,40 +112,30 @@ TEST(StartUp, InvalidSavedSettingsStopTheLoadSequence) {
     EXPECT_TRUE(w.port.written.empty());
 }
 
-TEST(StartUp, LoaderRs485SendsCurrentDeviceThenFullScaleOfEnabledDevicesOnly) {
-    TerminalWorld w(sim::LineMode::Rs485,
-                    {deviceRecord("1", "01"), deviceRecord("2", "02", 0), deviceRecord("3", "1A"),
-                     deviceRecord("4", "04", 0), deviceRecord("5", "05")});
-    w.prefs.save(kApp, "Properties", "Cur_unit", "3");
-    auto& t = w.start();
-    Lines expected = currentDeviceAtStartUp("!1A,", false);
-    for (auto l : {"!01,e", "!1A,e", "!05,e"})
-        expected.push_back(l);
-    EXPECT_EQ(w.takeWritten(), expected);
-    EXPECT_TRUE(w.op.shown.empty()) << w.op.texts().front();
-    EXPECT_FALSE(w.port.portOpen());
-    EXPECT_FALSE(t.model.menu("mnuOpen").checked);
-    EXPECT_FALSE(t.loading);
-    EXPECT_FALSE(t.model.frmProgressBar.visible);
-    EXPECT_EQ(t.model.frmProgressBar.caption, "Saving Table to EEPROM. Standby...");
-    EXPECT_EQ(t.Timer8().interval(), 50);
-    EXPECT_FALSE(t.Timer8().isActive());
-    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
-    EXPECT_TRUE(t.model.menu("mnuVM4").checked);
-    EXPECT_EQ(t.viewSize, 4);
-    EXPECT_EQ(t.model.sbrStatus1["FSF"].text, "FSF: 100");
-    EXPECT_EQ(t.model.cboCurUnit.listIndex, 2);
-    EXPECT_EQ(t.model.cboValveS.listIndex, 0);
-}
-
-TEST(StartUp, LoaderRs232IsUnaddressed) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("7", "01")});
-    w.start();
-    Lines expected = currentDeviceAtStartUp("", true);
-    expected.push_back("e");
-    EXPECT_EQ(w.takeWritten(), expected);
-    EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_FALSE(w.port.portOpen());
+TEST(StartUp, LoaderSendsCurrentDeviceThenFullScaleOfEnabledDevicesOnly) {
+    for (bool rs485 : {true, false}) {
+        SCOPED_TRACE(rs485 ? "RS485" : "RS232, unaddressed");
+        TerminalWorld w(rs485 ? sim::LineMode::Rs485 : sim::LineMode::Rs232,
+                        {deviceRecord("1", "01"), deviceRecord("2", "02", 0),
+                         deviceRecord("3", "1A"), deviceRecord("4", "04", 0),
+                         deviceRecord("5", "05")});
+        w.prefs.save(kApp, "Properties", "Cur_unit", "3");
+        auto& t = w.start();
+        Lines expected = currentDeviceAtStartUp(rs485 ? "!1A," : "", !rs485);
+        for (std::string address : {"01", "1A", "05"})
+            expected.push_back(rs485 ? "!" + address + ",e" : "e");
+        EXPECT_EQ(w.takeWritten(), expected);
+        EXPECT_TRUE(w.op.shown.empty()) << w.op.texts().front();
+        EXPECT_FALSE(w.port.portOpen() || t.model.menu("mnuOpen").checked || t.loading ||
+                     t.model.frmProgressBar.visible || t.Timer8().isActive());
+        EXPECT_EQ(t.model.frmProgressBar.caption, "Saving Table to EEPROM. Standby...");
+        EXPECT_EQ(t.model.sbrStatus1["Interface"].text,
+                  std::string("Interface: ") + (rs485 ? "RS485" : "RS232"));
+        EXPECT_EQ(t.model.menu("mnuVM4").checked && t.viewSize == 4, rs485);
+        EXPECT_EQ(t.model.sbrStatus1["FSF"].text, "FSF: 100");
+        EXPECT_EQ(t.model.cboCurUnit.listIndex, 2);
+        EXPECT_EQ(t.model.cboValveS.listIndex, 0);
+    }
 }
 
 TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
@@ -172,13 +145,11 @@ TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
     TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "05"), deviceRecord("2", "01")},
                     onLine);
     auto& t = w.start();
-    auto lines = w.takeWritten();
-    ASSERT_FALSE(lines.empty());
     // The download gives up after two unanswered steps; no readout, no full scale of device 05.
-    EXPECT_EQ(lines, (Lines{"!05,g,0", "!05,g,0", "!01,e"}));
-    auto texts = w.op.texts();
-    EXPECT_EQ(texts.back(), "Device is not accessible. Transmission is terminated!\r Make sure "
-                            "device is connected to the system!");
+    EXPECT_EQ(w.takeWritten(), (Lines{"!05,g,0", "!05,g,0", "!01,e"}));
+    EXPECT_EQ(w.op.texts().back(),
+              "Device is not accessible. Transmission is terminated!\r Make sure "
+              "device is connected to the system!");
     EXPECT_EQ(t.deviceNotAccessible, 0); // cleared again at the end of the loader
     EXPECT_FALSE(w.port.portOpen());
 }
@@ -189,17 +160,14 @@ TEST(StartUp, PortThatWillNotOpenStopsTheLoader) {
     auto& t = w.start();
     EXPECT_EQ(w.op.texts(), Lines{"Cannot open /dev/ttyS0: No such file or directory"});
     EXPECT_TRUE(w.port.written.empty());
-    EXPECT_TRUE(t.loading);
-    EXPECT_TRUE(t.model.frmProgressBar.visible);
+    EXPECT_TRUE(t.loading && t.model.frmProgressBar.visible);
 }
 
 TEST(StartUp, EmptyTableLoadsAndClosesThePort) {
     TerminalWorld w(sim::LineMode::Rs232, {});
     auto& t = w.start();
-    EXPECT_TRUE(w.port.written.empty());
-    EXPECT_TRUE(w.op.shown.empty());
-    EXPECT_FALSE(w.port.portOpen());
-    EXPECT_FALSE(t.loading);
+    EXPECT_TRUE(w.port.written.empty() && w.op.shown.empty());
+    EXPECT_FALSE(w.port.portOpen() || t.loading);
     EXPECT_EQ(t.model.sbrStatus1["Total"].text, "Total in System: 0");
 }
 
@@ -221,21 +189,16 @@ TEST(MainWindow, MonitorAndInfoTogglesAndUnbuiltEntries) {
     TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
     auto& t = w.start();
     t.menuClick("mnuMonitor");
-    EXPECT_TRUE(t.model.fraSendR.visible);
-    EXPECT_TRUE(t.model.menu("mnuMonitor").checked);
+    EXPECT_TRUE(t.model.fraSendR.visible && t.model.menu("mnuMonitor").checked);
     t.menuClick("mnuDeviceInfo");
     EXPECT_TRUE(t.model.FrmInfo.visible);
     t.menuClick("mnuDeviceInfo");
-    EXPECT_FALSE(t.model.FrmInfo.visible);
-    EXPECT_FALSE(t.model.menu("mnuDeviceInfo").checked);
+    EXPECT_FALSE(t.model.FrmInfo.visible || t.model.menu("mnuDeviceInfo").checked);
     t.menuClick("mnuHelpA");
     EXPECT_EQ(w.dialogs.aboutShown, 1);
 
     // Entries whose features are not built yet cannot be chosen.
-    for (auto name : {"mnuToolsAutoTune"}) {
-        EXPECT_FALSE(t.model.menu(name).enabled) << name;
-        EXPECT_FALSE(t.hasMenuHandler(name)) << name;
-    }
+    EXPECT_FALSE(t.model.menu("mnuToolsAutoTune").enabled || t.hasMenuHandler("mnuToolsAutoTune"));
     auto before = w.port.written.size();
     t.menuClick("mnuToolsAutoTune");
     EXPECT_EQ(w.port.written.size(), before);
@@ -251,13 +214,9 @@ TEST(Shutdown, ExitWaitsHalfASecondClosesThePortAndSavesThreeValues) {
     w.prefs.saves.clear();
     double before = w.rt.now();
     t.menuClick("mnuFileExit");
-    EXPECT_GE(w.rt.now() - before, 0.5);
-    EXPECT_LT(w.rt.now() - before, 0.7);
-    EXPECT_FALSE(w.port.portOpen());
-    EXPECT_TRUE(t.ended);
-    EXPECT_EQ(pref(w, "Cur_unit"), "2");
-    EXPECT_EQ(pref(w, "Com_monitor"), "1");
-    EXPECT_EQ(pref(w, "Dev_info"), "0");
+    EXPECT_NEAR(w.rt.now() - before, 0.6, 0.1);
+    EXPECT_TRUE(t.ended && !w.port.portOpen());
+    EXPECT_EQ(pref(w, "Cur_unit") + pref(w, "Com_monitor") + pref(w, "Dev_info"), "210");
     ASSERT_GE(w.prefs.saves.size(), 3u);
     EXPECT_EQ(Lines(w.prefs.saves.begin(), w.prefs.saves.begin() + 3),
               (Lines{"Cur_unit", "Com_monitor", "Dev_info"}));
@@ -270,13 +229,11 @@ TEST(Shutdown, CloseWithOutputThatCannotBeSentOffersAbort) {
     w.port.stallTransmit = true;
     w.port.output("x\r");
     w.op.answer(Answer::Abort);
-    EXPECT_FALSE(t.Form_QueryUnload());
-    EXPECT_FALSE(t.ended);
+    EXPECT_FALSE(t.Form_QueryUnload() || t.ended);
     EXPECT_TRUE(w.port.portOpen());
     EXPECT_EQ(w.op.texts().back(), "Data cannot be sent");
     w.op.answer(Answer::Ignore);
-    EXPECT_TRUE(t.Form_QueryUnload());
-    EXPECT_TRUE(t.ended);
+    EXPECT_TRUE(t.Form_QueryUnload() && t.ended);
     EXPECT_FALSE(w.port.portOpen());
     EXPECT_EQ(pref(w, "Cur_unit"), "1");
 }

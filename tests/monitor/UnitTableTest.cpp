@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 #include <string>
+#include <vector>
 
 using kvt::config::DeviceRecord;
 using kvt::config::DeviceStatus;
@@ -38,15 +38,13 @@ TEST(UnitTable, IndexesOutsideTheTableGiveNoText) {
 TEST(UnitTable, FactorsAndFullScale) {
     UnitTable units;
     units.build(3.5);
-    EXPECT_EQ(units.factor(1), 1.0);
-    EXPECT_EQ(units.factor(2), 60.0);
-    EXPECT_EQ(units.factor(4), 60000.0);
-    EXPECT_EQ(units.factor(9), 3.5);
+    // Outside the table a unit counts as SLPM.
+    EXPECT_EQ((std::vector{units.factor(1), units.factor(2), units.factor(4), units.factor(9),
+                           units.factor(10), units.factor(-1)}),
+              (std::vector{1.0, 60.0, 60000.0, 3.5, 1.0, 1.0}));
     // Every per-hour unit is 60 times its per-minute unit.
     EXPECT_DOUBLE_EQ(units.factor(7) / units.factor(8), 60.0);
     EXPECT_DOUBLE_EQ(units.factor(5) / units.factor(6), 60.0);
-    EXPECT_EQ(units.factor(10), 1.0);
-    EXPECT_EQ(units.factor(-1), 1.0);
 
     EXPECT_EQ(units.currentFullScale(inUnit(0, 0), withFullScale(20)), 100.0);
     EXPECT_EQ(units.currentFullScale(inUnit(3, 0), withFullScale(20)), 20000.0);

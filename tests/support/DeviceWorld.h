@@ -12,6 +12,18 @@
 
 namespace kvt::testing {
 
+// Several numbers as one value, so that one assertion compares them all and names each.
+template <typename... T> std::vector<double> nums(T... values) {
+    return {static_cast<double>(values)...};
+}
+
+// A record written as its line in setup.dat: number, address, name, gas, unit, user factor,
+// input, valve, set point, totalizer on, start flow, stop total, action, alarm on, high, low,
+// update rate, relay 1, relay 2, K-factor source, index, user K, communication.
+inline config::DeviceRecord recordOf(const std::string& setupLine) {
+    return config::parseSetupLine(setupLine).value();
+}
+
 // One device at address 1A after start-up; the loader's traffic and boxes are discarded.
 struct DeviceWorld {
     using Lines = std::vector<std::string>;
