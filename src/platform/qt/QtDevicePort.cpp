@@ -159,9 +159,11 @@ QtDevicePort::QtDevicePort()
     // pass and a wake-up for every chunk received.
     QObject::connect(&port_, &QSerialPort::readyRead, &context_, [this] {
         static_cast<HangUpWatch*>(hangUpWatch_.get())->dataArrived();
+        // Judged before the handler runs: the read that completes a reply is no stream.
+        const bool unsolicited = !replyAwaited_;
         deliver(CommEvent::Receive, generation_);
         // A prompt after a reply comes alone; only a stream is worth gathering.
-        if (!replyAwaited_) {
+        if (unsolicited && !replyAwaited_) {
             if (lastUnsolicited_.isValid() && lastUnsolicited_.elapsed() < 5 * kGatherMs)
                 pauseReading();
             lastUnsolicited_.start();
