@@ -161,13 +161,18 @@ TEST(CalibrationEndToEnd, AutoTuneRunsToDoneAndShowsTheConstants) {
     Rig r;
     QString message, proportional;
     whenShown("frmAutoTune", [&](QWidget* w) {
-        whenReady([w] { return child(w, "cmdStart")->isEnabled(); },
-                  [&, w] {
-                      message = child<QLabel>(w, "lblMsg")->text();
-                      proportional = child<QLineEdit>(w, "Text1_0")->text();
-                      child(w, "cmdExit")->click();
-                  },
-                  30000);
+        // Start is still enabled while its first request waits: wait for the device's verdict.
+        whenReady(
+            [w] {
+                return child<QLabel>(w, "lblMsg")->text().startsWith("AutoTune Status: Done") &&
+                       child(w, "cmdStart")->isEnabled();
+            },
+            [&, w] {
+                message = child<QLabel>(w, "lblMsg")->text();
+                proportional = child<QLineEdit>(w, "Text1_0")->text();
+                child(w, "cmdExit")->click();
+            },
+            30000);
         QTimer::singleShot(0, [w] { child(w, "cmdStart")->click(); });
     });
     r.op.answer(Answer::Yes);
