@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace kvt::ui {
 
@@ -107,22 +108,22 @@ TerminalLineBar::TerminalLineBar(monitor::TerminalLine& logic, QWidget* teletype
     rows->setContentsMargins(0, 0, 0, 0);
     auto* options = new QHBoxLayout;
     rows->addLayout(options);
-    auto check = [&](const char* name, void (monitor::TerminalLine::*click)(bool)) {
+    auto check = [this, options](const char* name, std::function<void(bool)> click) {
         auto* box = new QCheckBox(this);
         box->setObjectName(name);
         box->setFocusPolicy(Qt::TabFocus);
-        connect(box, &QCheckBox::clicked, this, [this, click](bool on) {
-            (logic_.*click)(on);
+        connect(box, &QCheckBox::clicked, this, [this, click = std::move(click)](bool on) {
+            click(on);
             handled();
         });
         widgets_[name] = box;
         options->addWidget(box);
     };
-    check("chkLineMode", &monitor::TerminalLine::chkLineMode_Click);
-    check("chkAddress", &monitor::TerminalLine::chkAddress_Click);
+    check("chkLineMode", [this](bool on) { logic_.chkLineMode_Click(on); });
+    check("chkAddress", [this](bool on) { logic_.chkAddress_Click(on); });
     options->addStretch();
-    check("chkHex", &monitor::TerminalLine::chkHex_Click);
-    check("chkTimes", &monitor::TerminalLine::chkTimes_Click);
+    check("chkHex", [this](bool on) { logic_.chkHex_Click(on); });
+    check("chkTimes", [this](bool on) { logic_.chkTimes_Click(on); });
     auto* save = new QPushButton(this);
     save->setObjectName("cmdSaveTranscript");
     save->setAutoDefault(false);
