@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QTime>
 
@@ -13,7 +14,17 @@ QtClock::QtClock() {
 }
 
 double QtClock::timeOfDay() const {
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    constexpr qint64 kDayMs = 86400000;
+    const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+    if (offsetCheckedAtMs_ < 0 || utcMs < offsetCheckedAtMs_ ||
+        utcMs - offsetCheckedAtMs_ >= 1000) {
+        offsetMs_ = QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * qint64{1000};
+        offsetCheckedAtMs_ = utcMs;
+    }
+    qint64 ms = (utcMs + offsetMs_) % kDayMs;
+    if (ms < 0)
+        ms += kDayMs;
+    return static_cast<double>(ms) / 1000.0;
 }
 
 Date QtClock::date() const {

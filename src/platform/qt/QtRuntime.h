@@ -16,6 +16,10 @@ public:
 
 private:
     QElapsedTimer elapsed_;
+    // Local time costs a look at the zone file on every call; the offset is looked up again
+    // once a second, which a change of zone or summer time waits for.
+    mutable qint64 offsetMs_ = 0;
+    mutable qint64 offsetCheckedAtMs_ = -1;
 };
 
 // A window timer on a precise QTimer. An interval of 0 (or less) means "disabled": the logic sets a
