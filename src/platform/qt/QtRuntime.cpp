@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QTime>
 
 namespace kvt::platform::qt {
 
@@ -13,22 +12,27 @@ QtClock::QtClock() {
     elapsed_.start();
 }
 
-double QtClock::timeOfDay() const {
-    constexpr qint64 kDayMs = 86400000;
+qint64 QtClock::localMsSinceEpoch() const {
     const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
     if (offsetCheckedAtMs_ < 0 || utcMs < offsetCheckedAtMs_ ||
         utcMs - offsetCheckedAtMs_ >= 1000) {
         offsetMs_ = QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * qint64{1000};
         offsetCheckedAtMs_ = utcMs;
     }
-    qint64 ms = (utcMs + offsetMs_) % kDayMs;
+    return utcMs + offsetMs_;
+}
+
+double QtClock::timeOfDay() const {
+    constexpr qint64 kDayMs = 86400000;
+    qint64 ms = localMsSinceEpoch() % kDayMs;
     if (ms < 0)
         ms += kDayMs;
     return static_cast<double>(ms) / 1000.0;
 }
 
 Date QtClock::date() const {
-    const QDate today = QDate::currentDate();
+    // The same local time as timeOfDay, so the two agree across midnight.
+    const QDate today = QDateTime::fromMSecsSinceEpoch(localMsSinceEpoch(), Qt::UTC).date();
     return Date{today.year(), today.month(), today.day()};
 }
 

@@ -15,6 +15,8 @@ public:
     double monotonic() const override;
 
 private:
+    qint64 localMsSinceEpoch() const;
+
     QElapsedTimer elapsed_;
     // Local time costs a look at the zone file on every call; the offset is looked up again
     // once a second, which a change of zone or summer time waits for.
