@@ -175,11 +175,8 @@ TEST(SimService, ZeroingReportsInProgressThenTheFormerState) {
     line.send({"z,d", "z,n"});
     EXPECT_EQ(line.ask("z,s"), "ZNI");
     EXPECT_EQ(line.after(5.0, "z,s"), "ZD");
-}
-
-TEST(SimService, ZeroStoreKeepsTheSensorZeroDac) {
-    Line232 line;
-    line.send({"mw,1000,1", "WRITE,0,1500"});
+    // Zero store keeps the sensor zero DAC.
+    line.ask("WRITE,0,1500");
     EXPECT_NE(line.ask("mr,4"), "1500");
     line.expect({"z,w", "ZW", "mr,4", "1500"});
 }
@@ -210,11 +207,7 @@ TEST(SimService, AutoTuneReportsProgressThenFinalConstants) {
     Line232 again(o);
     again.send({"mw,1000,1", "at,50"});
     EXPECT_EQ(again.after(10.0, "at,s"), done);
-}
-
-TEST(SimService, AutoTuneStopKeepsTheFormerConstants) {
-    Line232 line;
-    line.ask("mw,1000,1");
+    // A stopped tune keeps the former constants.
     const std::string p = line.ask("mr,110");
     line.ask("at,40");
     EXPECT_EQ(line.after(2.0, "AT,STOP"), "ATSTOP");
