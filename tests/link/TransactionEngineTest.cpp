@@ -257,7 +257,7 @@ TEST(ReplyOwnership, LateReplyNamesAnotherAddress) {
     EXPECT_FALSE(link::namesOtherAddress("x>y!MD", "1A")); // not an address: may be the answer
 }
 
-TEST(Transaction, LostPortReleasesTheSenderAndCanBeOpenedAgain) {
+TEST(Transaction, LostPortReleasesTheSenderAndShutdownEndsAWait) {
     Opened w;
     w.port.replyLatency = 1.0;
     w.rt.schedule(0.5, [&] { w.port.loseDevice("Connection to /dev/pts/9 lost: I/O error"); });
@@ -271,12 +271,9 @@ TEST(Transaction, LostPortReleasesTheSenderAndCanBeOpenedAgain) {
     w.port.replyLatency = 0.002;
     ASSERT_TRUE(w.ports.openIfClosed());
     EXPECT_EQ(*w.engine().exchange("m,d"), "MD");
-}
-
-TEST(Transaction, AbandonedWaitEndsCleanlyOnShutdown) {
-    Opened w;
+    // A wait abandoned at shutdown ends cleanly, without a box.
     w.port.dropReplies = true;
     w.rt.schedule(0.5, [&] { w.rt.shutdown(); });
     EXPECT_FALSE(w.engine().exchange("m,d"));
-    EXPECT_TRUE(w.op.shown.empty());
+    EXPECT_EQ(w.op.shown.size(), 1u);
 }

@@ -60,7 +60,7 @@ TEST(SimDynamics, NoiseIsSmallAndRepeatableForASeed) {
     EXPECT_LT(sigma, 0.2);
 }
 
-TEST(SimDynamics, ValveModesOverrideTheSetPoint) {
+TEST(SimDynamics, ValveModesOverrideTheSetPointGivenInTheEngineeringUnit) {
     Line232 line(quiet(200.0));
     line.ask("s,120");
     EXPECT_EQ(line.after(5.0, "V,C"), "VC");
@@ -70,10 +70,7 @@ TEST(SimDynamics, ValveModesOverrideTheSetPoint) {
     EXPECT_NEAR(number(line.after(10.0, "f")), 200.0, 0.01);
     EXPECT_EQ(line.ask("v,a"), "VA");
     EXPECT_NEAR(number(line.after(10.0, "f")), 120.0, 0.01);
-}
-
-TEST(SimDynamics, SetPointAndFlowUseTheEngineeringUnit) {
-    Line232 line(quiet(200.0));
+    // Set point and flow use the engineering unit.
     line.expect({"u,%", "U%", "s,25", "S25.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 50.0);
     EXPECT_EQ(line.after(10.0, "f"), "25.000");
