@@ -168,7 +168,7 @@ TEST(SimDynamics, TotalizerInPercentCountsPercentSecondsAndLongStretchesEndAtOnc
     EXPECT_NEAR(number(line.ask("t,r")), 50.0 * 1e6 / 60.0, 1.0);
 }
 
-TEST(SimDynamics, AlarmReportsDeviationFromTheSetPoint) {
+TEST(SimDynamics, AlarmReportsDeviationAndSettingsAreKeptAsCommanded) {
     Line232 line(quiet());
     line.ask("s,50");
     EXPECT_EQ(line.after(10.0, "a,s"), "N"); // off
@@ -187,10 +187,7 @@ TEST(SimDynamics, AlarmReportsDeviationFromTheSetPoint) {
     EXPECT_EQ(line.ask("a,s"), "N");
     line.send({"a,d", "v,o"});
     EXPECT_EQ(line.after(10.0, "a,s"), "N");
-}
-
-TEST(SimDynamics, SettingsAreKeptAsCommanded) {
-    Line232 line(quiet());
+    // Relay, K-factor and maintenance settings are kept as commanded.
     line.send({"r,1,t", "R,2,L"});
     EXPECT_EQ(line.device().relayAction(1), 'T');
     EXPECT_EQ(line.ask("r,2,s"), "RL");
