@@ -33,6 +33,14 @@ struct BusWorld : ::testing::Test {
                 return r;
         return {};
     }
+    // 1A's replies pass through `edit` before they go on the line.
+    void edit1A(std::function<void(std::string&)> edit) {
+        w.port.rewriteReply = [edit](std::string r) {
+            if (r.rfind("1A", 0) == 0)
+                edit(r);
+            return r;
+        };
+    }
     // (exchanges, replies, time-outs, garbled)
     std::array<std::uint64_t, 4> counts(const std::string& address) {
         BusRow r = row(address);
@@ -58,29 +66,12 @@ TEST_F(BusWorld, EachFaultLandsInItsColumn) {
          // The late line arrives with nothing awaited: it names 1A, an unexpected reply.
          Counts{2, 1, 1, 1}},
         {"noise in the reply",
-         [](BusWorld& b) {
-             b.w.port.rewriteReply = [](std::string r) {
-                 return r.rfind("1A", 0) == 0 ? r.insert(3, "\x01\xFE") : r;
-             };
-         },
+         [](BusWorld& b) { b.edit1A([](std::string& r) { r.insert(3, "\x01\xFE"); }); },
          Counts{2, 0, 0, 2}},
-        {"no line feed",
-         [](BusWorld& b) {
-             b.w.port.rewriteReply = [](std::string r) {
-                 if (r.rfind("1A", 0) == 0)
-                     r.erase(std::remove(r.begin(), r.end(), '\n'), r.end());
-                 return r;
-             };
-         },
+        {"no line feed", [](BusWorld& b) { b.edit1A([](std::string& r) { std::erase(r, '\n'); }); },
          Counts{2, 0, 0, 2}},
         {"wrong address header",
-         [](BusWorld& b) {
-             b.w.port.rewriteReply = [](std::string r) {
-                 if (r.rfind("1A", 0) == 0)
-                     r.replace(0, 2, "01");
-                 return r;
-             };
-         },
+         [](BusWorld& b) { b.edit1A([](std::string& r) { r.replace(0, 2, "01"); }); },
          // Taken for a late reply of 01: not this command's, and then nothing came in time.
          Counts{2, 0, 2, 2}},
     };
@@ -115,7 +106,7 @@ TEST_F(BusWorld, LatencyFromCommandToLineFeed) {
     EXPECT_EQ(stats.latency("1A").count, 0U);
 }
 
-TEST_F(BusWorld, LastAnsweredMovesOnlyWithAnAnswer) {
+TEST_F(BusWorld, LastAnsweredMovesOnlyWithAnAnswerAndResetForgets) {
     ask("!01,m,d");
     auto first = row("01").lastAnswered;
     ASSERT_TRUE(first);
@@ -127,9 +118,8 @@ TEST_F(BusWorld, LastAnsweredMovesOnlyWithAnAnswer) {
     ask("!01,m,d");
     ASSERT_TRUE(row("01").lastAnswered);
     EXPECT_GT(*row("01").lastAnswered, *first + 5.0);
-}
-
-TEST_F(BusWorld, ResetAndClosedPortForgetInFlightSends) {
+    // A reset and a closed port forget sends in flight.
+    stats.reset();
     w.engine().exchange("!01,m,d", {.waitReply = false});
     ASSERT_TRUE(w.ports.closeWithDrain());
     ASSERT_TRUE(w.ports.openIfClosed());
@@ -154,34 +144,23 @@ TEST(BusStatisticsRs232, UnaddressedLineIsOneRow) {
 }
 
 TEST(BusGarbledLine, PrintableTextOnly) {
-    struct Case {
-        std::string line;
-        bool garbled;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, bool> cases[] = {
         {"1AMD", false},    {"12.50 ~", false}, {"", false},     {std::string("1A\0MD", 5), true},
         {"1A\x7FMD", true}, {"\xC3\xA9", true}, {"1A\tMD", true}};
-    for (const auto& c : cases)
-        EXPECT_EQ(link::garbledLine(c.line), c.garbled) << c.line;
+    for (const auto& [line, garbled] : cases)
+        EXPECT_EQ(link::garbledLine(line), garbled) << line;
 }
 
-} // namespace
-
-namespace {
-
 TEST(BusHealthTexts, LatencyAndLastAnswer) {
-    struct Case {
-        std::string got, want;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {link::latencyText(0.0123, true), "12.3 ms"},
         {link::latencyText(0.0, false), "-"},
         {link::latencyText(2.0, true), "2000.0 ms"},
         {link::lastAnsweredText(std::nullopt), "never"},
         {link::lastAnsweredText(86400.0 * 20000 + 14 * 3600 + 52 * 60 + 40.9), "14:52:40"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.got, c.want);
+    for (const auto& [got, want] : cases)
+        EXPECT_EQ(got, want);
 }
 
 TEST_F(BusWorld, TableRowsFollowTheStatistics) {

@@ -24,6 +24,8 @@ const Case kCases[] = {
     {"RS-232, answer 0.5 s after the time-out", sim::LineMode::Rs232, "m,d", "m,a", 2.5, "MA",
      true},
     {"RS-485, the same device", sim::LineMode::Rs485, "!01,m,d", "!01,m,a", 2.5, "MA", true},
+    // 01's "MD" arrives half a second later, while 02's command waits.
+    {"RS-485, another device", sim::LineMode::Rs485, "!01,m,d", "!02,m,a", 2.5, "MA", false},
     {"RS-232, silent device that answers again", sim::LineMode::Rs232, "m,d", "m,a", -1, "MA",
      true},
 };

@@ -32,24 +32,18 @@ TEST(ReplyMatching, ExactAndLeading) {
     EXPECT_FALSE(matchesLeading("", "S"));
 }
 
-TEST(ReplyAssembler, RemovesPromptOnlyInRs232) {
+TEST(ReplyAssembler, LinesEndWithTheChunkThatBringsTheLineFeed) {
     ReplyAssembler a;
+    // The prompt goes only in RS-232.
     EXPECT_EQ(a.feed(">VO\r\n", true), "VO");
     EXPECT_EQ(a.feed("V>O\r\n", true), "VO");
     EXPECT_EQ(a.feed(">VO\r\n", false), ">VO");
-}
-
-TEST(ReplyAssembler, PiecesMakeOneLineWhenTheLineFeedComes) {
-    ReplyAssembler a;
+    // Pieces make one line when the line feed comes.
     EXPECT_FALSE(a.feed("V", true) || a.lineComplete());
     EXPECT_FALSE(a.feed("O\r", true));
     EXPECT_EQ(a.feed("\n", true), "VO");
     EXPECT_TRUE(a.lineComplete());
     EXPECT_EQ(a.pending(), "");
-}
-
-TEST(ReplyAssembler, LineFeedOnlyMarksTheChunk) {
-    ReplyAssembler a;
     // What follows the line feed in the same chunk joins the same line.
     EXPECT_EQ(a.feed("VO\r\nXY", true), "VOXY");
     // A line feed alone completes an empty line.

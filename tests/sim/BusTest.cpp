@@ -23,18 +23,17 @@ TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
     // An empty line is not a command.
     EXPECT_EQ(bus.receive("\r", 0.4), "");
     EXPECT_EQ(bus.receive("\r\n\r", 0.4), "");
-}
-
-TEST(SimBus, PartialCommandsWaitForTheirCarriageReturn) {
-    Bus bus(LineMode::Rs232, {});
-    expectOnBus(bus, {"v,", "", "o", ""});
-    EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Auto);
-    EXPECT_EQ(bus.receive("\rv", 0.0), "VO\r\n>");
+    // Partial commands wait for their carriage return.
+    const auto logged = bus.commandLog().size();
+    expectOnBus(bus, {"v,", "", "c", ""});
+    EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Open);
+    EXPECT_EQ(bus.receive("\rv", 0.0), "VC\r\n>");
     std::string reply;
     for (char c : std::string(",s\r"))
         reply += bus.receive(std::string(1, c), 0.0);
-    EXPECT_EQ(reply, "VO\r\n>");
-    EXPECT_EQ(bus.commandLog(), (std::vector<std::string>{"v,o", "v,s"}));
+    EXPECT_EQ(reply, "VC\r\n>");
+    EXPECT_EQ(std::vector(bus.commandLog().begin() + logged, bus.commandLog().end()),
+              (std::vector<std::string>{"v,c", "v,s"}));
 }
 
 TEST(SimBus, Rs232AnswersItsOwnAddressOnly) {

@@ -40,9 +40,8 @@ TEST(SimDynamics, NoiseIsSmallAndRepeatableForASeed) {
         line.ask("s,50");
         line.wait(10.0);
         std::vector<double> out;
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 200; ++i)
             out.push_back(number(line.after(0.1, "f")));
-        }
         return out;
     };
     std::vector<double> a = readings(7);
@@ -61,7 +60,7 @@ TEST(SimDynamics, NoiseIsSmallAndRepeatableForASeed) {
     EXPECT_LT(sigma, 0.2);
 }
 
-TEST(SimDynamics, ValveModesOverrideTheSetPoint) {
+TEST(SimDynamics, ValveModesOverrideTheSetPointGivenInTheEngineeringUnit) {
     Line232 line(quiet(200.0));
     line.ask("s,120");
     EXPECT_EQ(line.after(5.0, "V,C"), "VC");
@@ -71,10 +70,7 @@ TEST(SimDynamics, ValveModesOverrideTheSetPoint) {
     EXPECT_NEAR(number(line.after(10.0, "f")), 200.0, 0.01);
     EXPECT_EQ(line.ask("v,a"), "VA");
     EXPECT_NEAR(number(line.after(10.0, "f")), 120.0, 0.01);
-}
-
-TEST(SimDynamics, SetPointAndFlowUseTheEngineeringUnit) {
-    Line232 line(quiet(200.0));
+    // Set point and flow use the engineering unit.
     line.expect({"u,%", "U%", "s,25", "S25.000"});
     EXPECT_DOUBLE_EQ(line.device().setPointSlpm(), 50.0);
     EXPECT_EQ(line.after(10.0, "f"), "25.000");
@@ -161,22 +157,18 @@ TEST(SimDynamics, TotalizerStopsAtItsLimit) {
     EXPECT_EQ(line.ask("v,s"), "VA");
 }
 
-TEST(SimDynamics, TotalizerInPercentCountsPercentSeconds) {
+TEST(SimDynamics, TotalizerInPercentCountsPercentSecondsAndLongStretchesEndAtOnce) {
     Line232 line(quiet(50.0));
     line.send({"u,%", "s,100"});
     line.after(20.0, "t,s,n");
     EXPECT_NEAR(number(line.after(10.0, "t,r")), 1000.0, 0.1);
-}
-
-TEST(SimDynamics, LongQuietStretchesEndAtOnce) {
-    Line232 line(quiet());
-    line.send({"s,50", "t,s,n"});
+    line.send({"u,slpm", "t,z"});
     line.wait(1e6);
-    // 50 SLPM for a million seconds, less the first fraction of a second.
+    // 50 SLPM for a million seconds.
     EXPECT_NEAR(number(line.ask("t,r")), 50.0 * 1e6 / 60.0, 1.0);
 }
 
-TEST(SimDynamics, AlarmReportsDeviationFromTheSetPoint) {
+TEST(SimDynamics, AlarmReportsDeviationAndSettingsAreKeptAsCommanded) {
     Line232 line(quiet());
     line.ask("s,50");
     EXPECT_EQ(line.after(10.0, "a,s"), "N"); // off
@@ -195,10 +187,7 @@ TEST(SimDynamics, AlarmReportsDeviationFromTheSetPoint) {
     EXPECT_EQ(line.ask("a,s"), "N");
     line.send({"a,d", "v,o"});
     EXPECT_EQ(line.after(10.0, "a,s"), "N");
-}
-
-TEST(SimDynamics, SettingsAreKeptAsCommanded) {
-    Line232 line(quiet());
+    // Relay, K-factor and maintenance settings are kept as commanded.
     line.send({"r,1,t", "R,2,L"});
     EXPECT_EQ(line.device().relayAction(1), 'T');
     EXPECT_EQ(line.ask("r,2,s"), "RL");

@@ -19,8 +19,33 @@ int valueAt(const std::string& reply, std::size_t position) {
     return v ? static_cast<int>(*v) : -1;
 }
 
-TEST(SimService, EepromRoundTripsTextAsWritten) {
+// One device's memory: its factory calibration, values written and read back, and the back door
+// that gates only the converters and DACs.
+TEST(SimService, EepromHoldsACalibrationAndWhatIsWrittenBehindABackDoor) {
     Line232 line;
+    line.expect({"mr,1", "KV230001", "mr,113", "120", "mr,114", "0.0"});
+    int lastCounts = 120;
+    for (int k = 0; k < 10; ++k) {
+        int counts = static_cast<int>(number(line.ask("mr," + std::to_string(115 + 2 * k))));
+        EXPECT_GT(counts, lastCounts) << "point " << k;
+        lastCounts = counts;
+        EXPECT_EQ(line.ask("mr," + std::to_string(116 + 2 * k)), text::fixed((k + 1) / 10.0, 1));
+    }
+    EXPECT_GE(lastCounts, 2500); // span setting accepts 2500..3650 at full scale
+    EXPECT_LE(lastCounts, 3650);
+    EXPECT_EQ(line.ask("mr,40"), "0");
+    int lastValve = 0;
+    for (int n = 42; n <= 58; n += 2) {
+        int counts = static_cast<int>(number(line.ask("mr," + std::to_string(n))));
+        EXPECT_GT(counts, lastValve) << "variable " << n;
+        lastValve = counts;
+    }
+    EXPECT_LE(lastValve, 4095);
+    for (int n = 110; n <= 112; ++n)
+        EXPECT_GT(number(line.ask("mr," + std::to_string(n))), 0.0);
+    for (int n : {8, 9, 10, 11, 12, 13, 6})
+        number(line.ask("mr," + std::to_string(n)));
+    // Text round-trips as written.
     line.expect({"mw,5,1234", "MW,5,1234", "mr,5", "1234"});
     const std::string padded = "Argon" + std::string(25, ' ');
     EXPECT_EQ(line.ask("MW,105," + padded), "MW,105," + padded);
@@ -47,36 +72,7 @@ TEST(SimService, EepromRoundTripsTextAsWritten) {
     // Variables below 100 are shared.
     line.ask("g,1");
     EXPECT_EQ(line.ask("mr,5"), "1234");
-}
-
-TEST(SimService, EepromStartsWithAPlausibleCalibration) {
-    Line232 line;
-    line.expect({"mr,1", "KV230001", "mr,113", "120", "mr,114", "0.0"});
-    int lastCounts = 120;
-    for (int k = 0; k < 10; ++k) {
-        int counts = static_cast<int>(number(line.ask("mr," + std::to_string(115 + 2 * k))));
-        EXPECT_GT(counts, lastCounts) << "point " << k;
-        lastCounts = counts;
-        EXPECT_EQ(line.ask("mr," + std::to_string(116 + 2 * k)), text::fixed((k + 1) / 10.0, 1));
-    }
-    EXPECT_GE(lastCounts, 2500); // span setting accepts 2500..3650 at full scale
-    EXPECT_LE(lastCounts, 3650);
-    EXPECT_EQ(line.ask("mr,40"), "0");
-    int lastValve = 0;
-    for (int n = 42; n <= 58; n += 2) {
-        int counts = static_cast<int>(number(line.ask("mr," + std::to_string(n))));
-        EXPECT_GT(counts, lastValve) << "variable " << n;
-        lastValve = counts;
-    }
-    EXPECT_LE(lastValve, 4095);
-    for (int n = 110; n <= 112; ++n)
-        EXPECT_GT(number(line.ask("mr," + std::to_string(n))), 0.0);
-    for (int n : {8, 9, 10, 11, 12, 13, 6})
-        number(line.ask("mr," + std::to_string(n)));
-}
-
-TEST(SimService, BackDoorGatesConvertersAndDacsOnly) {
-    Line232 line;
+    // The back door gates the converters and DACs only.
     for (std::string body : {"read,1", "read,2", "Read,4", "Read,5", "Read,6", "Read,7",
                              "write,1,4000", "WRITE,2,2000", "write,4,d", "at,50"})
         EXPECT_EQ(line.ask(body), "BackDoorLocked") << body;
@@ -175,11 +171,8 @@ TEST(SimService, ZeroingReportsInProgressThenTheFormerState) {
     line.send({"z,d", "z,n"});
     EXPECT_EQ(line.ask("z,s"), "ZNI");
     EXPECT_EQ(line.after(5.0, "z,s"), "ZD");
-}
-
-TEST(SimService, ZeroStoreKeepsTheSensorZeroDac) {
-    Line232 line;
-    line.send({"mw,1000,1", "WRITE,0,1500"});
+    // Zero store keeps the sensor zero DAC.
+    line.ask("WRITE,0,1500");
     EXPECT_NE(line.ask("mr,4"), "1500");
     line.expect({"z,w", "ZW", "mr,4", "1500"});
 }
@@ -210,11 +203,7 @@ TEST(SimService, AutoTuneReportsProgressThenFinalConstants) {
     Line232 again(o);
     again.send({"mw,1000,1", "at,50"});
     EXPECT_EQ(again.after(10.0, "at,s"), done);
-}
-
-TEST(SimService, AutoTuneStopKeepsTheFormerConstants) {
-    Line232 line;
-    line.ask("mw,1000,1");
+    // A stopped tune keeps the former constants.
     const std::string p = line.ask("mr,110");
     line.ask("at,40");
     EXPECT_EQ(line.after(2.0, "AT,STOP"), "ATSTOP");

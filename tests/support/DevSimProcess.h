@@ -60,12 +60,15 @@ public:
 
     const std::string& path() const { return path_; }
     pid_t pid() const { return pid_; }
+    // After stop(): the exit status, -1 when the simulator did not exit normally.
+    int exitCode() const { return exitCode_; }
 
     void stop() {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             int status = 0;
             waitpid(pid_, &status, 0);
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             pid_ = -1;
         }
         if (out_ >= 0) {
@@ -77,6 +80,7 @@ public:
 private:
     pid_t pid_ = -1;
     int out_ = -1;
+    int exitCode_ = -1;
     std::string path_;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 namespace kvt::testing {
 
@@ -14,21 +15,14 @@ using platform::Buttons;
 namespace {
 
 std::vector<Answer> buttonsOf(Buttons b) {
-    switch (b) {
-    case Buttons::Ok:
-        return {Answer::Ok};
-    case Buttons::OkCancel:
-        return {Answer::Ok, Answer::Cancel};
-    case Buttons::AbortRetryIgnore:
-        return {Answer::Abort, Answer::Retry, Answer::Ignore};
-    case Buttons::YesNoCancel:
-        return {Answer::Yes, Answer::No, Answer::Cancel};
-    case Buttons::YesNo:
-        return {Answer::Yes, Answer::No};
-    case Buttons::RetryCancel:
-        return {Answer::Retry, Answer::Cancel};
-    }
-    return {Answer::Ok};
+    static const std::map<Buttons, std::vector<Answer>> offered = {
+        {Buttons::OkCancel, {Answer::Ok, Answer::Cancel}},
+        {Buttons::AbortRetryIgnore, {Answer::Abort, Answer::Retry, Answer::Ignore}},
+        {Buttons::YesNoCancel, {Answer::Yes, Answer::No, Answer::Cancel}},
+        {Buttons::YesNo, {Answer::Yes, Answer::No}},
+        {Buttons::RetryCancel, {Answer::Retry, Answer::Cancel}}};
+    const auto it = offered.find(b);
+    return it == offered.end() ? std::vector<Answer>{Answer::Ok} : it->second;
 }
 
 } // namespace

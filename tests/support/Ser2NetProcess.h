@@ -26,19 +26,13 @@ class Ser2NetProcess {
 public:
     // The installed ser2net, or "" when there is none.
     static std::string program() {
-        std::string path = "/usr/sbin:/usr/bin:/sbin:/bin";
-        if (const char* env = std::getenv("PATH"))
-            path = std::string(env) + ":" + path;
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            const auto colon = path.find(':', start);
-            const std::string dir = path.substr(start, colon - start);
+        const char* env = std::getenv("PATH");
+        std::istringstream dirs((env ? std::string(env) + ":" : "") +
+                                "/usr/sbin:/usr/bin:/sbin:/bin");
+        for (std::string dir; std::getline(dirs, dir, ':');) {
             const std::string candidate = (dir.empty() ? "." : dir) + "/ser2net";
             if (::access(candidate.c_str(), X_OK) == 0)
                 return candidate;
-            if (colon == std::string::npos)
-                break;
-            start = colon + 1;
         }
         return {};
     }

@@ -27,19 +27,13 @@ public:
     int calibrateADShown = 0;
     void showCalibrateAD(service::CalibrateAD& dialog) override {
         ++calibrateADShown;
-        if (calibrateAD)
-            calibrateAD(dialog);
-        if (!dialog.closed())
-            dialog.cmdCalExit_Click();
+        run(calibrateAD, dialog, &service::CalibrateAD::cmdCalExit_Click);
     }
     std::function<void(service::ValveTable&)> valve;
     int valveShown = 0;
     void showValve(service::ValveTable& dialog) override {
         ++valveShown;
-        if (valve)
-            valve(dialog);
-        if (!dialog.closed())
-            dialog.cmdExit_Click();
+        run(valve, dialog, &service::ValveTable::cmdExit_Click);
     }
 
     bool hasGasTableWindows() const override { return true; }
@@ -47,54 +41,46 @@ public:
     int closeLoopShown = 0;
     void showCalibrateCL(service::CalibrateCL& dialog) override {
         ++closeLoopShown;
-        if (closeLoop)
-            closeLoop(dialog);
-        if (!dialog.closed())
-            dialog.cmdExit_Click();
+        run(closeLoop, dialog, &service::CalibrateCL::cmdExit_Click);
     }
     std::function<void(service::EditGasTable&)> editGas;
     int editGasShown = 0;
     void showEditGT(service::EditGasTable& dialog) override {
         ++editGasShown;
-        if (editGas)
-            editGas(dialog);
-        if (!dialog.closed())
-            dialog.cmdCancel_Click();
+        run(editGas, dialog, &service::EditGasTable::cmdCancel_Click);
     }
     bool hasAutoTuneWindow() const override { return true; }
     std::function<void(service::AutoTune&)> autoTune;
     void showAutoTune(service::AutoTune& dialog) override {
-        if (autoTune)
-            autoTune(dialog);
-        if (!dialog.closed())
-            dialog.cmdExit_Click();
+        run(autoTune, dialog, &service::AutoTune::cmdExit_Click);
         rt_.waitUntil([&] { return dialog.closed(); });
     }
     bool hasEepromWindows() const override { return true; }
     std::function<void(service::EepromExport&)> eepromExport;
     void showExport(service::EepromExport& dialog) override {
         dialog.Form_Load();
-        if (eepromExport)
-            eepromExport(dialog);
-        if (!dialog.closed())
-            dialog.cmdCancel_Click();
+        run(eepromExport, dialog, &service::EepromExport::cmdCancel_Click);
     }
     std::function<void(service::EepromImport&)> eepromImport;
     void showImport(service::EepromImport& dialog) override {
-        if (eepromImport)
-            eepromImport(dialog);
-        if (!dialog.closed())
-            dialog.cmdCancel_Click();
+        run(eepromImport, dialog, &service::EepromImport::cmdCancel_Click);
     }
     std::function<void(service::EepromCompare&)> eepromCompare;
     void showCompare(service::EepromCompare& dialog) override {
-        if (eepromCompare)
-            eepromCompare(dialog);
-        if (!dialog.closed())
-            dialog.cmdClose_Click();
+        run(eepromCompare, dialog, &service::EepromCompare::cmdClose_Click);
     }
 
 private:
+    // The operator's script, then the dialog's own way out if the script left it open.
+    template <typename Dialog>
+    static void run(const std::function<void(Dialog&)>& script, Dialog& dialog,
+                    void (Dialog::*close)()) {
+        if (script)
+            script(dialog);
+        if (!dialog.closed())
+            (dialog.*close)();
+    }
+
     SimRuntime& rt_;
 };
 

@@ -2,26 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <cstdio>
 #include <limits>
-#include <sstream>
+#include <regex>
 
 namespace kvt::testing {
-
-namespace {
-
-std::vector<std::string> splitFields(const std::string& s) {
-    std::vector<std::string> out;
-    std::stringstream ss(s);
-    std::string f;
-    while (std::getline(ss, f, ','))
-        out.push_back(f);
-    if (!s.empty() && s.back() == ',')
-        out.emplace_back();
-    return out;
-}
-
-} // namespace
 
 SimSerialPort::SimSerialPort(SimRuntime& rt, sim::Bus* bus) : rt_(rt), bus_(bus) {}
 
@@ -37,19 +22,13 @@ platform::PortError SimSerialPort::setCommPort(int port) {
 platform::PortError SimSerialPort::setSettings(const std::string& settings) {
     if (!rejectSettingsWith.empty())
         return rejectSettingsWith;
-    auto f = splitFields(settings);
-    if (f.size() != 4 || f[0].empty() || f[1].size() != 1 ||
-        std::string("eonmsEONMS").find(f[1][0]) == std::string::npos)
+    // Baud, parity, data bits, stop bits; the parity is kept in lower case.
+    static const std::regex form("([0-9]+),([eonmsEONMS]),([5-8]),(1|1\\.5|2)");
+    std::smatch m;
+    if (!std::regex_match(settings, m, form))
         return "Invalid port property value";
-    for (char c : f[0])
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return "Invalid port property value";
-    if (f[2] != "5" && f[2] != "6" && f[2] != "7" && f[2] != "8")
-        return "Invalid port property value";
-    if (f[3] != "1" && f[3] != "1.5" && f[3] != "2")
-        return "Invalid port property value";
-    f[1][0] = static_cast<char>(std::tolower(static_cast<unsigned char>(f[1][0])));
-    settings_ = f[0] + "," + f[1] + "," + f[2] + "," + f[3];
+    const char parity = static_cast<char>(std::tolower(static_cast<unsigned char>(m[2].str()[0])));
+    settings_ = m[1].str() + "," + parity + "," + m[3].str() + "," + m[4].str();
     return {};
 }
 
@@ -82,15 +61,11 @@ platform::PortError SimSerialPort::setPortOpen(bool open) {
 }
 
 double SimSerialPort::charSeconds() const {
-    auto f = splitFields(settings_);
-    double baud = f.size() == 4 ? std::atof(f[0].c_str()) : 9600.0;
-    if (baud <= 0)
-        baud = 9600.0;
-    double bits = 1.0 + (f.size() == 4 ? std::atof(f[2].c_str()) : 8.0);
-    if (f.size() == 4 && f[1] != "n")
-        bits += 1.0;
-    bits += f.size() == 4 ? std::atof(f[3].c_str()) : 1.0;
-    return bits / baud;
+    // The settings are always valid here: the default, or what setSettings accepted.
+    double baud = 9600.0, data = 8.0, stop = 1.0;
+    char parity = 'n';
+    std::sscanf(settings_.c_str(), "%lf,%c,%lf,%lf", &baud, &parity, &data, &stop);
+    return (1.0 + data + (parity == 'n' ? 0.0 : 1.0) + stop) / (baud > 0 ? baud : 9600.0);
 }
 
 void SimSerialPort::track(SimRuntime::EventId id) {

@@ -59,8 +59,7 @@ public:
 
     Soak(int devices, double dropPercent, double garblePercent, std::uint64_t seed = 7)
         : devices_(devices), drop_(dropPercent), garble_(garblePercent), rng_(seed),
-          garbler_(100.0, seed + 1),
-          world_(sim::LineMode::Rs485, records(devices), options(devices)) {
+          garbler_(100.0, seed + 1), world_(sim::LineMode::Rs485, records(devices)) {
         world_.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "0"); // 50 ms
         for (int i = 1; i <= devices; ++i)
             world_.bus.device(static_cast<std::size_t>(i - 1))
@@ -133,17 +132,6 @@ private:
             r.InputMode = 1; // digital: the device follows the set point it is sent
             r.ValveMode = 1;
             out.push_back(r);
-        }
-        return out;
-    }
-    static std::vector<sim::DeviceOptions> options(int n) {
-        std::vector<sim::DeviceOptions> out;
-        for (int i = 1; i <= n; ++i) {
-            sim::DeviceOptions o;
-            o.address = address(i);
-            o.seed = static_cast<std::uint64_t>(i);
-            o.noisePercent = 0;
-            out.push_back(o);
         }
         return out;
     }

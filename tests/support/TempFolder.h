@@ -16,21 +16,18 @@ class TempFolder {
 public:
     TempFolder() {
         std::string templ = "/tmp/kvt-config-XXXXXX";
-        if (::mkdtemp(templ.data()) != nullptr) {
+        if (::mkdtemp(templ.data()) != nullptr)
             path_ = templ;
-        }
     }
     ~TempFolder() {
-        if (path_.empty()) {
+        if (path_.empty())
             return;
-        }
         // Give back permissions a test may have taken away, so removal works.
         ::chmod(path_.c_str(), 0700);
         std::error_code ec;
         for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
             ::chmod(it->path().c_str(), 0700);
-        }
         std::filesystem::remove_all(path_, ec);
     }
     TempFolder(const TempFolder&) = delete;
