@@ -1,5 +1,5 @@
 #include "monitor/FrmTerminal.h"
-#include "support/DeviceWorld.h"
+#include "MonitorFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -8,19 +8,10 @@
 
 using namespace kvt;
 using kvt::platform::Answer;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
-using Lines = std::vector<std::string>;
+using kvt::test::readFile;
+using namespace kvt::testing;
 
 namespace {
-
-const char* kApp = "KVT Control Terminal";
-
-std::string pref(TerminalWorld& w, const std::string& key) {
-    return w.prefs.get(kApp, "Properties", key, "<missing>");
-}
-
-using kvt::testing::DeviceWorld;
 
 // What the start-up loader sends the current device (all fields at their new-record values):
 // the settings download, the status readout, the gas name for the information frame.
@@ -31,8 +22,6 @@ Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
     l.push_back(prefix + (rs232 ? "mr,100" : "MR,100"));
     return l;
 }
-
-using kvt::test::readFile;
 
 } // namespace
 
@@ -67,7 +56,6 @@ TEST(StartUp, FreshOrUnreadablePreferencesGiveTheDefaults) {
         for (const char* menu : {"mnuAutoM", "mnuVM4", "mnuVM8"})
             EXPECT_FALSE(t.model.menu(menu).enabled) << menu;
         EXPECT_FALSE(t.model.toolbar["StartAM"].enabled);
-        EXPECT_EQ(t.model.cboValveS.items, (Lines{"CLOSE", " AUTO", " OPEN"}));
         EXPECT_TRUE(t.model.frmProgressBar.visible && t.loading);
         EXPECT_EQ(t.model.frmProgressBar.caption, "Loading Device Info. Standby...");
         EXPECT_TRUE(w.op.shown.empty());
@@ -147,9 +135,7 @@ TEST(StartUp, SilentCurrentDeviceIsReportedAndSkipped) {
     auto& t = w.start();
     // The download gives up after two unanswered steps; no readout, no full scale of device 05.
     EXPECT_EQ(w.takeWritten(), (Lines{"!05,g,0", "!05,g,0", "!01,e"}));
-    EXPECT_EQ(w.op.texts().back(),
-              "Device is not accessible. Transmission is terminated!\r Make sure "
-              "device is connected to the system!");
+    EXPECT_EQ(w.op.texts().back(), kNotAccessible);
     EXPECT_EQ(t.deviceNotAccessible, 0); // cleared again at the end of the loader
     EXPECT_FALSE(w.port.portOpen());
 }
