@@ -118,7 +118,7 @@ TEST_F(TrendHistoryTest, OlderSecondsKeepRangeLastAndGaps) {
     }
 }
 
-TEST_F(TrendHistoryTest, UnitChangeStartsANewBucketAndTimeNeverGoesBack) {
+TEST_F(TrendHistoryTest, UnitChangeStartsANewBucketTimeNeverGoesBackDevicesAreKnown) {
     h.append(d, t0 + 0.1, 1.0, 0.0, 1);
     h.append(d, t0 + 0.5, 1000.0, 0.0, 2);
     h.append(d, t0 + 3700.0, 0.0, 0.0, 2);
@@ -127,6 +127,11 @@ TEST_F(TrendHistoryTest, UnitChangeStartsANewBucketAndTimeNeverGoesBack) {
     ASSERT_EQ(h.coarse(d).size(), 2U);
     EXPECT_EQ(h.coarse(d)[0].flowMax, 1.0F);
     EXPECT_EQ(h.coarse(d)[1].unit, 2);
+    // Devices are known by number and address.
+    EXPECT_EQ(h.device({"1", "0A", "Renamed"}), d);
+    EXPECT_EQ(h.deviceInfo(d).name, "Renamed");
+    EXPECT_NE(h.device({"1", "0B", "Line 1"}), d);
+    EXPECT_EQ(h.deviceCount(), 2U);
 }
 
 TEST_F(TrendHistoryTest, PlotBreaksAtGapsAndUnitsAndDecimates) {
@@ -192,13 +197,6 @@ TEST_F(TrendHistoryTest, PlotOfADayNeverExceedsItsColumns) {
         points += r.points.size();
     EXPECT_GT(points, 700U);
     EXPECT_LE(points, 800U);
-}
-
-TEST_F(TrendHistoryTest, DevicesAreKnownByNumberAndAddress) {
-    EXPECT_EQ(h.device({"1", "0A", "Renamed"}), d);
-    EXPECT_EQ(h.deviceInfo(d).name, "Renamed");
-    EXPECT_NE(h.device({"1", "0B", "Line 1"}), d);
-    EXPECT_EQ(h.deviceCount(), 2U);
 }
 
 } // namespace

@@ -150,11 +150,11 @@ TEST_F(TrendBench, MenuAndToolbarOpenTheWindowsAndExport) {
 }
 
 // The view: zooming or panning pauses follow, a click resumes it.
-TEST(TrendView, FollowPausesOnZoomAndResumes) {
+TEST(TrendView, FollowPausesOnZoomAndResumesAndTheAxisNamesTheUnits) {
     kvt::testing::SimRuntime rt(10 * 3600.0);
     monitor::TrendModel m(rt.clock());
-    auto rec = named("1", "01");
-    m.record(rec, "50.0");
+    EXPECT_EQ(m.axisTitle(), "Flow");
+    m.record(named("1", "01"), "50.0");
     const double now = m.now();
     struct Case {
         std::function<void()> act;
@@ -175,16 +175,10 @@ TEST(TrendView, FollowPausesOnZoomAndResumes) {
         EXPECT_EQ(m.following(), cases[i].follows) << i;
         EXPECT_EQ(m.range(), cases[i].range) << i;
     }
-}
 
-TEST(TrendView, AxisNamesTheUnitsShownAndLegendNamesDevices) {
-    kvt::testing::SimRuntime rt(10 * 3600.0);
-    monitor::TrendModel m(rt.clock());
-    auto a = named("1", "01");
+    // The axis names the units shown, the legend names the devices.
     auto b = named("2", "02");
     b.EngUnit = 3;
-    EXPECT_EQ(m.axisTitle(), "Flow");
-    m.record(a, "1.0");
     rt.runFor(0.5);
     m.record(b, "2.0");
     rt.runFor(0.5);
