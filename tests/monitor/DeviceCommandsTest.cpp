@@ -191,8 +191,7 @@ TEST(DeviceCommands, EachEntrySendsItsBodyAndFollowsTheAnswer) {
 }
 
 TEST(DeviceCommands, SameUnitUpdatesPanelsWithoutRewritingSetup) {
-    World x(kRs232);
-    ASSERT_EQ(x.rec().EngUnit, 1);
+    World x(kRs232);         // in SLPM
     x.rec().Name = "Marker"; // unsaved: shows whether setup.dat was written
     x.t.model.info["lblEngUnit"].caption = "";
     x.t.model.info["lblTotStop"].caption = "";

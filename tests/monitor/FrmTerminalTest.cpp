@@ -26,20 +26,30 @@ Lines currentDeviceAtStartUp(const std::string& prefix, bool rs232) {
 } // namespace
 
 TEST(StartUp, FreshOrUnreadablePreferencesGiveTheDefaults) {
-    for (bool fresh : {true, false}) {
-        SCOPED_TRACE(fresh ? "fresh" : "values the program never writes");
+    using Prefs = std::vector<std::pair<const char*, const char*>>;
+    // Values the program never writes; numbers beyond an int are refused as a whole.
+    const Prefs sets[] = {
+        {},
+        {{"Interface", "maybe"},
+         {"Echo", "yes"},
+         {"Time_ss", "99"},
+         {"Time_sr", "-1"},
+         {"Time_ms", "x"},
+         {"Time_mr", "2.5"},
+         {"Cur_unit", "70"},
+         {"Com_monitor", "7"},
+         {"CommPort", "1e10"},
+         {"Handshaking", "1e10"}},
+        {{"Cur_unit", "-3e9"}, {"CommPort", "-1e300"}, {"Handshaking", "9e18"}},
+        {{"Cur_unit", "1e10"}},
+    };
+    for (const auto& set : sets) {
+        SCOPED_TRACE(set.empty() ? "fresh" : set[0].second);
         TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01"), deviceRecord("2", "02")});
         w.prefs.values.clear();
-        for (auto [k, v] : {std::pair{"Interface", "maybe"},
-                            {"Echo", "yes"},
-                            {"Time_ss", "99"},
-                            {"Time_sr", "-1"},
-                            {"Time_ms", "x"},
-                            {"Time_mr", "2.5"},
-                            {"Cur_unit", "70"},
-                            {"Com_monitor", "7"}})
-            if (!fresh)
-                w.prefs.save(kApp, "Properties", k, v);
+        const int port = w.port.commPort();
+        for (auto [k, v] : set)
+            w.prefs.save(kApp, "Properties", k, v);
         auto& t = w.terminal();
         t.Form_Load();
         const auto& m = t.model;
@@ -52,6 +62,7 @@ TEST(StartUp, FreshOrUnreadablePreferencesGiveTheDefaults) {
         EXPECT_FALSE(t.settings.echo || t.comMonitor || m.fraSendR.visible || m.FrmInfo.visible ||
                      t.model.menu("mnuMonitor").checked);
         EXPECT_EQ(w.port.settings(), "9600,n,8,1");
+        EXPECT_EQ(nums(w.port.commPort(), w.port.handshaking()), nums(port, 0));
         EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
         for (const char* menu : {"mnuAutoM", "mnuVM4", "mnuVM8"})
             EXPECT_FALSE(t.model.menu(menu).enabled) << menu;

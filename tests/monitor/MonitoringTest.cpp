@@ -367,8 +367,7 @@ TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
     std::string autoLog = b.w.folder.file("run.log"), alarmLog = b.w.folder.file("run.alg");
     openLog(b, "mnuFileALogO", autoLog);
     openLog(b, "mnuOALF", alarmLog);
-    b.w.prefs.save("KVT Control Terminal", "Properties", "Time_sr", "4"); // 1 s
-    b.t().settings.singleRecordingCode = 4;
+    b.t().settings.singleRecordingCode = 4; // 1 s
     b.t().menuClick("mnuDRecStart");
     b.t().menuClick("mnuAutoS");
     b.run(3.5);
