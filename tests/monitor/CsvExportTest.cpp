@@ -12,9 +12,6 @@
 #include <cmath>
 #include <limits>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace kvt::monitor {
 namespace {
 

@@ -1,5 +1,5 @@
 #include "monitor/DataLogs.h"
-#include "support/TerminalWorld.h"
+#include "MonitorFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,12 @@ using kvt::platform::Answer;
 using kvt::platform::Buttons;
 using kvt::platform::Icon;
 using kvt::test::readFile;
+using kvt::testing::Box;
+using kvt::testing::boxOf;
+using kvt::testing::kApp;
+using kvt::testing::kSystemMonitor;
 
 namespace {
-
-const std::string kApp = "KVT Control Terminal";
 
 struct SlotCase {
     LogSlot slot;
@@ -104,7 +106,8 @@ TEST(DataLogs, EachSlotOpensAndClosesByMenuAndButton) {
                       std::string(c.chooserTitle) + "|" + c.filter + "|" + x.file(c.defaultName));
             EXPECT_FALSE(r.confirmReplace); // we ask replace-or-append ourselves
             expectEntries(x, c, true);
-            EXPECT_EQ(x.t.model.frmTerminal.caption, kApp + (*c.closedTitle ? " - run.log" : ""));
+            EXPECT_EQ(x.t.model.frmTerminal.caption,
+                      std::string(kApp) + (*c.closedTitle ? " - run.log" : ""));
 
             x.write(c.slot, "kept");
             if (button)
@@ -147,11 +150,9 @@ TEST(DataLogs, ExistingFileIsReplacedAppendedOrChosenAgain) {
         x.t.menuClick("mnuFileALogO");
         EXPECT_EQ(x.w.op.unansweredLeft(), 0u);
         ASSERT_EQ(x.w.op.shown.size(), c.prompts.size());
-        for (const auto& box : x.w.op.shown) {
-            EXPECT_EQ(box.text, "Replace existing file - " + x.file("old.log") + "?");
-            EXPECT_EQ(box.buttons, Buttons::YesNoCancel);
-            EXPECT_EQ(box.icon, Icon::Question);
-        }
+        for (const auto& box : x.w.op.shown)
+            EXPECT_EQ(boxOf(box), (Box{"Replace existing file - " + x.file("old.log") + "?",
+                                       kSystemMonitor, Buttons::YesNoCancel, Icon::Question}));
         x.logs.writeAuto("new");
         EXPECT_EQ(readFile(x.file("old.log")), c.old);
         EXPECT_EQ(readFile(x.file("new.log")), c.chosenAgain);
@@ -254,12 +255,9 @@ TEST(DataLogs, WriteErrorOffersRetryAndCancelOnceAtATime) {
         }
         x.write(slot, "record");
         ASSERT_EQ(x.w.op.shown.size(), static_cast<std::size_t>(retries + 1));
-        for (const auto& box : x.w.op.shown) {
-            EXPECT_EQ(box.text, "Cannot write /dev/full: No space left on device");
-            EXPECT_EQ(box.title, kApp);
-            EXPECT_EQ(box.buttons, Buttons::RetryCancel);
-            EXPECT_EQ(box.icon, Icon::Critical);
-        }
+        for (const auto& box : x.w.op.shown)
+            EXPECT_EQ(boxOf(box), (Box{"Cannot write /dev/full: No space left on device", kApp,
+                                       Buttons::RetryCancel, Icon::Critical}));
         // Cancel closed the log as its close entry does.
         expectEntries(x, caseOf(slot), false);
         EXPECT_FALSE(x.logs.recorderOn());

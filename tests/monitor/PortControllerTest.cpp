@@ -1,4 +1,5 @@
 #include "monitor/PortController.h"
+#include "MonitorFixtures.h"
 #include "support/SimWorld.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@ using namespace kvt;
 using kvt::platform::Answer;
 using kvt::platform::Buttons;
 using kvt::platform::Icon;
-using kvt::testing::SimWorld;
+using namespace kvt::testing;
 
 namespace {
 
@@ -27,8 +28,6 @@ void expectShownOpen(SimWorld& w, bool open) {
 TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
     SimWorld w;
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
-    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
-    EXPECT_FALSE(w.model.toolbar["TransmitTextFile"].enabled);
 
     w.ports.mnuOpen_Click();
     expectShownOpen(w, true);
@@ -49,9 +48,7 @@ TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
     SimWorld w;
     w.port.failOpenWith = "Permission denied: /dev/ttyS0";
     EXPECT_FALSE(w.ports.openIfClosed());
-    ASSERT_EQ(w.op.shown.size(), 1u);
-    EXPECT_EQ(w.op.shown[0].text, "Permission denied: /dev/ttyS0");
-    EXPECT_EQ(w.op.shown[0].icon, Icon::Exclamation);
+    EXPECT_EQ(w.op.texts(), Lines{"Permission denied: /dev/ttyS0"});
     EXPECT_FALSE(w.model.menu("mnuOpen").checked);
     EXPECT_TRUE(w.port.written.empty());
 
@@ -73,9 +70,8 @@ TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
     w.op.answer(Answer::Abort);
     EXPECT_FALSE(w.ports.closeWithDrain());
     ASSERT_EQ(w.op.shown.size(), 1u);
-    EXPECT_EQ(w.op.shown[0].text, "Data cannot be sent");
-    EXPECT_EQ(w.op.shown[0].buttons, Buttons::AbortRetryIgnore);
-    EXPECT_EQ(w.op.shown[0].icon, Icon::Question);
+    EXPECT_EQ(boxOf(w.op.shown[0]),
+              (Box{"Data cannot be sent", kApp, Buttons::AbortRetryIgnore, Icon::Question}));
     EXPECT_NEAR(w.rt.now() - start, 10.0, 1.0);
     EXPECT_TRUE(w.port.portOpen());
 

@@ -1,12 +1,11 @@
 #include "monitor/TerminalWindow.h"
+#include "MonitorFixtures.h"
 #include "monitor/DataLogs.h"
-#include "support/TerminalWorld.h"
 
 #include <gtest/gtest.h>
 
 using namespace kvt;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
+using namespace kvt::testing;
 
 namespace {
 
@@ -24,13 +23,7 @@ struct TeletypeBench {
     monitor::FrmTerminal& t() { return *w.term; }
     monitor::TerminalWindow& tty() { return t().terminalWindow(); }
     std::string& text() { return t().model.txtTerm.caption; }
-    // Bytes the terminal wrote since the bench was made, joined.
-    std::string typed() {
-        std::string out;
-        for (std::size_t i = written0; i < w.port.written.size(); ++i)
-            out += w.port.written[i];
-        return out;
-    }
+    std::string typed() { return sentSince(w, written0); }
     void receive(const std::string& bytes) {
         w.port.injectReceived(bytes);
         w.rt.runFor(0.05);
@@ -123,15 +116,15 @@ TEST(Teletype, BytesPerKey) {
     }
 }
 
-TEST(Teletype, PastedTextGoesOutAsTyped) {
-    TeletypeBench b;
-    EXPECT_TRUE(b.tty().paste(U"f\r\nt,r\nx\u20ac\ry"));
-    EXPECT_EQ(b.typed(), "f\rt,r\rx\ry");
-}
-
-TEST(Teletype, EchoAddsToTheHistoryInsteadOfReplacingASelection) {
+TEST(Teletype, ClosedPortEditsLocallyAndEchoNeverReplacesASelection) {
     TeletypeBench b(true, false);
-    b.text() = "history\r\n";
+    EXPECT_FALSE(b.w.port.portOpen());
+    EXPECT_FALSE(b.tty().txtTerm_KeyPress('a'));
+    EXPECT_FALSE(b.tty().paste(U"abc"));
+    b.tty().txtTerm_Change("history\r\n");
+    EXPECT_EQ(b.text(), "history\r\n");
+    EXPECT_EQ(b.typed(), "");
+
     b.t().menuClick("mnuStart");
     b.tty().selStart = 0; // the operator selected everything
     b.tty().selLength = b.text().size();
@@ -139,21 +132,12 @@ TEST(Teletype, EchoAddsToTheHistoryInsteadOfReplacingASelection) {
     EXPECT_EQ(b.text(), "history\r\nx");
 }
 
-TEST(Teletype, ClosedPortEditsLocallyAndSendsNothing) {
-    TeletypeBench b(true, false);
-    EXPECT_FALSE(b.w.port.portOpen());
-    EXPECT_FALSE(b.tty().txtTerm_KeyPress('a'));
-    EXPECT_FALSE(b.tty().paste(U"abc"));
-    b.tty().txtTerm_Change("local");
-    EXPECT_EQ(b.text(), "local");
-    EXPECT_EQ(b.typed(), "");
-}
-
 TEST(Teletype, TypedBytesNeverDisturbCommands) {
     {
-        // Type, stop, then a menu command goes out at once and gets its answer.
+        // Paste, stop, then a menu command goes out at once and gets its answer.
         TeletypeBench b;
-        b.tty().txtTerm_KeyPress('x');
+        EXPECT_TRUE(b.tty().paste(U"f\r\nt,r\nx\u20ac\ry")); // goes out as typed
+        EXPECT_EQ(b.typed(), "f\rt,r\rx\ry");
         b.t().menuClick("mnuStop");
         EXPECT_FALSE(b.w.port.portOpen());
         double before = b.w.rt.now();
@@ -183,30 +167,25 @@ TEST(Teletype, TypedBytesNeverDisturbCommands) {
 TEST(Teletype, StartAndStop) {
     TeletypeBench b(false, false);
     auto& m = b.t().model;
+    // Port open, Start, Stop, the text, the monitor panel, the device frame.
+    auto state = [&] {
+        return std::vector<bool>{b.w.port.portOpen(),       m.menu("mnuStart").enabled,
+                                 m.menu("mnuStop").enabled, m.txtTerm.visible,
+                                 m.fraSendR.visible,        m.fraCD.visible};
+    };
+    const std::vector<bool> stopped = {false, true, false, false, true, true};
     b.t().menuClick("mnuMonitor"); // the communications monitor is on
-    EXPECT_TRUE(m.menu("mnuStart").enabled);
-    EXPECT_FALSE(m.menu("mnuStop").enabled);
+    EXPECT_EQ(state(), stopped);
     b.t().menuClick("mnuStart");
-    EXPECT_TRUE(b.w.port.portOpen());
-    EXPECT_FALSE(m.menu("mnuStart").enabled);
-    EXPECT_TRUE(m.menu("mnuStop").enabled);
-    EXPECT_TRUE(m.txtTerm.visible);
-    EXPECT_FALSE(m.fraSendR.visible);
-    EXPECT_FALSE(m.fraCD.visible);
+    EXPECT_EQ(state(), (std::vector<bool>{true, false, true, true, false, false}));
     b.t().menuClick("mnuStop");
-    EXPECT_FALSE(b.w.port.portOpen());
-    EXPECT_TRUE(m.menu("mnuStart").enabled);
-    EXPECT_FALSE(m.menu("mnuStop").enabled);
-    EXPECT_FALSE(m.txtTerm.visible);
-    EXPECT_TRUE(m.fraSendR.visible);
-    EXPECT_TRUE(m.fraCD.visible);
+    EXPECT_EQ(state(), stopped);
     EXPECT_FALSE(m.menu("mnuOpen").checked);
 
     // A port that will not open leaves the terminal closed.
     b.w.port.failOpenWith = "Port busy";
     b.t().menuClick("mnuStart");
-    EXPECT_FALSE(m.txtTerm.visible);
-    EXPECT_TRUE(m.menu("mnuStart").enabled);
+    EXPECT_EQ(state(), stopped);
     EXPECT_EQ(b.w.op.texts(), std::vector<std::string>{"Port busy"});
 }
 

@@ -1,13 +1,12 @@
+#include "MonitorFixtures.h"
 #include "monitor/TrendModel.h"
-#include "support/TerminalWorld.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace kvt;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
+using namespace kvt::testing;
 
 namespace {
 
@@ -25,9 +24,7 @@ struct TrendBench : ::testing::Test {
         w = std::make_unique<TerminalWorld>(mode, records);
         w->prefs.save("KVT Control Terminal", "Properties", "Time_ss", "0");
         w->prefs.save("KVT Control Terminal", "Properties", "Time_ms", "100");
-        w->start();
-        w->takeWritten();
-        w->op.shown.clear();
+        settle(*w);
     }
     monitor::FrmTerminal& t() { return *w->term; }
     monitor::TrendHistory& h() { return t().trend().history; }
@@ -41,7 +38,7 @@ struct TrendBench : ::testing::Test {
     }
 };
 
-TEST_F(TrendBench, SingleUnitTimeOutsAreGapsAndRunsAppend) {
+TEST_F(TrendBench, SingleUnitTimeOutsAndUnreadableRepliesAreGapsAndRunsAppend) {
     start(sim::LineMode::Rs232, {named("7", "1A")});
     t().menuClick("mnuAutoS");
     w->rt.runFor(2.0);
@@ -72,18 +69,15 @@ TEST_F(TrendBench, SingleUnitTimeOutsAreGapsAndRunsAppend) {
     w->rt.runFor(1.0);
     EXPECT_GT(h().fine(0).size(), stopped);
     EXPECT_EQ(h().deviceCount(), 1U);
-}
 
-TEST_F(TrendBench, UnreadableReplyIsAGap) {
-    start(sim::LineMode::Rs232, {named("7", "1A")});
+    // An unreadable reply is a gap too.
+    auto [before, gapsBefore] = kept(0);
     w->port.rewriteReply = [](std::string r) {
         return r.find('.') != std::string::npos ? "ERR\r\n" : r;
     };
-    t().menuClick("mnuAutoS");
     w->rt.runFor(1.0);
-    auto [readings, gaps] = kept(0);
-    EXPECT_EQ(readings, 0);
-    EXPECT_GT(gaps, 3);
+    EXPECT_EQ(kept(0).first, before);
+    EXPECT_GT(kept(0).second, gapsBefore + 3);
 }
 
 TEST_F(TrendBench, MultiUnitKeepsEveryScannedDeviceAndTheBusSeesThem) {
@@ -101,24 +95,19 @@ TEST_F(TrendBench, MultiUnitKeepsEveryScannedDeviceAndTheBusSeesThem) {
         EXPECT_GT(r.exchanges, 0U) << r.address;
         EXPECT_EQ(r.timeouts, 0U) << r.address;
     }
-    EXPECT_EQ(t().trend().axisTitle(), "Flow [SLPM]");
 }
 
-TEST_F(TrendBench, WindowsOpenFromMenuAndToolbar) {
+TEST_F(TrendBench, MenuAndToolbarOpenTheWindowsAndExport) {
     start(sim::LineMode::Rs232, {named("7", "1A")});
     int trend = 0, bus = 0;
     t().onShowTrend = [&] { ++trend; };
     t().onShowBusHealth = [&] { ++bus; };
-    t().menuClick("mnuTrend");
-    t().toolbarClick("Trend");
-    t().menuClick("mnuBusHealth");
-    t().toolbarClick("BusHealth");
-    EXPECT_EQ(trend, 2);
-    EXPECT_EQ(bus, 2);
-}
+    for (const char* menu : {"mnuTrend", "mnuBusHealth"})
+        t().menuClick(menu);
+    for (const char* button : {"Trend", "BusHealth"})
+        t().toolbarClick(button);
+    EXPECT_EQ(nums(trend, bus), nums(2, 2));
 
-TEST_F(TrendBench, ExportFromTheFileMenu) {
-    start(sim::LineMode::Rs232, {named("7", "1A")});
     t().menuClick("mnuFileExportCsv");
     ASSERT_EQ(w->op.texts(),
               std::vector<std::string>{"No readings have been kept yet: start monitoring first."});
@@ -161,11 +150,11 @@ TEST_F(TrendBench, ExportFromTheFileMenu) {
 }
 
 // The view: zooming or panning pauses follow, a click resumes it.
-TEST(TrendView, FollowPausesOnZoomAndResumes) {
+TEST(TrendView, FollowPausesOnZoomAndResumesAndTheAxisNamesTheUnits) {
     kvt::testing::SimRuntime rt(10 * 3600.0);
     monitor::TrendModel m(rt.clock());
-    auto rec = named("1", "01");
-    m.record(rec, "50.0");
+    EXPECT_EQ(m.axisTitle(), "Flow");
+    m.record(named("1", "01"), "50.0");
     const double now = m.now();
     struct Case {
         std::function<void()> act;
@@ -186,16 +175,10 @@ TEST(TrendView, FollowPausesOnZoomAndResumes) {
         EXPECT_EQ(m.following(), cases[i].follows) << i;
         EXPECT_EQ(m.range(), cases[i].range) << i;
     }
-}
 
-TEST(TrendView, AxisNamesTheUnitsShownAndLegendNamesDevices) {
-    kvt::testing::SimRuntime rt(10 * 3600.0);
-    monitor::TrendModel m(rt.clock());
-    auto a = named("1", "01");
+    // The axis names the units shown, the legend names the devices.
     auto b = named("2", "02");
     b.EngUnit = 3;
-    EXPECT_EQ(m.axisTitle(), "Flow");
-    m.record(a, "1.0");
     rt.runFor(0.5);
     m.record(b, "2.0");
     rt.runFor(0.5);
