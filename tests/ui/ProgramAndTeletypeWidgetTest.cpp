@@ -1,8 +1,10 @@
 #include "monitor/FrmProgram.h"
+#include "monitor/TerminalLine.h"
 #include "monitor/TerminalWindow.h"
 #include "support/TerminalWorld.h"
 #include "ui/FrmProgramDialog.h"
 #include "ui/FrmTerminalWindow.h"
+#include "ui/WidgetKit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,14 +22,6 @@ using kvt::testing::deviceRecord;
 using kvt::testing::TerminalWorld;
 
 namespace {
-
-// Saves a picture when KVT_SCREENSHOT_DIR names a folder, for a person to look at.
-void screenshot(QWidget& w, const char* name) {
-    const QPixmap shot = w.grab();
-    EXPECT_FALSE(shot.isNull());
-    if (auto dir = qEnvironmentVariable("KVT_SCREENSHOT_DIR"); !dir.isEmpty())
-        EXPECT_TRUE(shot.save(dir + "/" + name + ".png"));
-}
 
 // A started RS-232 terminal with its window shown and active.
 struct WindowBench {
@@ -64,13 +58,9 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     logic.Form_Load();
     ui::FrmProgramDialog dialog(logic);
     dialog.show();
-    logic.model.forEachControl([&](const std::string& name, monitor::Control&) {
-        if (name != "frmProg")
-            EXPECT_NE(dialog.findChild<QWidget*>(QString::fromStdString(name)), nullptr) << name;
-    });
+    kvt::testing::expectEveryControl(logic.model, dialog);
     for (const char* name : {"cmdLoad", "cmdSave", "cmdRun", "cmdCancel"})
         EXPECT_NE(dialog.findChild<QPushButton*>(name), nullptr) << name;
-    EXPECT_EQ(dialog.windowTitle(), "Program Mode");
     EXPECT_EQ(dialog.findChild<QCheckBox*>("chkLoop")->toolTip(), "Programm Loop Mode");
 
     auto* sp = dialog.findChild<QLineEdit*>("txtSP(0)");
@@ -84,7 +74,7 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     dialog.findChild<QLineEdit*>("txtSP(1)")->setFocus();
     QTest::keySequence(dialog.findChild<QLineEdit*>("txtSP(1)"), QKeySequence::Paste);
     EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSP(1)")->text(), "2.5");
-    screenshot(dialog, "program-dialog");
+    kvt::testing::saveShot(dialog, "program-dialog.png");
 
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
     EXPECT_TRUE(logic.model.closed);
@@ -112,7 +102,7 @@ TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
         EXPECT_GE(b.window->findChild<QProgressBar*>("ProgressBar2")->value(), 50);
         EXPECT_TRUE(b.window->findChild<QCheckBox*>("chkLoop")->isVisible());
         EXPECT_FALSE(b.window->findChild<QWidget*>("fraCD")->isEnabled());
-        screenshot(*b.window, "program-panel");
+        kvt::testing::saveShot(*b.window, "program-panel.png");
         QTest::mouseClick(b.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     });
     runner.start();
@@ -145,7 +135,7 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     b.w.rt.runFor(0.05);
     QCoreApplication::processEvents();
     EXPECT_EQ(term->toPlainText(), "f\n>12.5\nY");
-    screenshot(*b.window, "terminal");
+    kvt::testing::saveShot(*b.window, "terminal.png");
 
     // Ctrl+A and Ctrl+C select and copy; Ctrl+C is not "Close" of the valve menu.
     b.mark();
@@ -163,4 +153,54 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(b.w.port.portOpen());
     EXPECT_FALSE(term->isVisible());
+}
+
+TEST(TerminalLineWidget, LineModeSendsBrowsesAndHexShowsTheTraffic) {
+    WindowBench b;
+    auto& w = b.w;
+    auto& window = *b.window;
+    auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
+    EXPECT_FALSE(find("fraTermBar")->isVisible());
+
+    QTest::keyClick(&window, Qt::Key_F1); // "&Start"
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(find("fraTermBar")->isVisible());
+    auto* line = window.findChild<QLineEdit*>("txtLine");
+    EXPECT_FALSE(line->isVisible());
+    QTest::mouseClick(window.findChild<QCheckBox*>("chkLineMode"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->hasFocus());
+    EXPECT_TRUE(find("chkAddress")->isVisible());
+
+    w.port.dropReplies = true;
+    const std::size_t from = w.port.written.size();
+    QTest::keyClicks(line, "f,1");
+    QTest::keyClick(line, Qt::Key_Return);
+    ASSERT_EQ(w.port.written.size(), from + 1);
+    EXPECT_EQ(w.port.written.back(), "f,1\r");
+    EXPECT_EQ(line->text(), "");
+    QTest::keyClicks(line, "dra");
+    QTest::keyClick(line, Qt::Key_Up);
+    EXPECT_EQ(line->text(), "f,1");
+    QTest::keyClick(line, Qt::Key_Down);
+    EXPECT_EQ(line->text(), "dra");
+
+    QTest::mouseClick(window.findChild<QCheckBox*>("chkHex"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    auto* hex = window.findChild<QPlainTextEdit*>("txtHex");
+    EXPECT_TRUE(hex->isVisible());
+    EXPECT_FALSE(find("txtTerm")->isVisible());
+    EXPECT_TRUE(find("chkTimes")->isEnabled());
+    EXPECT_TRUE(hex->toPlainText().contains("TX 66 2C 31 0D")) << hex->toPlainText().toStdString();
+    w.port.injectReceived("F+1\r\n");
+    w.rt.runFor(0.05);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(hex->toPlainText().contains("  F+1..\n")) << hex->toPlainText().toStdString();
+    kvt::testing::saveShot(window, "terminal-hex.png");
+
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // "&Stop"
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(find("fraTermBar")->isVisible());
+    EXPECT_FALSE(hex->isVisible());
 }
