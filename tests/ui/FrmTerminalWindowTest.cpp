@@ -408,21 +408,18 @@ TEST(FrmTerminalWindow, LayoutKeepsItsPlacesWhenResized) {
                     inf = x.inWindow(x.child("FrmInfo")), send = x.inWindow(x.child("fraSendR")),
                     s1 = x.inWindow(x.child("sbrStatus1")), s = x.inWindow(window.statusBar());
         SCOPED_TRACE(::testing::Message() << width << "x" << window.height());
-        // Connection icons top right, above the device list, which keeps to the right edge.
-        EXPECT_GT(f1.left(), width * 3 / 4);
-        EXPECT_LE(f1.bottom(), cd.top());
-        EXPECT_GE(cd.right(), width - 20);
-        EXPECT_LE(cd.right(), width);
-        // Information frame on the left, clear of the device list.
-        EXPECT_LT(inf.left(), 20);
-        EXPECT_LT(inf.right(), cd.left());
-        // The monitor along the bottom, just above the two status bars.
-        EXPECT_GE(send.top(), inf.bottom());
-        EXPECT_LE(send.bottom(), s1.top());
-        EXPECT_GE(send.bottom(), s1.top() - 12);
-        EXPECT_LE(s1.bottom(), s.top());
-        EXPECT_GE(s1.bottom(), s.top() - 2);
-        EXPECT_GE(send.width(), width - 30);
+        const std::pair<bool, const char*> rules[] = {
+            {f1.left() > width * 3 / 4, "connection icons on the right"},
+            {f1.bottom() <= cd.top(), "icons above the device list"},
+            {cd.right() >= width - 20 && cd.right() <= width, "device list at the right edge"},
+            {inf.left() < 20 && inf.right() < cd.left(), "information left of the device list"},
+            {send.top() >= inf.bottom(), "monitor below the information"},
+            {send.bottom() <= s1.top() && send.bottom() >= s1.top() - 12, "monitor on the bars"},
+            {s1.bottom() <= s.top() && s1.bottom() >= s.top() - 2, "status bars stacked"},
+            {send.width() >= width - 30, "monitor across the window"},
+        };
+        for (const auto& [kept, rule] : rules)
+            EXPECT_TRUE(kept) << rule;
     }
 }
 
