@@ -57,6 +57,15 @@ protected:
         args.insert(args.begin(), {"--port", sim.path()});
         return runCtl(args, home.path());
     }
+    // Starts a watch of `device` that runs until it is ended; true once it has printed.
+    bool watch(QProcess& p, const char* device, const char* intervalMs) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + "/config"));
+        p.setProcessEnvironment(env);
+        p.start(KVT_CTL_PATH, {"--port", QString::fromStdString(sim.path()), "--rs485", device,
+                               "watch", "--interval-ms", intervalMs});
+        return p.waitForReadyRead(10000);
+    }
     kvt::test::TempFolder home;
     kvt::testing::DevSimProcess sim;
 };
@@ -86,7 +95,7 @@ void check(const Case& c, const Result& r) {
 
 } // namespace
 
-TEST_F(CtlProgram, UsageErrorsHelpAndVersion) {
+TEST_F(CtlProgram, UsageErrorsPortErrorsHelpAndVersion) {
     const Case cases[] = {
         {{"--help"}, 0, "Usage: kvt-ctl [^\\n]*\\n(.*\\n)*", ""},
         {{"--version"}, 0, "kvt-ctl \\d+\\.\\d+\\.\\d+\\n", ""},
@@ -110,6 +119,12 @@ TEST_F(CtlProgram, UsageErrorsHelpAndVersion) {
         {{"scan", "--timeout-ms", "5"}, 2, "", "--timeout-ms must be"},
         {{"watch", "--count", "0"}, 2, "", "--count must be"},
         {{"watch", "ZZ"}, 2, "", "ZZ is neither"},
+        {{"--port", home.file("no-such-tty"), "--rs232", "flow"}, 3, "", "no-such-tty"},
+        {{"--port", "tcp://127.0.0.1:1", "--rs232", "flow"},
+         3,
+         "",
+         "Cannot open tcp://127.0.0.1:1"},
+        {{"--port", "udp://127.0.0.1:1", "--rs232", "flow"}, 3, "", "unknown scheme udp"},
     };
     for (const Case& c : cases)
         check(c, runCtl(c.args, home.path()));
@@ -144,50 +159,23 @@ TEST_F(CtlProgram, CommandsOnAnRs485Line) {
     };
     for (const Case& c : cases)
         check(c, ctl(c.args));
-    // The set point went to the device that was addressed, and only there.
-    const Result status = ctl({"--rs485", "1A", "send", "s,12.5"});
-    EXPECT_EQ(status.out, "S12.500\n");
 }
 
-TEST_F(CtlProgram, PortErrors) {
-    const Case cases[] = {
-        {{"--port", home.file("no-such-tty"), "--rs232", "flow"}, 3, "", "no-such-tty"},
-        {{"--port", "tcp://127.0.0.1:1", "--rs232", "flow"},
-         3,
-         "",
-         "Cannot open tcp://127.0.0.1:1"},
-        {{"--port", "udp://127.0.0.1:1", "--rs232", "flow"}, 3, "", "unknown scheme udp"},
-    };
-    for (const Case& c : cases)
-        check(c, runCtl(c.args, home.path()));
-    // The device goes away in the middle of a watch.
+// A watch ends cleanly when terminated, and with the port's error when the device goes away.
+TEST_F(CtlProgram, WatchEndsOnTerminateAndOnALostDevice) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + "/config"));
-    p.setProcessEnvironment(env);
-    p.start(KVT_CTL_PATH, {"--port", QString::fromStdString(sim.path()), "--rs485", "01", "watch",
-                           "--interval-ms", "20"});
-    ASSERT_TRUE(p.waitForReadyRead(10000));
-    sim.stop();
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 3);
-    EXPECT_NE(p.readAllStandardError().toStdString().find("lost"), std::string::npos);
-}
-
-TEST_F(CtlProgram, WatchEndsCleanlyOnTerminate) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + "/config"));
-    p.setProcessEnvironment(env);
-    p.start(KVT_CTL_PATH, {"--port", QString::fromStdString(sim.path()), "--rs485", "1A", "watch",
-                           "--interval-ms", "30"});
-    ASSERT_TRUE(p.waitForReadyRead(10000));
+    ASSERT_TRUE(watch(p, "1A", "30"));
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(5000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const std::string out = p.readAllStandardOutput().toStdString();
-    EXPECT_EQ(out.back(), '\n') << "no reading cut in half";
+    EXPECT_TRUE(p.readAllStandardOutput().endsWith('\n')) << "no reading cut in half";
+
+    ASSERT_TRUE(watch(p, "01", "20"));
+    sim.stop();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 3);
+    EXPECT_NE(p.readAllStandardError().toStdString().find("lost"), std::string::npos);
 }
 
 // Without options: the terminal's own port mapping, settings, interface and current device, all

@@ -4,34 +4,19 @@
 // the operator once, leaves setup.dat alone, shows no reading under the wrong command or device,
 // and runs the operation again once a sound device is back on the same port.
 
-#include "config/DeviceTable.h"
-#include "config/SetupFile.h"
 #include "link/NumberText.h"
 #include "monitor/FrmProgram.h"
-#include "monitor/FrmTerminal.h"
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SingleUnitMonitor.h"
-#include "platform/qt/QtRuntime.h"
-#include "platform/qt/QtSerialPort.h"
-#include "service/ServiceMenus.h"
-#include "support/DevSimProcess.h"
 #include "support/ForwardingPort.h"
-#include "support/MemoryPreferences.h"
-#include "support/ScriptedOperator.h"
-#include "support/TempFolder.h"
-#include "support/TerminalWorld.h"
+#include "support/PtyRig.h"
 
 #include <QElapsedTimer>
-#include <QTest>
-#include <QTimer>
-#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <functional>
 #include <sys/resource.h>
 #include <termios.h>
-#include <unistd.h>
 
 using namespace kvt;
 
@@ -40,14 +25,17 @@ namespace {
 enum class Op { Loader, Single, Multi, Program, Service };
 enum class Fault { Silent, Late, Noise, Killed };
 
-struct Row {
-    Op op;
-    Fault fault;
-};
-
-const char* const kOpNames[] = {"Loader", "SingleUnit", "MultiUnit", "Program", "RepeatingReading"};
+// Each operation's name, and the menu entry that starts it (and stops a monitoring mode).
+const std::pair<const char*, const char*> kOps[] = {{"Loader", ""},
+                                                    {"SingleUnit", "mnuAutoS"},
+                                                    {"MultiUnit", "mnuAutoM"},
+                                                    {"Program", "mnuCommProg"},
+                                                    {"RepeatingReading", "mnuQueryReadSensorComp"}};
 const char* name(Op op) {
-    return kOpNames[static_cast<int>(op)];
+    return kOps[static_cast<int>(op)].first;
+}
+const char* menu(Op op) {
+    return kOps[static_cast<int>(op)].second;
 }
 
 // How each fault is made, and how long it is let run: long enough for a time-out and, for late
@@ -101,46 +89,20 @@ public:
 // Two devices on an RS-485 line behind a symlink that every simulator takes over in turn, the
 // terminal's logic on the real port and runtime, and the service procedures.
 struct FaultBench {
-    FaultBench() : link(folder.file("line")), qtPort(prefs), port(qtPort) {
-        port.kill = [this] { killSim(); };
-        prefs.save(link::kApplication, "Ports", "Com1", link);
-        prefs.save(link::kApplication, "Properties", "Settings", "115200,n,8,1");
-        prefs.save(link::kApplication, "Properties", "Interface", "False");
-        prefs.save(link::kApplication, "Properties", "Time_ss", "1"); // 100 ms
-        prefs.save(link::kApplication, "Properties", "Time_ms", "0"); // 50 ms
-        config::DeviceTable table;
-        for (int i = 1; i <= 2; ++i) {
-            auto r = kvt::testing::deviceRecord(std::to_string(i), "0" + std::to_string(i));
-            r.Name = "Unit " + std::to_string(i);
-            r.EngUnit = 1;
-            r.InputMode = 1;
-            r.ValveMode = 1;
-            r.SetPoint = i == 1 ? kFlow1 : kFlow2;
-            table.addDevice(r);
-        }
-        config::SaveDeviceTable(table, folder.file("setup.dat"));
-        setup = test::readFile(folder.file("setup.dat"));
+    FaultBench() {
+        port.kill = [this] { ::kill(r.sim->pid(), SIGKILL); };
+        setup = test::readFile(r.folder.file("setup.dat"));
     }
+    // The terminal goes before the port it was built over.
     ~FaultBench() {
-        rt.pump().shutdown();
-        service.reset();
-        t.reset();
-    }
-
-    void startSim(const std::vector<std::string>& extra) {
-        sim.reset();
-        std::vector<std::string> args = {"--rs485", "01,02", "--baud", "115200", "--link", link};
-        args.insert(args.end(), extra.begin(), extra.end());
-        sim = std::make_unique<kvt::testing::DevSimProcess>(KVT_DEVSIM_PATH, args);
-    }
-    void killSim() {
-        if (sim)
-            ::kill(sim->pid(), SIGKILL);
+        r.rt.pump().shutdown();
+        r.service.reset();
+        r.t.reset();
     }
 
     // Sets the devices' flows straight on the line, before the terminal opens it.
     void primeFlows() {
-        int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+        int fd = ::open(r.line().c_str(), O_RDWR | O_NOCTTY);
         ASSERT_GE(fd, 0);
         termios tio{};
         tcgetattr(fd, &tio);
@@ -164,111 +126,62 @@ struct FaultBench {
         primed = true;
     }
 
-    void build() {
-        service.reset();
-        t.reset();
-        t = std::make_unique<monitor::FrmTerminal>(monitor::FrmTerminal::Services{
-            port, rt, op, prefs, dialogs, folder.file("setup.dat"), folder.path()});
-        service = std::make_unique<service::ServiceMenus>(*t, serviceDialogs);
-        t->model.subscribe([this] { watch(); });
-        t->program().panel.subscribe([this] { watch(); });
-    }
-
-    void wait(int ms) {
-        bool done = false;
-        QTimer::singleShot(ms, [&] { done = true; });
-        rt.pump().waitUntil([&] { return done; });
-    }
-    // Waits for `done` up to `ms`; false when it never came (a hang).
-    bool waitFor(const std::function<bool()>& done, int ms) {
-        bool late = false;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, [&] { late = true; });
-        timer.start(ms);
-        rt.pump().waitUntil([&] { return late || done(); });
-        return done();
-    }
-
     // Starts the operation from the event loop (some run inside their own waits) and ends it after
     // `ms`; true once it has ended and the port is closed.
     bool run(Op op, int ms) {
         ended = false;
         QTimer::singleShot(0, [this, op] { begin(op); });
         QTimer::singleShot(ms, [this, op] { end(op); });
-        return waitFor([this, op] { return ended && finished(op); }, ms + 15000);
+        return r.waitFor([this, op] { return ended && finished(op); }, ms + 15000);
     }
 
     void begin(Op op) {
-        switch (op) {
-        case Op::Loader:
-            build();
-            t->Form_Load();
+        if (op == Op::Loader) {
+            r.build(port);
+            r.t->model.subscribe([this] { watch(); });
+            r.t->program().panel.subscribe([this] { watch(); });
+            r.t->Form_Load();
             // The loader's tick, without its second of grace.
-            if (t->Timer8().isActive())
-                t->Timer8_Timer();
-            break;
-        case Op::Single:
-            t->menuClick("mnuAutoS");
-            break;
-        case Op::Multi:
-            t->menuClick("mnuAutoM");
-            break;
-        case Op::Program:
-            dialogs.program = [](monitor::FrmProg& d) {
-                for (int i = 0; i < 4; ++i) {
-                    d.model.txtSP[static_cast<std::size_t>(i)].caption = i % 2 ? "30" : "5";
-                    d.model.txtTime[static_cast<std::size_t>(i)].caption = "1";
+            if (r.t->Timer8().isActive())
+                r.t->Timer8_Timer();
+            return;
+        }
+        if (op == Op::Program)
+            r.dialogs.program = [](monitor::FrmProg& d) {
+                for (std::size_t i = 0; i < 4; ++i) {
+                    d.model.txtSP[i].caption = i % 2 ? "30" : "5";
+                    d.model.txtTime[i].caption = "1";
                 }
                 d.cmdRun_Click();
             };
-            t->menuClick("mnuCommProg");
-            break;
-        case Op::Service:
-            t->menuClick("mnuQueryReadSensorComp");
-            break;
-        }
+        r.t->menuClick(menu(op));
+    }
+    bool running(Op op) {
+        return op == Op::Single    ? r.t->single().running()
+               : op == Op::Multi   ? r.t->multi().running()
+               : op == Op::Program ? r.t->program().running()
+                                   : false;
     }
     void end(Op op) {
         ended = true;
-        switch (op) {
-        case Op::Loader:
-            break;
-        case Op::Single:
-            if (t->single().running())
-                t->menuClick("mnuAutoS");
-            break;
-        case Op::Multi:
-            if (t->multi().running())
-                t->menuClick("mnuAutoM");
-            break;
-        case Op::Program:
-            t->program().Command1_Click();
-            break;
-        case Op::Service:
-            service->cancelWindow.cmdCancel_Click();
-            break;
-        }
+        if (op == Op::Program)
+            r.t->program().Command1_Click();
+        else if (op == Op::Service)
+            r.service->cancelWindow.cmdCancel_Click();
+        else if (running(op))
+            r.t->menuClick(menu(op));
     }
     bool finished(Op op) {
-        switch (op) {
-        case Op::Loader:
-            return t && !t->loaderActive() && !port.portOpen();
-        case Op::Single:
-            return !t->single().running() && !port.portOpen();
-        case Op::Multi:
-            return !t->multi().running() && !port.portOpen();
-        case Op::Program:
-            return !t->program().running() && !port.portOpen();
-        case Op::Service:
-            // The procedure leaves the port open; the operator closes it.
-            if (service->cancelWindow.frmCancelSend.visible || service->link.busy())
-                return false;
-            if (port.portOpen())
-                t->menuClick("mnuOpen");
-            return !port.portOpen();
-        }
-        return false;
+        if (op == Op::Loader)
+            return r.t && !r.t->loaderActive() && !port.portOpen();
+        if (op != Op::Service)
+            return !running(op) && !port.portOpen();
+        // The procedure leaves the port open; the operator closes it.
+        if (r.service->cancelWindow.frmCancelSend.visible || r.service->link.busy())
+            return false;
+        if (port.portOpen())
+            r.t->menuClick("mnuOpen");
+        return !port.portOpen();
     }
 
     // Every reading drawn must be a number of the device it is drawn for.
@@ -284,34 +197,31 @@ struct FaultBench {
         };
         if (!checkReadings)
             return;
+        auto& t = *r.t;
         // Before the flows are set, the far device may still be on its way up.
         const double far = primed ? kFlow1 + 1 : -0.01;
         // Only what is on show: a starting mode redraws its panels after its first changes.
-        if (t->single().running() && t->model.fraSD.visible)
-            check("lblRead", t->model.lblRead.caption, -0.01, kFlow1 + 1);
-        if (t->multi().running() && t->model.fraMulti.visible) {
-            const auto& p = t->model.fraMD;
+        if (t.single().running() && t.model.fraSD.visible)
+            check("lblRead", t.model.lblRead.caption, -0.01, kFlow1 + 1);
+        if (t.multi().running() && t.model.fraMulti.visible) {
+            const auto& p = t.model.fraMD;
             if (p[0].fra.visible)
                 check("panel 0", p[0].lblRe.caption, -0.01, kFlow1 + 1);
             if (p[1].fra.visible)
                 check("panel 1", p[1].lblRe.caption, far, kFlow2 + 1);
         }
-        if (t->program().running())
-            check("program", t->program().panel.lblRe.caption, -0.01, kProgramTop + 1);
+        if (t.program().running())
+            check("program", t.program().panel.lblRe.caption, -0.01, kProgramTop + 1);
     }
 
-    test::TempFolder folder;
-    std::string link;
-    std::unique_ptr<kvt::testing::DevSimProcess> sim;
-    kvt::testing::MemoryPreferences prefs;
-    platform::qt::QtSerialPort qtPort;
-    KillingPort port;
-    platform::qt::QtRuntime rt;
-    kvt::testing::ScriptedOperator op;
-    kvt::testing::ScriptedDialogs dialogs;
     NoServiceDialogs serviceDialogs;
-    std::unique_ptr<monitor::FrmTerminal> t;
-    std::unique_ptr<service::ServiceMenus> service;
+    kvt::testing::PtyRig r{{.simArgs = {"--rs485", "01,02", "--baud", "115200"},
+                            .devices = kvt::testing::monitoredDevices({kFlow1, kFlow2}),
+                            .fastPolls = true,
+                            .service = &serviceDialogs,
+                            .build = false,
+                            .linked = true}};
+    KillingPort port{r.port};
     std::string setup;
     bool ended = false;
     bool checkReadings = false;
@@ -320,40 +230,39 @@ struct FaultBench {
     std::vector<std::string> wrong;
 };
 
-class FaultScenario : public ::testing::TestWithParam<Row> {};
+class FaultScenario : public ::testing::TestWithParam<std::tuple<Op, Fault>> {};
 
 } // namespace
 
 TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
-    const Row row = GetParam();
+    const auto [op, fault] = GetParam();
     FaultBench b;
-    const bool atStartUp = row.op == Op::Loader;
+    const bool atStartUp = op == Op::Loader;
     if (!atStartUp) {
-        b.startSim({});
         ASSERT_TRUE(b.run(Op::Loader, 0));
-        ASSERT_TRUE(b.op.shown.empty()) << b.op.texts().front();
+        ASSERT_TRUE(b.r.op.shown.empty()) << b.r.op.texts().front();
     }
-    b.startSim(kind(row.fault).simArgs);
+    b.r.startSim(kind(fault).simArgs);
     // A late simulator would answer the priming after the terminal has the port.
-    if (row.fault == Fault::Noise || row.fault == Fault::Killed)
+    if (fault == Fault::Noise || fault == Fault::Killed)
         b.primeFlows();
-    b.wait(200); // the flows settle
-    const auto boxesBefore = b.op.shown.size();
-    if (row.fault == Fault::Killed)
-        b.port.killAfter = row.op == Op::Service ? 1 : 3; // mid-exchange: a command on its way
-    b.checkReadings = row.fault != Fault::Noise;
+    b.r.wait(200); // the flows settle
+    const auto boxesBefore = b.r.op.shown.size();
+    if (fault == Fault::Killed)
+        b.port.killAfter = op == Op::Service ? 1 : 3; // mid-exchange: a command on its way
+    b.checkReadings = fault != Fault::Noise;
 
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuMs();
     // The repeated reading gives up, and says so, after its third time-out in a row.
-    const int ms = row.op == Op::Service && row.fault == Fault::Silent ? 8500 : kind(row.fault).ms;
-    const bool ended = b.run(row.op, ms);
+    const int ms = op == Op::Service && fault == Fault::Silent ? 8500 : kind(fault).ms;
+    const bool ended = b.run(op, ms);
     const double cpu = cpuMs() - cpuBefore;
     const double elapsed = static_cast<double>(wall.elapsed());
     b.port.killAfter = 0;
     b.checkReadings = false;
-    const auto texts = b.op.texts();
+    const auto texts = b.r.op.texts();
     const std::vector<std::string> boxes(texts.begin() + static_cast<long>(boxesBefore),
                                          texts.end());
 
@@ -361,53 +270,49 @@ TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
     // Waiting on a dead or silent line costs next to nothing; a spinning notifier costs a core.
     EXPECT_LT(cpu, 0.35 * elapsed) << cpu << " ms CPU in " << elapsed << " ms";
     // Once a device, not once a command.
-    EXPECT_LE(boxes.size(), row.op == Op::Multi || row.op == Op::Loader ? 2u : 1u)
+    EXPECT_LE(boxes.size(), op == Op::Multi || op == Op::Loader ? 2u : 1u)
         << ::testing::PrintToString(boxes);
-    if (row.fault == Fault::Silent || row.fault == Fault::Killed) {
+    if (fault == Fault::Silent || fault == Fault::Killed) {
         EXPECT_GE(boxes.size(), 1u) << "the operator hears of it";
     }
     EXPECT_TRUE(b.wrong.empty()) << ::testing::PrintToString(b.wrong);
-    EXPECT_EQ(test::readFile(b.folder.file("setup.dat")), b.setup);
-    std::printf("[ row ] %s x %s: boxes %s, CPU %.0f ms in %.0f ms\n", name(row.op),
-                kind(row.fault).name, ::testing::PrintToString(boxes).c_str(), cpu, elapsed);
+    EXPECT_EQ(test::readFile(b.r.folder.file("setup.dat")), b.setup);
+    std::printf("[ row ] %s x %s: boxes %s, CPU %.0f ms in %.0f ms\n", name(op), kind(fault).name,
+                ::testing::PrintToString(boxes).c_str(), cpu, elapsed);
 
     // A sound device on the same port: the operation runs again and shows its own readings.
-    b.startSim({});
+    b.r.startSim();
     b.primeFlows();
-    b.wait(200);
-    const auto boxesAfter = b.op.shown.size();
+    b.r.wait(200);
+    const auto boxesAfter = b.r.op.shown.size();
     b.readings = 0;
-    b.t->program().panel.lblRe.caption.clear(); // the faulty run's last reading
+    // The faulty run's last readings: noise may have left a garbled one on show.
+    b.r.t->program().panel.lblRe.caption.clear();
+    b.r.t->model.lblRead.caption.clear();
+    for (auto& panel : b.r.t->model.fraMD)
+        panel.lblRe.caption.clear();
     b.checkReadings = true;
-    ASSERT_TRUE(b.run(row.op, 500)) << "restarted operation did not end";
+    ASSERT_TRUE(b.run(op, 500)) << "restarted operation did not end";
     b.checkReadings = false;
-    EXPECT_EQ(b.op.shown.size(), boxesAfter) << b.op.texts().back();
+    EXPECT_EQ(b.r.op.shown.size(), boxesAfter) << b.r.op.texts().back();
     EXPECT_TRUE(b.wrong.empty()) << ::testing::PrintToString(b.wrong);
-    if (row.op == Op::Single || row.op == Op::Multi || row.op == Op::Program) {
-        EXPECT_GT(b.readings, row.op == Op::Program ? 0 : 2);
-    } else if (row.op == Op::Service) {
-        EXPECT_GT(b.service->cancelWindow.Label1.caption.size(),
+    if (op == Op::Single || op == Op::Multi || op == Op::Program) {
+        EXPECT_GT(b.readings, op == Op::Program ? 0 : 2);
+    } else if (op == Op::Service) {
+        EXPECT_GT(b.r.service->cancelWindow.Label1.caption.size(),
                   std::string("Sensor Compensated - ").size());
-    } else if (row.op == Op::Loader) {
-        EXPECT_EQ(b.t->table.status(2).FullScale, 100.0);
+    } else if (op == Op::Loader) {
+        EXPECT_EQ(b.r.t->table.status(2).FullScale, 100.0);
     }
-    EXPECT_EQ(test::readFile(b.folder.file("setup.dat")), b.setup);
+    EXPECT_EQ(test::readFile(b.r.folder.file("setup.dat")), b.setup);
 }
 
-namespace {
-
-std::vector<Row> allRows() {
-    std::vector<Row> rows;
-    for (Op op : {Op::Loader, Op::Single, Op::Multi, Op::Program, Op::Service})
-        for (Fault f : {Fault::Silent, Fault::Late, Fault::Noise, Fault::Killed})
-            rows.push_back({op, f});
-    return rows;
-}
-
-} // namespace
-
-INSTANTIATE_TEST_SUITE_P(Line, FaultScenario, ::testing::ValuesIn(allRows()),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                             return std::string(name(info.param.op)) + "_" +
-                                    kind(info.param.fault).name;
+INSTANTIATE_TEST_SUITE_P(Line, FaultScenario,
+                         ::testing::Combine(::testing::Values(Op::Loader, Op::Single, Op::Multi,
+                                                              Op::Program, Op::Service),
+                                            ::testing::Values(Fault::Silent, Fault::Late,
+                                                              Fault::Noise, Fault::Killed)),
+                         [](const auto& info) {
+                             return std::string(name(std::get<0>(info.param))) + "_" +
+                                    kind(std::get<1>(info.param)).name;
                          });

@@ -16,59 +16,51 @@ using kvt::test::readFile;
 
 const std::string kTable = "\"1\",\"01\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,0,0,0,0,0,1,1,0\r\n";
 
+// A copy is the whole table; a user file that exists is never replaced; the file beside the
+// program stays as it was.
 TEST(InstalledProgram, SetupFileComesFromBesideTheProgramOnce) {
     struct Case {
         const char* what;
-        bool writable;
-        bool besideExists;
-        bool userExists;
-        bool userFolderBlocked;   // the per-user folder cannot be made
-        const char* expectedFile; // "beside" or "user"
-        const char* notice;       // text the notice starts with ("" : none)
+        bool writable, besideExists, userExists;
+        bool userFolderBlocked; // the per-user folder cannot be made
+        bool userFile;          // the file chosen is the per-user one
+        const char* notice;     // text the notice starts with ("" : none)
     };
     const Case cases[] = {
-        {"writable program folder", true, true, false, false, "beside", ""},
-        {"first run of an installed program", false, true, false, false, "user",
+        {"writable program folder", true, true, false, false, false, ""},
+        {"first run of an installed program", false, true, false, false, true,
          "setup.dat copied from "},
-        {"later runs", false, true, true, false, "user", ""},
-        {"nothing beside the program", false, false, false, false, "user", ""},
-        {"per-user folder cannot be made", false, true, false, true, "beside",
+        {"later runs", false, true, true, false, true, ""},
+        {"nothing beside the program", false, false, false, false, true, ""},
+        {"per-user folder cannot be made", false, true, false, true, false,
          "setup.dat could not be copied to "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         kvt::test::TempFolder folder;
-        ASSERT_TRUE(folder.valid());
-        const std::string program = folder.file("bin");
+        const std::string program = folder.file("bin"),
+                          data = folder.file("data/KVT Control Terminal");
+        const std::string beside = program + "/setup.dat", user = data + "/setup.dat";
         std::filesystem::create_directories(program);
-        std::string data = folder.file("data/KVT Control Terminal");
-        if (c.userFolderBlocked) {
+        if (c.userFolderBlocked)
             std::ofstream(folder.file("data")) << "a file where the folder should be";
-        } else {
+        else
             std::filesystem::create_directories(data);
-        }
         if (c.besideExists)
-            std::ofstream(program + "/setup.dat", std::ios::binary) << kTable;
+            std::ofstream(beside, std::ios::binary) << kTable;
         if (c.userExists)
-            std::ofstream(data + "/setup.dat", std::ios::binary) << "\"2\",\"02\"\r\n";
+            std::ofstream(user, std::ios::binary) << "\"2\",\"02\"\r\n";
 
         const auto choice = kvt::app::chooseSetupFile(program, c.writable, data);
-        const std::string beside = program + "/setup.dat";
-        const std::string user = data + "/setup.dat";
-        EXPECT_EQ(choice.path, std::string(c.expectedFile) == "beside" ? beside : user);
-        if (*c.notice == '\0') {
-            EXPECT_EQ(choice.notice, "");
-        } else {
-            EXPECT_EQ(choice.notice.rfind(c.notice, 0), 0u) << choice.notice;
-        }
-        // A copy is the whole table; a user file that exists is never replaced.
+        EXPECT_EQ(choice.path, c.userFile ? user : beside);
+        EXPECT_EQ(choice.notice.rfind(c.notice, 0), 0u) << choice.notice;
+        EXPECT_EQ(choice.notice.empty(), *c.notice == '\0') << choice.notice;
         if (!c.writable && c.besideExists && !c.userFolderBlocked) {
             EXPECT_EQ(readFile(user), c.userExists ? "\"2\",\"02\"\r\n" : kTable);
         }
         if (c.userFolderBlocked) {
             EXPECT_NE(choice.notice.find(user), std::string::npos) << choice.notice;
         }
-        // The file beside the program stays as it was.
         if (c.besideExists) {
             EXPECT_EQ(readFile(beside), kTable);
         }

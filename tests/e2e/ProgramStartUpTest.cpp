@@ -4,36 +4,15 @@
 #include "support/DevSimProcess.h"
 #include "support/TempFolder.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
-namespace {
-
 using kvt::test::readFile;
-
-pid_t startProgram(const std::string& program, const std::string& configHome,
-                   const std::string& logFile) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (log >= 0) {
-            dup2(log, STDOUT_FILENO);
-            dup2(log, STDERR_FILENO);
-        }
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-} // namespace
 
 TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
     kvt::test::TempFolder folder;
@@ -54,32 +33,32 @@ TEST(ProgramStartUp, DevicesReceiveTheLoaderSequence) {
                                     {"--rs485", "01,1A", "--baud", "38400", "--verbose"}, simLog);
     std::string configHome = folder.file("config");
     std::filesystem::create_directories(configHome + "/KVT Control Terminal");
-    {
-        std::ofstream ini(configHome + "/KVT Control Terminal/preferences.ini");
-        ini << "[Properties]\nInterface=False\nSettings=38400,n,8,1\nCommPort=1\nCur_unit=1\n\n"
-            << "[Ports]\nCom1=" << sim.path() << "\n";
-    }
+    std::ofstream(configHome + "/KVT Control Terminal/preferences.ini")
+        << "[Properties]\nInterface=False\nSettings=38400,n,8,1\nCommPort=1\nCur_unit=1\n\n"
+        << "[Ports]\nCom1=" << sim.path() << "\n";
 
-    pid_t terminal = startProgram(program, configHome, folder.file("terminal.log"));
-    ASSERT_GT(terminal, 0);
+    QProcess terminal;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    terminal.setProcessEnvironment(env);
+    terminal.setProcessChannelMode(QProcess::MergedChannels);
+    terminal.setStandardOutputFile(QString::fromStdString(folder.file("terminal.log")));
+    terminal.start(QString::fromStdString(program), {});
+    ASSERT_TRUE(terminal.waitForStarted());
     std::vector<std::string> expected = {
         "!01,g,0",   "!01,MR,100", "!01,u,SLPM", "!01,V,C",   "!01,M,A", "!01,r,1,N",
         "!01,r,2,N", "!01,k,d",    "!01,e",      "!01,z,s",   "!01,f",   "!01,e",
         "!01,m,s",   "!01,v,s",    "!01,r,1,s",  "!01,r,2,s", "!01,z,s", "!01,a,s",
         "!01,t,r",   "!01,MR,100", "!01,e",      "!1A,e"};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::vector<std::string> got;
-    while (std::chrono::steady_clock::now() < deadline) {
-        got = kvt::testing::receivedCommands(readFile(simLog));
-        if (got.size() >= expected.size())
-            break;
+    while (std::chrono::steady_clock::now() < deadline &&
+           kvt::testing::receivedCommands(readFile(simLog)).size() < expected.size())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
     // Nothing more is sent once the loader has finished.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    got = kvt::testing::receivedCommands(readFile(simLog));
-    kill(terminal, SIGTERM);
-    int status = 0;
-    waitpid(terminal, &status, 0);
+    auto got = kvt::testing::receivedCommands(readFile(simLog));
+    terminal.terminate();
+    terminal.waitForFinished();
     EXPECT_EQ(got, expected) << readFile(folder.file("terminal.log"));
 }

@@ -2,19 +2,12 @@
 
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
-#include "platform/qt/QtRuntime.h"
-#include "platform/qt/QtSerialPort.h"
-#include "support/DevSimProcess.h"
-#include "support/MemoryPreferences.h"
-#include "support/ScriptedOperator.h"
+#include "support/PtyRig.h"
 #include "support/Ser2NetProcess.h"
-#include "support/TempFolder.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <sstream>
 
 using namespace kvt;
@@ -33,36 +26,32 @@ namespace {
 
 struct ServedLink {
     explicit ServedLink(bool rfc2217)
-        : sim(KVT_DEVSIM_PATH, {"--baud", "115200", "--verbose"}, folder.path() + "/devsim.log"),
-          server(sim.path(), folder.path()), port(prefs) {
-        prefs.save("KVT Control Terminal", "Ports", "Com1",
-                   rfc2217 ? server.rfc2217Url() : server.rawUrl());
+        : r({.simArgs = {"--baud", "115200"}, .build = false}),
+          server(r.sim->path(), r.folder.path()), port(r.port), rt(r.rt), op(r.op) {
+        r.prefs.save(link::kApplication, "Ports", "Com1",
+                     rfc2217 ? server.rfc2217Url() : server.rawUrl());
         ports.engine().interfaceRs232 = true;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [this] { rt.pump().shutdown(); });
-        guard.start(30000);
+        QTimer::singleShot(30000, &guard, [this] { rt.pump().shutdown(); });
     }
 
-    // What the simulator logged: the lines it received ("<< ") and the line speeds it saw.
-    std::vector<std::string> simLog(const std::string& prefix) {
+    // The line speeds the simulator saw.
+    std::vector<std::string> speeds() {
         std::vector<std::string> out;
-        std::istringstream in(test::readFile(folder.path() + "/devsim.log"));
+        std::istringstream in(test::readFile(r.folder.file("devsim.log")));
         for (std::string line; std::getline(in, line);)
-            if (line.rfind(prefix, 0) == 0)
-                out.push_back(line.substr(prefix.size()));
+            if (line.rfind("line speed ", 0) == 0)
+                out.push_back(line.substr(11));
         return out;
     }
 
-    test::TempFolder folder;
-    kvt::testing::DevSimProcess sim;
+    kvt::testing::PtyRig r;
     kvt::testing::Ser2NetProcess server;
-    kvt::testing::MemoryPreferences prefs;
-    platform::qt::QtSerialPort port;
-    platform::qt::QtRuntime rt;
-    kvt::testing::ScriptedOperator op;
+    platform::qt::QtSerialPort& port;
+    platform::qt::QtRuntime& rt;
+    kvt::testing::ScriptedOperator& op;
     monitor::FrmTerminalModel model;
     monitor::PortController ports{model, port, rt, op};
-    QTimer guard;
+    QObject guard;
 };
 
 const std::vector<std::pair<std::string, std::string>> kExchanges = {
@@ -70,43 +59,33 @@ const std::vector<std::pair<std::string, std::string>> kExchanges = {
 
 } // namespace
 
-TEST(Ser2Net, RawTcpCarriesExactlyTheLinesSent) {
+// Raw mode sends no settings: the device side keeps the server's own speed. Under RFC 2217 the
+// speed applied while open reaches the device side before the next command does.
+TEST(Ser2Net, RawAndRfc2217CarryExactlyTheLinesSent) {
     REQUIRE_SER2NET();
-    ServedLink l(false);
-    ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
-    ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
-    std::vector<std::string> sent;
-    for (int round = 0; round < 3; ++round)
-        for (const auto& [command, reply] : kExchanges) {
-            EXPECT_EQ(l.ports.engine().exchange(command).value_or("<abandoned>"), reply);
-            sent.push_back(command);
+    for (bool rfc2217 : {false, true}) {
+        SCOPED_TRACE(rfc2217 ? "RFC 2217" : "raw");
+        ServedLink l(rfc2217);
+        ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
+        ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
+        std::vector<std::string> sent;
+        for (int round = 0; round < 3; ++round)
+            for (const auto& [command, reply] : kExchanges) {
+                EXPECT_EQ(l.ports.engine().exchange(command).value_or("<abandoned>"), reply);
+                sent.push_back(command);
+            }
+        if (rfc2217) {
+            ASSERT_TRUE(l.port.setSettings("38400,n,8,1").empty());
+            EXPECT_EQ(l.ports.engine().exchange("m,d").value_or("<abandoned>"), "MD");
+            sent.push_back("m,d");
+            EXPECT_EQ(l.model.sbrStatus["Status"].text.find("COM-PORT"), std::string::npos);
         }
-    EXPECT_TRUE(l.op.shown.empty());
-    EXPECT_TRUE(l.ports.closeWithDrain());
-    EXPECT_EQ(l.simLog("<< "), sent);
-    // Raw mode sends no settings: the device side keeps the server's own speed.
-    EXPECT_EQ(l.simLog("line speed "), std::vector<std::string>{"9600"});
-}
-
-TEST(Ser2Net, Rfc2217CarriesTheLinesAndTheSpeedSet) {
-    REQUIRE_SER2NET();
-    ServedLink l(true);
-    ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
-    ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
-    std::vector<std::string> sent;
-    for (const auto& [command, reply] : kExchanges) {
-        EXPECT_EQ(l.ports.engine().exchange(command).value_or("<abandoned>"), reply);
-        sent.push_back(command);
+        EXPECT_TRUE(l.op.shown.empty()) << l.op.shown[0].text;
+        EXPECT_TRUE(l.ports.closeWithDrain());
+        EXPECT_EQ(l.r.sent(), sent);
+        EXPECT_EQ(l.speeds(), (rfc2217 ? std::vector<std::string>{"19200", "38400"}
+                                       : std::vector<std::string>{"9600"}));
     }
-    // The speed applied while open reaches the device side before the next command does.
-    ASSERT_TRUE(l.port.setSettings("38400,n,8,1").empty());
-    EXPECT_EQ(l.ports.engine().exchange("m,d").value_or("<abandoned>"), "MD");
-    sent.push_back("m,d");
-    EXPECT_TRUE(l.op.shown.empty()) << l.op.shown[0].text;
-    EXPECT_EQ(l.model.sbrStatus["Status"].text.find("COM-PORT"), std::string::npos);
-    EXPECT_TRUE(l.ports.closeWithDrain());
-    EXPECT_EQ(l.simLog("<< "), sent);
-    EXPECT_EQ(l.simLog("line speed "), (std::vector<std::string>{"19200", "38400"}));
 }
 
 TEST(Ser2Net, ServerGoneIsThePortLostPath) {

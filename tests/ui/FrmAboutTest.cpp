@@ -15,85 +15,78 @@ using namespace kvt;
 using kvt::ui::FrmAbout;
 using kvt::ui::QtDialogHost;
 
+namespace {
+
+// Once the loop runs: `check` on the shown dialog of type D, which is then ended with `result`
+// if it is still open (so a dialog that ignores its buttons fails the test, not hangs it).
+template <typename D> void whenOpen(std::function<void(D*)> check, int result) {
+    QTimer::singleShot(0, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                check(d);
+                if (d->isVisible())
+                    d->done(result);
+            }
+    });
+}
+
+} // namespace
+
 TEST(FrmAbout, ShowsTheProgramCentredAndClosesWithOk) {
     QWidget owner;
     owner.setGeometry(0, 0, 200, 150);
     owner.show();
     QtDialogHost host(&owner);
-
-    bool shown = false;
-    QString title;
     QStringList texts;
-    QRect frame;
-    QWidget* parent = nullptr;
-    bool modal = false, logo = false;
+    bool shown = false, logo = false;
     int result = -1;
-    QTimer::singleShot(0, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* about = qobject_cast<FrmAbout*>(w);
-            if (!about || !about->isVisible())
-                continue;
+    whenOpen<FrmAbout>(
+        [&](FrmAbout* about) {
             shown = true;
-            title = about->windowTitle();
+            EXPECT_EQ(about->windowTitle(), "About");
             for (auto* label : about->findChildren<QLabel*>()) {
                 if (!label->text().isEmpty())
                     texts << label->text();
                 logo = logo || (!label->pixmap().isNull() && label->pixmap().width() >= 48);
             }
-            frame = about->frameGeometry();
-            parent = about->parentWidget();
-            modal = about->isModal();
+            EXPECT_EQ(about->parentWidget(), &owner);
+            EXPECT_TRUE(about->isModal());
+            // On the middle of the screen, wherever the main window is.
+            const QPoint screenCentre = owner.screen()->availableGeometry().center();
+            EXPECT_LE((about->frameGeometry().center() - screenCentre).manhattanLength(), 2);
             QObject::connect(about, &QDialog::finished, [&](int r) { result = r; });
             auto* ok = about->findChild<QPushButton*>("Command1");
             if (ok && ok->text() == "OK")
                 ok->click();
-            if (about->isVisible())
-                about->done(-2); // keeps the test from hanging; the checks below fail
-        }
-    });
+        },
+        -2);
     host.showAbout();
-
     ASSERT_TRUE(shown);
-    EXPECT_EQ(title, "About");
     EXPECT_TRUE(texts.contains("KVT Control Terminal"));
     EXPECT_TRUE(texts.contains(QString("Version ") + ui::programVersion()));
     EXPECT_GE(texts.size(), 4);
     EXPECT_TRUE(logo);
-    EXPECT_EQ(parent, &owner);
-    EXPECT_TRUE(modal);
     EXPECT_EQ(result, QDialog::Accepted);
-    // On the middle of the screen, wherever the main window is.
-    const QPoint screenCentre = owner.screen()->availableGeometry().center();
-    EXPECT_LE((frame.center() - screenCentre).manhattanLength(), 2);
 }
 
 TEST(QtDialogHost, ShowsThePropertiesDialogOverTheMainWindow) {
     kvt::testing::TerminalWorld w(sim::LineMode::Rs232, {kvt::testing::deviceRecord("1", "01")});
-    auto& t = w.terminal();
     QWidget owner;
     QtDialogHost host;
     host.setParent(&owner);
-    EXPECT_EQ(host.parent(), &owner);
-
-    monitor::FrmProperties logic(t);
+    monitor::FrmProperties logic(w.terminal());
     logic.Form_Load();
-    QWidget* parent = nullptr;
-    bool modal = false;
-    QTimer::singleShot(0, [&] {
-        for (QWidget* win : QApplication::topLevelWidgets()) {
-            auto* dlg = qobject_cast<ui::FrmPropertiesDialog*>(win);
-            if (!dlg || !dlg->isVisible())
-                continue;
-            parent = dlg->parentWidget();
-            modal = dlg->isModal();
+    bool shown = false;
+    whenOpen<ui::FrmPropertiesDialog>(
+        [&](ui::FrmPropertiesDialog* dlg) {
+            shown = true;
+            EXPECT_EQ(dlg->parentWidget(), &owner);
+            EXPECT_TRUE(dlg->isModal());
             dlg->reject();
-            if (dlg->isVisible())
-                dlg->done(QDialog::Rejected);
-        }
-    });
+        },
+        QDialog::Rejected);
     host.showProperties(logic);
-    EXPECT_EQ(parent, &owner);
-    EXPECT_TRUE(modal);
+    EXPECT_TRUE(shown);
 
     // A main window that is gone leaves the dialogs without an owner rather than dangling.
     auto* gone = new QWidget;

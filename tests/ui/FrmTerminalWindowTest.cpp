@@ -1,5 +1,4 @@
 #include "ui/FrmTerminalWindow.h"
-#include "monitor/DataLogs.h"
 #include "monitor/TerminalMenus.h"
 #include "support/TerminalWorld.h"
 #include "ui/FrmProgressBarWindow.h"
@@ -57,7 +56,7 @@ TerminalWorld makeWorld(int devices) {
 struct Win {
     explicit Win(int devices = 0, bool start = true,
                  std::vector<std::pair<const char*, const char*>> prefs = {})
-        : w(makeWorld(devices)), t(stored(w, prefs).terminal()), window(t) {
+        : w(makeWorld(devices)), t((store(prefs), w.terminal())), window(t) {
         window.setRefreshDelay(0); // the widgets follow at the next loop pass
         if (!start)
             return;
@@ -65,11 +64,9 @@ struct Win {
         w.start();
         QCoreApplication::processEvents();
     }
-    static TerminalWorld& stored(TerminalWorld& w,
-                                 const std::vector<std::pair<const char*, const char*>>& prefs) {
+    void store(const std::vector<std::pair<const char*, const char*>>& prefs) {
         for (const auto& [key, value] : prefs)
             w.prefs.save(kApp, "Properties", key, value);
-        return w;
     }
     // The model changed: let the window refresh.
     void refresh() {
@@ -87,9 +84,6 @@ struct Win {
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    QString status1(const char* panel) {
-        return child<QStatusBar>("sbrStatus1")->findChild<QLabel*>(panel)->text();
-    }
     QRect inWindow(QWidget* c) { return QRect(c->mapTo(&window, QPoint(0, 0)), c->size()); }
 
     TerminalWorld w;
@@ -99,22 +93,17 @@ struct Win {
 
 } // namespace
 
-TEST(FrmTerminalWindow, EveryNamedControlHasItsWidgetInItsFrame) {
+TEST(FrmTerminalWindow, ControlsMenusToolbarAndPanelsFollowTheirTables) {
     Win x(0, false);
-    EXPECT_EQ(x.window.objectName(), "frmTerminal");
     x.t.model.forEachControl([&](const std::string& name, monitor::Control&) {
-        if (name == "frmTerminal")
-            return;
         QObject* found = x.t.model.menus.count(name) ? static_cast<QObject*>(x.menu(name))
                                                      : x.window.findChild<QWidget*>(q(name));
-        EXPECT_NE(found, nullptr) << name;
+        EXPECT_TRUE(found || name == "frmTerminal") << name;
     });
     // Controls sit in the frame they belong to (a reading may sit in an unnamed holder).
     const std::pair<const char*, const char*> parents[] = {
-        {"lblTr", "fraSendR"},      {"lblRs", "fraSendR"},
-        {"imgConnected", "Frame1"}, {"imgNotConnected", "Frame1"},
-        {"cboCurUnit", "fraCD"},    {"cboValveS", "fraSD"},
-        {"lblEU", "fraSD"},
+        {"lblTr", "fraSendR"},   {"imgConnected", "Frame1"}, {"imgNotConnected", "Frame1"},
+        {"cboCurUnit", "fraCD"}, {"cboValveS", "fraSD"},     {"lblEU", "fraSD"},
     };
     for (const auto& [name, parent] : parents) {
         QWidget* frame = x.child(name)->parentWidget();
@@ -122,34 +111,13 @@ TEST(FrmTerminalWindow, EveryNamedControlHasItsWidgetInItsFrame) {
             frame = frame->parentWidget();
         EXPECT_EQ(frame ? frame->objectName() : QString(), parent) << name;
     }
-
     // The information labels, top to bottom in the order of the frame.
     auto* info = x.child<QGroupBox>("FrmInfo");
     ASSERT_EQ(info->layout()->count(), int(std::size(monitor::kInfoLabels)));
-    for (int i = 0; i < info->layout()->count(); ++i) {
-        auto* label = qobject_cast<QLabel*>(info->layout()->itemAt(i)->widget());
-        ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->objectName(), monitor::kInfoLabels[i].name);
-    }
+    for (int i = 0; i < info->layout()->count(); ++i)
+        EXPECT_EQ(info->layout()->itemAt(i)->widget()->objectName(), monitor::kInfoLabels[i].name);
 
-    // Areas of the other modes start hidden; the current-device frame shows.
-    for (const char* name : {"fraSD", "fraMulti", "fraMulti8", "fraProg", "txtTerm", "fraSendR",
-                             "FrmInfo", "imgConnected"})
-        EXPECT_TRUE(x.child(name)->isHidden()) << name;
-    EXPECT_FALSE(x.child("fraCD")->isHidden());
-    EXPECT_FALSE(x.child("imgNotConnected")->isHidden());
-}
-
-TEST(FrmTerminalWindow, MenusToolbarAndPanelsFollowTheirTables) {
-    Win x(0, false);
-    std::vector<QString> topLevel, shownTopLevel;
-    for (const auto& node : monitor::terminalMenuTree())
-        if (node.parent.empty())
-            topLevel.push_back(q(node.name));
-    for (QAction* a : x.window.menuBar()->actions())
-        shownTopLevel.push_back(a->menu() ? a->menu()->objectName() : a->objectName());
-    EXPECT_EQ(shownTopLevel, topLevel);
-
+    // Every menu lists exactly its entries, in the order of the tree, with their separators.
     const std::set<std::string> checkable = {"mnuOpen",  "mnuMonitor", "mnuDeviceInfo",
                                              "mnuVM4",   "mnuVM8",     "mnuAutoS",
                                              "mnuAutoM", "mnuCommProg"};
@@ -157,28 +125,23 @@ TEST(FrmTerminalWindow, MenusToolbarAndPanelsFollowTheirTables) {
     for (const auto& node : monitor::terminalMenuTree()) {
         QAction* a = x.menu(node.name);
         ASSERT_NE(a, nullptr) << node.name;
+        childrenOf[node.parent].push_back(q(node.name));
         EXPECT_EQ(a->isEnabled(), x.t.model.menu(node.name).enabled) << node.name;
         EXPECT_EQ(a->isCheckable(), checkable.count(node.name) > 0) << node.name;
-        if (node.shortcut.empty()) {
-            EXPECT_TRUE(a->shortcut().isEmpty()) << node.name;
-        } else {
-            // A text Qt cannot read would give an empty or unknown key.
-            ASSERT_EQ(a->shortcut().count(), 1) << node.name;
-            EXPECT_NE(a->shortcut()[0].key(), Qt::Key_unknown) << node.name;
-            EXPECT_EQ(a->shortcut(), QKeySequence(q(node.shortcut))) << node.name;
-        }
+        // A text Qt cannot read would give an empty or unknown key.
+        EXPECT_EQ(a->shortcut(), QKeySequence(q(node.shortcut))) << node.name;
+        EXPECT_TRUE(node.shortcut.empty() || a->shortcut()[0].key() != Qt::Key_unknown);
         if (node.parent.empty())
             continue;
-        childrenOf[node.parent].push_back(q(node.name));
         auto entries = x.window.findChild<QMenu*>(q(node.parent))->actions();
         auto at = entries.indexOf(a);
-        ASSERT_GE(at, 0) << node.name << " is not in " << node.parent;
         EXPECT_EQ(at > 0 && entries[at - 1]->isSeparator(), node.separatorBefore) << node.name;
     }
-    // Every menu lists exactly its entries, in the order of the tree.
     for (const auto& [parent, expected] : childrenOf) {
         std::vector<QString> shown;
-        for (QAction* a : x.window.findChild<QMenu*>(q(parent))->actions())
+        auto* bar = parent.empty() ? static_cast<QWidget*>(x.window.menuBar())
+                                   : x.window.findChild<QMenu*>(q(parent));
+        for (QAction* a : bar->actions())
             if (!a->isSeparator())
                 shown.push_back(a->menu() ? a->menu()->objectName() : a->objectName());
         EXPECT_EQ(shown, expected) << parent;
@@ -197,12 +160,9 @@ TEST(FrmTerminalWindow, MenusToolbarAndPanelsFollowTheirTables) {
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         EXPECT_EQ(buttons[i]->objectName(), q(expected[i].key));
         EXPECT_FALSE(buttons[i]->icon().isNull()) << expected[i].key;
-        EXPECT_EQ(buttons[i]->isEnabled(), x.t.model.toolbar[expected[i].key].enabled)
-            << expected[i].key;
+        EXPECT_EQ(buttons[i]->isEnabled(), x.t.model.toolbar[expected[i].key].enabled);
     }
-
     // Status panels: each in its own bar.
-    EXPECT_EQ(x.window.statusBar()->objectName(), "sbrStatus");
     for (auto& [key, panel] : x.t.model.sbrStatus)
         EXPECT_NE(x.window.statusBar()->findChild<QLabel*>(q(key)), nullptr) << key;
     for (auto& [key, panel] : x.t.model.sbrStatus1)
@@ -212,22 +172,14 @@ TEST(FrmTerminalWindow, MenusToolbarAndPanelsFollowTheirTables) {
 TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     Win x(3, true, {{"Com_monitor", "1"}, {"Dev_info", "1"}, {"Cur_unit", "2"}});
     auto& m = x.t.model;
-    EXPECT_EQ(x.window.windowTitle(), "KVT Control Terminal");
     EXPECT_TRUE(x.child("fraSendR")->isVisible());
     EXPECT_TRUE(x.child("FrmInfo")->isVisible());
     EXPECT_TRUE(x.menu("mnuMonitor")->isChecked());
-    EXPECT_TRUE(x.menu("mnuDeviceInfo")->isChecked());
-    EXPECT_TRUE(x.menu("mnuVM4")->isChecked());
-    EXPECT_FALSE(x.menu("mnuVM8")->isChecked());
     auto* units = x.child<QComboBox>("cboCurUnit");
     ASSERT_EQ(units->count(), 3);
-    EXPECT_EQ(units->itemText(2), "3");
     EXPECT_EQ(units->itemData(2).toInt(), 3);
     EXPECT_EQ(units->currentIndex(), 1);
-    EXPECT_EQ(x.status1("Interface"), "Interface: RS485");
-    EXPECT_EQ(x.status1("Device"), "Device: 2");
-    EXPECT_EQ(x.status1("Total"), "Total in System: 3");
-    EXPECT_EQ(x.child<QLabel>("lblDescrp")->text(), q(m.info["lblDescrp"].caption));
+    EXPECT_EQ(x.child("sbrStatus1")->findChild<QLabel*>("Device")->text(), "Device: 2");
 
     // Bytes are Latin-1; a carriage return is a line break; markup is shown as it is.
     auto* lblRs = x.child<QLabel>("lblRs");
@@ -278,37 +230,28 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
 
 TEST(FrmTerminalWindow, ActionsReachTheirHandlers) {
     Win x;
-    auto* fraSendR = x.child("fraSendR");
     auto* monitor = x.menu("mnuMonitor");
     for (bool on : {true, false}) {
         monitor->trigger();
         EXPECT_EQ(x.t.comMonitor, on);
-        EXPECT_EQ(fraSendR->isVisible(), on);
+        EXPECT_EQ(x.child("fraSendR")->isVisible(), on);
         EXPECT_EQ(monitor->isChecked(), on);
     }
-    auto* frmInfo = x.child("FrmInfo");
-    x.menu("mnuDeviceInfo")->trigger();
-    EXPECT_TRUE(frmInfo->isVisible());
-    EXPECT_TRUE(x.menu("mnuDeviceInfo")->isChecked());
     x.menu("mnuHelpA")->trigger();
     EXPECT_EQ(x.w.dialogs.aboutShown, 1);
 
     // Port toggle from the menu and from the connection icons.
     auto* open = x.menu("mnuOpen");
-    auto* deviceInfo = x.child<QAction>("TransmitTextFile");
-    EXPECT_FALSE(deviceInfo->isEnabled());
     open->trigger();
     EXPECT_TRUE(x.w.port.portOpen());
     EXPECT_TRUE(open->isChecked());
     EXPECT_TRUE(x.child("imgConnected")->isVisible());
     EXPECT_FALSE(x.child("imgNotConnected")->isVisible());
-    EXPECT_TRUE(deviceInfo->isEnabled());
-    deviceInfo->trigger(); // the toolbar's "Device Info..." hides the frame again
-    EXPECT_FALSE(frmInfo->isVisible());
+    x.child<QAction>("TransmitTextFile")->trigger(); // the toolbar's "Device Info..."
+    EXPECT_TRUE(x.child("FrmInfo")->isVisible());
     QTest::mouseClick(x.child<QToolButton>("imgConnected"), Qt::LeftButton);
     EXPECT_FALSE(x.w.port.portOpen());
     EXPECT_FALSE(open->isChecked());
-    EXPECT_TRUE(x.child("imgNotConnected")->isVisible());
     QTest::mouseClick(x.child<QToolButton>("imgNotConnected"), Qt::LeftButton);
     EXPECT_TRUE(x.w.port.portOpen());
 
@@ -324,20 +267,12 @@ TEST(FrmTerminalWindow, ActionsReachTheirHandlers) {
         EXPECT_FALSE(x.menu("mnuCommProg")->isChecked());
     }
 
-    // The recorder waits for an auto log; then its buttons swap their enabled states.
-    auto* rStart = x.child<QAction>("RStart");
-    EXPECT_FALSE(rStart->isEnabled());
+    // A toolbar button reaches its handler and the window follows what it changed.
     x.w.op.choose(x.w.folder.file("run.log"));
     x.child<QAction>("ALogO")->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(x.window.windowTitle(), QString(kApp) + " - run.log");
-    EXPECT_TRUE(rStart->isEnabled());
-    rStart->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(x.t.logs().recorderOn());
-    EXPECT_FALSE(rStart->isEnabled());
-    EXPECT_TRUE(x.child<QAction>("RStop")->isEnabled());
-    EXPECT_TRUE(x.menu("mnuDRecStop")->isEnabled());
+    EXPECT_TRUE(x.child<QAction>("RStart")->isEnabled());
 }
 
 TEST(FrmTerminalWindow, ShortcutsReachTheirEntries) {
@@ -360,11 +295,7 @@ TEST(FrmTerminalWindow, ShortcutsReachTheirEntries) {
 TEST(FrmTerminalWindow, ProgressWindowShowsTheLoader) {
     Win x(3, false);
     x.window.show();
-    auto* progress = x.child("frmProgressBar");
-    ASSERT_NE(progress, nullptr);
-    EXPECT_EQ(progress, static_cast<QWidget*>(x.window.progressWindow()));
-    EXPECT_FALSE(progress->isVisible());
-    EXPECT_TRUE(progress->isWindow());
+    QWidget* progress = x.window.progressWindow();
     EXPECT_TRUE(progress->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(progress->windowType(), Qt::Tool);
     auto* bar = progress->findChild<QProgressBar*>();
@@ -375,30 +306,23 @@ TEST(FrmTerminalWindow, ProgressWindowShowsTheLoader) {
     EXPECT_TRUE(progress->isVisible());
     EXPECT_FALSE(progress->isModal());
     EXPECT_EQ(progress->windowTitle(), "Loading Device Info. Standby...");
-    EXPECT_EQ(bar->value(), 1);
     // Values outside the bar's range do not leave it standing where it was.
     for (auto [value, shown] : {std::pair{9, 9}, {22, 21}, {0, 1}}) {
         x.t.model.progressValue = value;
         x.refresh();
         EXPECT_EQ(bar->value(), shown) << value;
     }
-
     x.w.rt.runFor(2);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(x.t.loading);
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(progress->windowTitle(), "Saving Table to EEPROM. Standby...");
 }
 
 TEST(FrmTerminalWindow, ListsMovedByTheProgramRunNoHandler) {
     Win x(3);
-    x.w.takeWritten();
     x.t.model.fraSD.visible = true;
     x.refresh();
-
     auto* valve = x.child<QComboBox>("cboValveS");
-    ASSERT_EQ(valve->count(), 3);
-    EXPECT_EQ(valve->itemText(1), " AUTO");
+    x.w.takeWritten();
     for (auto [mode, index] : {std::pair{2, 2}, {0, 0}, {5, -1}}) {
         x.t.showValveMode(mode);
         QCoreApplication::processEvents();
@@ -412,26 +336,20 @@ TEST(FrmTerminalWindow, ListsMovedByTheProgramRunNoHandler) {
     x.t.showValveMode(2);
     QCoreApplication::processEvents();
     QTest::keyClick(valve, Qt::Key_Up);
-    EXPECT_EQ(valve->currentIndex(), 1);
     EXPECT_EQ(x.t.model.cboValveS.listIndex, 1);
     x.w.rt.runFor(3);
     QCoreApplication::processEvents();
     auto lines = x.w.takeWritten();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "!01,V,A"), lines.end()) << lines.size();
-
-    // Choosing another device makes it current.
     QTest::keyClick(x.child<QComboBox>("cboCurUnit"), Qt::Key_Down);
     x.w.rt.runFor(5);
-    QCoreApplication::processEvents();
     EXPECT_EQ(x.t.currentDevice(), 2);
-    EXPECT_EQ(x.status1("Device"), "Device: 2");
 }
 
+// Abort keeps the window while output cannot drain; Ignore closes it and ends the program.
 TEST(FrmTerminalWindow, ClosingRunsTheCloseSequence) {
     Win x;
-    // Output that cannot drain: Abort keeps the window.
     x.menu("mnuOpen")->trigger();
-    ASSERT_TRUE(x.w.port.portOpen());
     x.w.port.stallTransmit = true;
     x.w.port.output("!01,f\r");
     x.w.op.answer(Answer::Abort);
@@ -439,8 +357,6 @@ TEST(FrmTerminalWindow, ClosingRunsTheCloseSequence) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(x.window.isVisible());
     EXPECT_FALSE(x.t.ended);
-
-    // Ignore closes the window and, after a refresh, ends the program.
     x.w.op.answer(Answer::Ignore);
     EXPECT_TRUE(x.window.close());
     EXPECT_TRUE(x.t.ended);
@@ -454,16 +370,14 @@ TEST(FrmTerminalWindow, ExitEndsTheApplication) {
     Win x;
     // The exit runs from the event loop, as a chosen menu entry does.
     QTimer::singleShot(0, &x.window, [&] { x.menu("mnuFileExit")->trigger(); });
-    QTimer failsafe;
-    failsafe.setSingleShot(true);
-    QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    failsafe.start(10000);
+    QTimer::singleShot(10000, &x.window, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_TRUE(x.t.ended);
     EXPECT_FALSE(x.window.isVisible());
     EXPECT_FALSE(static_cast<QWidget*>(x.window.progressWindow())->isVisible());
 }
 
+// A second window on the same logic follows it; the first one's listener stays quiet.
 TEST(FrmTerminalWindow, ModelOutlivingTheWindowIsSafe) {
     TerminalWorld w = makeWorld(0);
     auto& t = w.terminal();
@@ -472,7 +386,6 @@ TEST(FrmTerminalWindow, ModelOutlivingTheWindowIsSafe) {
         window.setRefreshDelay(0);
         window.show();
     }
-    // A second window on the same logic follows it; the first one's listener stays quiet.
     FrmTerminalWindow again(t);
     again.setRefreshDelay(0);
     t.model.lblTr.caption = "!01,f";
@@ -495,41 +408,31 @@ TEST(FrmTerminalWindow, LayoutKeepsItsPlacesWhenResized) {
                     inf = x.inWindow(x.child("FrmInfo")), send = x.inWindow(x.child("fraSendR")),
                     s1 = x.inWindow(x.child("sbrStatus1")), s = x.inWindow(window.statusBar());
         SCOPED_TRACE(::testing::Message() << width << "x" << window.height());
-        // Connection icons top right, above the device list, which keeps to the right edge.
-        EXPECT_GT(f1.left(), width * 3 / 4);
-        EXPECT_LE(f1.bottom(), cd.top());
-        EXPECT_GE(cd.right(), width - 20);
-        EXPECT_LE(cd.right(), width);
-        // Information frame on the left, clear of the device list.
-        EXPECT_LT(inf.left(), 20);
-        EXPECT_LT(inf.right(), cd.left());
-        // The monitor along the bottom, just above the two status bars.
-        EXPECT_GE(send.top(), inf.bottom());
-        EXPECT_LE(send.bottom(), s1.top());
-        EXPECT_GE(send.bottom(), s1.top() - 12);
-        EXPECT_LE(s1.bottom(), s.top());
-        EXPECT_GE(s1.bottom(), s.top() - 2);
-        EXPECT_GE(send.width(), width - 30);
-    }
-    // A picture for whoever wants to look at it.
-    if (auto path = qEnvironmentVariable("KVT_SCREENSHOT"); !path.isEmpty()) {
-        window.resize(820, 600);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(window.grab().save(path));
+        const std::pair<bool, const char*> rules[] = {
+            {f1.left() > width * 3 / 4, "connection icons on the right"},
+            {f1.bottom() <= cd.top(), "icons above the device list"},
+            {cd.right() >= width - 20 && cd.right() <= width, "device list at the right edge"},
+            {inf.left() < 20 && inf.right() < cd.left(), "information left of the device list"},
+            {send.top() >= inf.bottom(), "monitor below the information"},
+            {send.bottom() <= s1.top() && send.bottom() >= s1.top() - 12, "monitor on the bars"},
+            {s1.bottom() <= s.top() && s1.bottom() >= s.top() - 2, "status bars stacked"},
+            {send.width() >= width - 30, "monitor across the window"},
+        };
+        for (const auto& [kept, rule] : rules)
+            EXPECT_TRUE(kept) << rule;
     }
 }
 
+// Letters are dropped; Ctrl+A, Ctrl+C, Ctrl+X and Ctrl+V edit the box and never reach the valve,
+// exit or input-mode entries of the menus; Enter commits.
 TEST(FrmTerminalWindow, SetPointBoxKeepsItsKeysAndCommitsOnEnter) {
     Win x(1);
     x.t.menuClick("mnuAutoS");
     QCoreApplication::processEvents();
     auto* box = x.child<QLineEdit>("txtSetP");
-    ASSERT_NE(box, nullptr);
     box->setFocus();
     box->clear();
     x.w.takeWritten();
-    // Letters are dropped; Ctrl+A, Ctrl+C, Ctrl+X and Ctrl+V edit the box and never reach the
-    // valve, exit or input-mode entries of the menus.
     QTest::keyClicks(box, "1a2.5x");
     EXPECT_EQ(box->text(), "12.5");
     for (auto key : {Qt::Key_A, Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_V})
@@ -546,7 +449,6 @@ TEST(FrmTerminalWindow, SetPointBoxKeepsItsKeysAndCommitsOnEnter) {
     box->setText("12.5");
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(x.t.table.record(1).SetPoint, 12.5);
-    EXPECT_TRUE(x.t.table.status(1).SetPointPending);
     EXPECT_EQ(x.child<QScrollBar>("hscSetP")->value(), 125);
     // Other shortcuts still work from the box: Ctrl+I stops single-unit monitoring.
     QTest::keyClick(box, Qt::Key_I, Qt::ControlModifier);

@@ -1,8 +1,10 @@
 #include "monitor/FrmProgram.h"
+#include "monitor/TerminalLine.h"
 #include "monitor/TerminalWindow.h"
 #include "support/TerminalWorld.h"
 #include "ui/FrmProgramDialog.h"
 #include "ui/FrmTerminalWindow.h"
+#include "ui/WidgetKit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,14 +22,6 @@ using kvt::testing::deviceRecord;
 using kvt::testing::TerminalWorld;
 
 namespace {
-
-// Saves a picture when KVT_SCREENSHOT_DIR names a folder, for a person to look at.
-void screenshot(QWidget& w, const char* name) {
-    const QPixmap shot = w.grab();
-    EXPECT_FALSE(shot.isNull());
-    if (auto dir = qEnvironmentVariable("KVT_SCREENSHOT_DIR"); !dir.isEmpty())
-        EXPECT_TRUE(shot.save(dir + "/" + name + ".png"));
-}
 
 // A started RS-232 terminal with its window shown and active.
 struct WindowBench {
@@ -64,13 +58,9 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     logic.Form_Load();
     ui::FrmProgramDialog dialog(logic);
     dialog.show();
-    logic.model.forEachControl([&](const std::string& name, monitor::Control&) {
-        if (name != "frmProg")
-            EXPECT_NE(dialog.findChild<QWidget*>(QString::fromStdString(name)), nullptr) << name;
-    });
+    kvt::testing::expectEveryControl(logic.model, dialog);
     for (const char* name : {"cmdLoad", "cmdSave", "cmdRun", "cmdCancel"})
         EXPECT_NE(dialog.findChild<QPushButton*>(name), nullptr) << name;
-    EXPECT_EQ(dialog.windowTitle(), "Program Mode");
     EXPECT_EQ(dialog.findChild<QCheckBox*>("chkLoop")->toolTip(), "Programm Loop Mode");
 
     auto* sp = dialog.findChild<QLineEdit*>("txtSP(0)");
@@ -84,7 +74,7 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     dialog.findChild<QLineEdit*>("txtSP(1)")->setFocus();
     QTest::keySequence(dialog.findChild<QLineEdit*>("txtSP(1)"), QKeySequence::Paste);
     EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSP(1)")->text(), "2.5");
-    screenshot(dialog, "program-dialog");
+    kvt::testing::saveShot(dialog, "program-dialog.png");
 
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
     EXPECT_TRUE(logic.model.closed);
@@ -105,14 +95,13 @@ TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
         QCoreApplication::processEvents();
         auto* panel = b.window->findChild<QWidget*>("fraProg");
         checked = panel && panel->isVisible();
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblStep")->text(), "2");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblVtA")->text(), "80");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblDur")->text(), "4");
-        EXPECT_EQ(b.window->findChild<QLabel*>("lblEU1")->text(), "SLPM");
+        for (auto [label, text] :
+             {std::pair{"lblStep", "2"}, {"lblVtA", "80"}, {"lblDur", "4"}, {"lblEU1", "SLPM"}})
+            EXPECT_EQ(b.window->findChild<QLabel*>(label)->text(), text) << label;
         EXPECT_GE(b.window->findChild<QProgressBar*>("ProgressBar2")->value(), 50);
         EXPECT_TRUE(b.window->findChild<QCheckBox*>("chkLoop")->isVisible());
         EXPECT_FALSE(b.window->findChild<QWidget*>("fraCD")->isEnabled());
-        screenshot(*b.window, "program-panel");
+        kvt::testing::saveShot(*b.window, "program-panel.png");
         QTest::mouseClick(b.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     });
     runner.start();
@@ -145,7 +134,7 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     b.w.rt.runFor(0.05);
     QCoreApplication::processEvents();
     EXPECT_EQ(term->toPlainText(), "f\n>12.5\nY");
-    screenshot(*b.window, "terminal");
+    kvt::testing::saveShot(*b.window, "terminal.png");
 
     // Ctrl+A and Ctrl+C select and copy; Ctrl+C is not "Close" of the valve menu.
     b.mark();
@@ -158,9 +147,48 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     QTest::keyClick(term, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(b.written(), "t,r\r");
 
-    // Ctrl+Q is still "&Stop".
-    QTest::keyClick(term, Qt::Key_Q, Qt::ControlModifier);
+    // The line bar: line mode sends whole lines and browses them; hex shows the traffic.
+    auto& w = b.w;
+    auto& window = *b.window;
+    auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
+    ASSERT_TRUE(find("fraTermBar")->isVisible());
+    auto* line = window.findChild<QLineEdit*>("txtLine");
+    EXPECT_FALSE(line->isVisible());
+    QTest::mouseClick(window.findChild<QCheckBox*>("chkLineMode"), Qt::LeftButton);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(b.w.port.portOpen());
+    ASSERT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->hasFocus());
+    EXPECT_TRUE(find("chkAddress")->isVisible());
+
+    const std::size_t from = w.port.written.size();
+    QTest::keyClicks(line, "f,1");
+    QTest::keyClick(line, Qt::Key_Return);
+    ASSERT_EQ(w.port.written.size(), from + 1);
+    EXPECT_EQ(w.port.written.back(), "f,1\r");
+    EXPECT_EQ(line->text(), "");
+    QTest::keyClicks(line, "dra");
+    QTest::keyClick(line, Qt::Key_Up);
+    EXPECT_EQ(line->text(), "f,1");
+    QTest::keyClick(line, Qt::Key_Down);
+    EXPECT_EQ(line->text(), "dra");
+
+    QTest::mouseClick(window.findChild<QCheckBox*>("chkHex"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    auto* hex = window.findChild<QPlainTextEdit*>("txtHex");
+    EXPECT_TRUE(hex->isVisible());
+    EXPECT_FALSE(find("txtTerm")->isVisible());
+    EXPECT_TRUE(find("chkTimes")->isEnabled());
+    EXPECT_TRUE(hex->toPlainText().contains("TX 66 2C 31 0D")) << hex->toPlainText().toStdString();
+    w.port.injectReceived("F+1\r\n");
+    w.rt.runFor(0.05);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(hex->toPlainText().contains("  F+1..\n")) << hex->toPlainText().toStdString();
+    kvt::testing::saveShot(window, "terminal-hex.png");
+
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // "&Stop" from anywhere
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_FALSE(find("fraTermBar")->isVisible());
+    EXPECT_FALSE(hex->isVisible());
     EXPECT_FALSE(term->isVisible());
 }

@@ -1,129 +1,56 @@
 // Every service procedure once, the normal path, with the real Qt port, runtime and windows
-// (offscreen) against kvt-devsim on a pseudo-terminal at 9600 baud. The operator's boxes are
-// scripted; the service windows are driven through their widgets.
+// (offscreen) against kvt-devsim on a pseudo-terminal at 9600 baud: the operator's boxes are
+// scripted, the service windows driven through their widgets.
 
-#include "monitor/FrmTerminal.h"
-#include "platform/qt/QtRuntime.h"
-#include "platform/qt/QtSerialPort.h"
-#include "service/ServiceMenus.h"
-#include "support/DevSimProcess.h"
-#include "support/MemoryPreferences.h"
-#include "support/ScriptedOperator.h"
-#include "support/TempFolder.h"
-#include "support/TerminalWorld.h"
+#include "support/PtyRig.h"
 #include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCancelSendWindow.h"
 #include "ui/FrmSetSpanWindow.h"
 #include "ui/QtServiceDialogs.h"
+#include "ui/WidgetKit.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
-#include <QTimer>
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <functional>
-#include <sstream>
 
 using namespace kvt;
 using kvt::platform::Answer;
+using kvt::testing::child;
+using kvt::testing::whenReady;
+using kvt::testing::whenShown;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-// Commands as the simulator logged them ("<< " lines).
-std::vector<std::string> received(const std::string& log) {
-    std::vector<std::string> out;
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("<< ", 0) == 0)
-            out.push_back(line.substr(3));
-    return out;
-}
-
-// Calls `action` with the top-level widget named `name` once it is shown (polled every 50 ms).
-void whenShown(const QString& name, std::function<void(QWidget*)> action) {
-    auto* poll = new QTimer;
-    poll->setInterval(50);
-    QObject::connect(poll, &QTimer::timeout, [poll, name, action] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == name && w->isVisible()) {
-                poll->stop();
-                poll->deleteLater();
-                action(w);
-                return;
-            }
-        }
-    });
-    poll->start();
-}
-
 void click(QWidget* window, const char* button) {
-    auto* b = window->findChild<QPushButton*>(button);
-    ASSERT_NE(b, nullptr) << button;
-    b->click();
+    child(*window, button)->click();
 }
 
-// The terminal's logic and the service procedures on the real host, one RS-232 device.
+// The terminal and the service procedures with their windows, one RS-232 device.
 struct Bench {
-    Bench()
-        : sim(KVT_DEVSIM_PATH, {"--baud", "9600", "--verbose"}, folder.file("devsim.log")),
-          port(prefs) {
-        prefs.save(link::kApplication, "Ports", "Com1", sim.path());
-        prefs.save(link::kApplication, "Properties", "Interface", "True");
-        kvt::testing::TerminalWorld::writeSetupTo(folder.file("setup.dat"),
-                                                  {kvt::testing::deviceRecord("1", "01")});
-        t = std::make_unique<monitor::FrmTerminal>(
-            monitor::FrmTerminal::Services{port, rt, op, prefs, dialogs, folder.file("setup.dat")});
-        service = std::make_unique<service::ServiceMenus>(*t, serviceDialogs);
-        cancelWindow = std::make_unique<ui::FrmCancelSendWindow>(service->cancelWindow);
-        autoZeroWindow =
-            std::make_unique<ui::FrmAutoZeroIPWindow>(service->autoZeroWindow, service->autoZero);
-        spanWindow = std::make_unique<ui::FrmSetSpanWindow>(service->spanWindow, service->span);
-        t->Form_Load();
-        rt.pump().waitUntil([&] { return !t->loaderActive(); });
-        logStart = received(test::readFile(folder.file("devsim.log"))).size();
-    }
-    ~Bench() { rt.pump().shutdown(); }
-
-    // Commands the device received since start-up.
-    std::vector<std::string> sent() {
-        auto all = received(test::readFile(folder.file("devsim.log")));
-        return {all.begin() + static_cast<long>(std::min(logStart, all.size())), all.end()};
-    }
-    void wait(int ms) {
-        bool done = false;
-        QTimer::singleShot(ms, [&] { done = true; });
-        rt.pump().waitUntil([&] { return done; });
-    }
-
-    test::TempFolder folder;
-    kvt::testing::DevSimProcess sim;
-    kvt::testing::MemoryPreferences prefs;
-    platform::qt::QtSerialPort port;
-    platform::qt::QtRuntime rt;
-    kvt::testing::ScriptedOperator op;
-    kvt::testing::ScriptedDialogs dialogs;
+    explicit Bench(std::vector<std::string> simArgs = {"--baud", "9600"})
+        : r({.simArgs = std::move(simArgs), .service = &serviceDialogs}) {}
     ui::QtServiceDialogs serviceDialogs;
-    std::unique_ptr<monitor::FrmTerminal> t;
-    std::unique_ptr<service::ServiceMenus> service;
-    std::unique_ptr<ui::FrmCancelSendWindow> cancelWindow;
-    std::unique_ptr<ui::FrmAutoZeroIPWindow> autoZeroWindow;
-    std::unique_ptr<ui::FrmSetSpanWindow> spanWindow;
-    std::size_t logStart = 0;
+    kvt::testing::PtyRig r;
+    ui::FrmCancelSendWindow cancelWindow{r.service->cancelWindow};
+    ui::FrmAutoZeroIPWindow autoZeroWindow{r.service->autoZeroWindow, r.service->autoZero};
+    ui::FrmSetSpanWindow spanWindow{r.service->spanWindow, r.service->span};
+
+    // The operator chooses `menu` and answers Yes to its first `yes` boxes.
+    void runMenu(const char* menu, int yes = 1) {
+        for (int i = 0; i < yes; ++i)
+            r.op.answer(Answer::Yes);
+        r.t->menuClick(menu);
+    }
 };
 
 } // namespace
 
 TEST(ServiceEndToEnd, BackDoorAndRepeatingReading) {
     Bench b;
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuQueryBackDoorOpen");
-    EXPECT_TRUE(b.t->model.menu("mnuQueryRead").enabled);
+    b.runMenu("mnuQueryBackDoorOpen");
+    EXPECT_TRUE(b.r.t->model.menu("mnuQueryRead").enabled);
     QString label;
     whenShown("frmCancelSend", [&](QWidget* w) {
         QTimer::singleShot(2500, [&, w] {
@@ -131,14 +58,13 @@ TEST(ServiceEndToEnd, BackDoorAndRepeatingReading) {
             click(w, "cmdCancel");
         });
     });
-    b.t->menuClick("mnuQueryReadSensorComp");
+    b.r.t->menuClick("mnuQueryReadSensorComp");
     EXPECT_TRUE(label.startsWith("Sensor Compensated - SensorComp: ")) << label.toStdString();
-    EXPECT_FALSE(b.cancelWindow->isVisible());
-    auto sent = b.sent();
+    EXPECT_FALSE(b.cancelWindow.isVisible());
+    auto sent = b.r.sent();
     ASSERT_GE(sent.size(), 3u);
-    EXPECT_EQ(sent[0], "mw,1000,1");
-    EXPECT_EQ(sent[1], "Read,7");
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), "Read,7"), 3);
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 2), (Lines{"mw,1000,1", "Read,7"}));
+    EXPECT_EQ(b.r.count("Read,7"), 3);
 }
 
 TEST(ServiceEndToEnd, AutoZero) {
@@ -146,26 +72,17 @@ TEST(ServiceEndToEnd, AutoZero) {
     QString done;
     whenShown("frmAutoZeroIP", [&](QWidget* w) {
         auto* ok = w->findChild<QPushButton*>("CmdOK");
-        auto* wait = new QTimer;
-        wait->setInterval(100);
-        QObject::connect(wait, &QTimer::timeout, [&, w, ok, wait] {
-            if (!ok->isVisible())
-                return;
-            wait->stop();
-            wait->deleteLater();
-            done = w->findChild<QLabel*>("Label1")->text();
-        });
-        wait->start();
+        whenReady([ok] { return ok->isVisible(); },
+                  [&, w] { done = w->findChild<QLabel*>("Label1")->text(); });
     });
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuDeviceAutoZeroDoNow");
-    b.wait(200);
+    b.runMenu("mnuDeviceAutoZeroDoNow");
+    b.r.wait(200);
     EXPECT_EQ(done.toStdString(), service::kAutoZeroDone);
-    auto sent = b.sent();
+    auto sent = b.r.sent();
     ASSERT_GE(sent.size(), 3u);
     EXPECT_EQ(sent[0], "z,n");
     EXPECT_EQ(sent.back(), "z,s");
-    EXPECT_EQ(b.t->model.frmTerminal.caption, "KVT Control Terminal");
+    EXPECT_EQ(b.r.t->model.frmTerminal.caption, "KVT Control Terminal");
 }
 
 TEST(ServiceEndToEnd, SpanSetting) {
@@ -174,56 +91,41 @@ TEST(ServiceEndToEnd, SpanSetting) {
     whenShown("frmSetSpan", [&](QWidget* w) {
         auto* save = w->findChild<QPushButton*>("cmdSave");
         auto* label = w->findChild<QLabel*>("Label1");
-        auto* wait = new QTimer;
-        wait->setInterval(100);
         // Saves once the flow has settled and the reading lies in the accepted window.
-        QObject::connect(wait, &QTimer::timeout, [save, label, wait, &seen] {
+        auto settled = [save, label, &seen] {
             seen = label->text();
             int at = seen.lastIndexOf("SensorComp: ");
             int counts = at < 0 ? 0 : seen.mid(at + 12).trimmed().toInt();
-            if (!save->isEnabled() || counts < 2500 || counts > 3650)
-                return;
-            wait->stop();
-            wait->deleteLater();
-            save->click();
-        });
-        wait->start();
-        QTimer::singleShot(8000, [w, alive = QPointer<QTimer>(wait)] {
-            if (alive && alive->isActive())
-                click(w, "Command1");
-        });
+            return save->isEnabled() && counts >= 2500 && counts <= 3650;
+        };
+        whenReady(
+            settled, [w, settled] { click(w, settled() ? "cmdSave" : "Command1"); }, 8000);
     });
-    b.op.answer(Answer::Yes);
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuToolsSetSpan");
-    auto sent = b.sent();
+    b.runMenu("mnuToolsSetSpan", 2);
+    auto sent = b.r.sent();
     ASSERT_GE(sent.size(), 5u) << seen.toStdString();
-    EXPECT_EQ(sent[0], "mw,1000,1");
-    EXPECT_EQ(sent[1], "v,o");
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 2), (Lines{"mw,1000,1", "v,o"}));
     auto vc = std::find(sent.begin(), sent.end(), "v,c");
     ASSERT_NE(vc, sent.end());
-    std::vector<std::string> writes(vc + 1, sent.end());
-    ASSERT_EQ(writes.size(), 22u) << b.op.texts().back();
+    Lines writes(vc + 1, sent.end());
+    ASSERT_EQ(writes.size(), 22u) << b.r.op.texts().back();
     EXPECT_EQ(writes[0], "mw,113,120");
     EXPECT_EQ(writes[21], "mw,134,1.0");
-    EXPECT_EQ(b.op.texts().back(), "Span Setting is Successively  Completed!");
+    EXPECT_EQ(b.r.op.texts().back(), "Span Setting is Successively  Completed!");
 }
 
 TEST(ServiceEndToEnd, ZeroAdjust) {
     Bench b;
     whenShown("frmZeroMan", [&](QWidget* w) {
-        auto* bar = w->findChild<QScrollBar*>("VScroll1");
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        w->findChild<QScrollBar*>("VScroll1")->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QTimer::singleShot(4000, [w] { click(w, "cmdSave"); });
     });
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuToolsZeroAdj");
-    auto sent = b.sent();
+    b.runMenu("mnuToolsZeroAdj");
+    auto sent = b.r.sent();
     ASSERT_GE(sent.size(), 6u);
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
-              (std::vector<std::string>{"mw,1000,1", "V,C", "Read,4"}));
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 3), (Lines{"mw,1000,1", "V,C", "Read,4"}));
     EXPECT_EQ(sent[3].rfind("WRITE,0,", 0), 0u);
-    EXPECT_NE(std::find(sent.begin(), sent.end(), "read,2"), sent.end());
+    EXPECT_TRUE(b.r.has("read,2"));
     EXPECT_EQ(sent[sent.size() - 2], "z,w");
 }
 
@@ -231,29 +133,27 @@ TEST(ServiceEndToEnd, CalibrateAdcAndDac) {
     Bench b;
     whenShown("frmCalibrateAD", [&](QWidget* w) {
         QTimer::singleShot(0, [&, w] {
-            b.op.answer(Answer::Ok);
-            b.op.answer(Answer::Ok);
-            b.op.answer(Answer::Ok);
+            for (int i = 0; i < 3; ++i)
+                b.r.op.answer(Answer::Ok);
             click(w, "cmdAdcStart");
-            b.op.answer(Answer::Ok);
-            b.op.type("4.98");
+            b.r.op.answer(Answer::Ok);
+            b.r.op.type("4.98");
             click(w, "cmdDacStart");
             click(w, "cmdCalExit");
         });
     });
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuToolsCalibrateAdcDac");
-    auto sent = b.sent();
-    auto texts = b.op.texts();
+    b.runMenu("mnuToolsCalibrateAdcDac");
+    auto texts = b.r.op.texts();
+    // The simulated input does not move between the two prompts.
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         "Span and Offset are Equal! Calibration is terminated!\r Make sure "
                         "correct signals are applied to the input!"),
-              texts.end()); // the simulated input does not move between the two prompts
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), "read,1"), 10);
+              texts.end());
+    EXPECT_EQ(b.r.count("read,1"), 10);
     EXPECT_EQ(texts.back(), "DAC Calibration is Successively  Completed!");
-    ASSERT_GE(sent.size(), 2u);
-    EXPECT_EQ(sent.back(), "write,4,n");
-    EXPECT_NE(std::find(sent.begin(), sent.end(), "MW,12,4016.064257"), sent.end());
+    ASSERT_FALSE(b.r.sent().empty());
+    EXPECT_EQ(b.r.sent().back(), "write,4,n");
+    EXPECT_TRUE(b.r.has("MW,12,4016.064257"));
 }
 
 TEST(ServiceEndToEnd, ValveTable) {
@@ -268,13 +168,127 @@ TEST(ServiceEndToEnd, ValveTable) {
             click(w, "cmdSave");
         });
     });
-    b.op.answer(Answer::Yes);
-    b.t->menuClick("mnuToolsValveTable");
-    auto sent = b.sent();
-    EXPECT_EQ(b.op.texts().back(), "Valve Table has been Saved. Click OK.");
+    b.runMenu("mnuToolsValveTable");
+    auto sent = b.r.sent();
+    EXPECT_EQ(b.r.op.texts().back(), "Valve Table has been Saved. Click OK.");
     ASSERT_GE(sent.size(), 10u);
-    EXPECT_EQ(std::vector<std::string>(sent.end() - 10, sent.end() - 8),
-              (std::vector<std::string>{"MW,40,0", "MW,42,1800"}));
+    EXPECT_EQ(Lines(sent.end() - 10, sent.end() - 8), (Lines{"MW,40,0", "MW,42,1800"}));
     EXPECT_EQ(sent.back(), "MW,58,3000");
-    EXPECT_NE(std::find(sent.begin(), sent.end(), "WRITE,4,N"), sent.end());
+    EXPECT_TRUE(b.r.has("WRITE,4,N"));
+}
+
+// Close loop, gas table editing, auto-tune and the EEPROM export, import and compare.
+TEST(CalibrationEndToEnd, CloseLoopTrimsTheTopRowAndRestoresOnExit) {
+    Bench x;
+    std::string moved;
+    whenShown("frmCalibrateCL", [&](QWidget* w) {
+        child<QRadioButton>(*w, "Option1_0")->click();
+        auto* bar = child<QScrollBar>(*w, "VScroll1");
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        moved = std::to_string(bar->value());
+        child(*w, "cmdExit")->click();
+    });
+    x.runMenu("mnuToolsCalibrateCL");
+    auto sent = x.r.sent();
+    ASSERT_GE(sent.size(), 28u);
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 5),
+              (Lines{"mw,1000,1", "WRITE,4,N", "v,a", "u,%", "mr,133"}));
+    EXPECT_EQ(x.r.countStarting("mr,"), 20);
+    EXPECT_EQ(Lines(sent.begin() + 24, sent.begin() + 27),
+              (Lines{"V,A", "s,100.0", "mw,133," + moved}));
+    EXPECT_EQ(sent.back(), "s,0.0");
+}
+
+TEST(CalibrationEndToEnd, GasTableEditorSavesTheTypedGas) {
+    Bench x;
+    whenShown("frmEditGT", [&](QWidget* w) {
+        auto* gas = child<QLineEdit>(*w, "Text2_6");
+        gas->selectAll();
+        QTest::keyClicks(gas, "Argon");
+        child(*w, "cmdSave")->click();
+    });
+    x.runMenu("mnuToolsEditGasInfo");
+    EXPECT_EQ(x.r.countStarting("mr,"), 11);
+    EXPECT_EQ(x.r.countStarting("MW,"), 11);
+    EXPECT_TRUE(x.r.has("MW,105,Argon"));
+    EXPECT_EQ(x.r.op.texts().back(), service::kGasTableSaved);
+}
+
+TEST(CalibrationEndToEnd, AutoTuneRunsToDoneAndShowsTheConstants) {
+    Bench x;
+    QString message, proportional;
+    whenShown("frmAutoTune", [&](QWidget* w) {
+        // Start is still enabled while its first request waits: wait for the device's verdict.
+        whenReady(
+            [w] {
+                return child<QLabel>(*w, "lblMsg")->text().startsWith("AutoTune Status: Done") &&
+                       child(*w, "cmdStart")->isEnabled();
+            },
+            [&, w] {
+                message = child<QLabel>(*w, "lblMsg")->text();
+                proportional = child<QLineEdit>(*w, "Text1_0")->text();
+                child(*w, "cmdExit")->click();
+            },
+            30000);
+        QTimer::singleShot(0, [w] { child(*w, "cmdStart")->click(); });
+    });
+    x.runMenu("mnuToolsAutoTune");
+    EXPECT_TRUE(x.r.has("at,80.00"));
+    EXPECT_GE(x.r.count("at,s"), 3);
+    EXPECT_TRUE(message.startsWith("AutoTune Status: Done")) << message.toStdString();
+    EXPECT_TRUE(message.contains("Proportional: " + proportional)) << message.toStdString();
+    EXPECT_EQ(x.r.count("AT,STOP"), 0); // the device had finished: nothing to stop
+    EXPECT_EQ(x.r.sent().back(), "s,0.0");
+}
+
+// Export from one device, import into a second, then compare the file with the second device:
+// only variables 0, 3 and 7 may differ (the import never writes them).
+TEST(CalibrationEndToEnd, ExportImportIntoASecondDeviceAndCompare) {
+    test::TempFolder files;
+    const std::string table = files.file("unit1.epr");
+    {
+        Bench a;
+        bool progressSeen = false;
+        whenShown("frmExportE", [&](QWidget* w) {
+            auto* save = child(*w, "cmdSave");
+            whenReady(
+                [&, w, save] {
+                    progressSeen |= child<QProgressBar>(*w, "ProgBar1")->isVisible();
+                    return save->isEnabled();
+                },
+                [&, save] {
+                    a.r.op.choose(table);
+                    save->click();
+                },
+                20000);
+        });
+        a.runMenu("mnuToolsEEPROMExport");
+        EXPECT_TRUE(progressSeen);
+        EXPECT_EQ(a.r.countStarting("mr,"), 99);
+        EXPECT_EQ(a.r.op.texts().back(), service::kEeSaved);
+        ASSERT_TRUE(service::parseEpr(test::readFile(table)).error.empty());
+    }
+    Bench b({"--baud", "9600", "--address", "02", "--seed", "2"});
+    whenShown("frmImportE", [&](QWidget* w) {
+        b.r.op.choose(table);
+        child(*w, "cmdOpen")->click();
+        child(*w, "cmdUpload")->click();
+    });
+    b.runMenu("mnuToolsEEPROMImport");
+    EXPECT_EQ(b.r.countStarting("MW,"), 96);
+    EXPECT_EQ(b.r.op.texts().back(), service::kEeSaved);
+
+    QStringList differing;
+    whenShown("frmCompareE", [&](QWidget* w) {
+        auto* list = child<QListWidget>(*w, "List1");
+        for (int i = 0; i < list->count(); ++i)
+            differing << list->item(i)->text().left(3).trimmed();
+        child(*w, "cmdClose")->click();
+    });
+    b.r.op.choose(table);
+    b.runMenu("mnuToolsEEPROMCompare"); // Yes: with the device
+    EXPECT_EQ(b.r.countStarting("mr,"), 99);
+    EXPECT_TRUE(differing.contains("3")) << differing.join(' ').toStdString();
+    for (const auto& v : differing)
+        EXPECT_TRUE(v == "0" || v == "3" || v == "7") << v.toStdString();
 }

@@ -1,126 +1,142 @@
-#include "support/ServiceWorld.h"
+// The service windows on the simulated device: each opens with its named controls and captions,
+// forwards what the operator does, and closes through its logic.
+
+#include "service/EepromFile.h"
+#include "ui/FrmAutoTuneDialog.h"
 #include "ui/FrmAutoZeroIPWindow.h"
 #include "ui/FrmCalibrateADDialog.h"
+#include "ui/FrmCalibrateCLDialog.h"
 #include "ui/FrmCancelSendWindow.h"
+#include "ui/FrmEditGTDialog.h"
+#include "ui/FrmEepromDialogs.h"
 #include "ui/FrmSetSpanWindow.h"
 #include "ui/FrmValveDialog.h"
 #include "ui/FrmZeroManDialog.h"
+#include "ui/WidgetKit.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QDir>
+#include <QCheckBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
-#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
 
 using namespace kvt;
-using kvt::testing::kRs232;
-using kvt::testing::ServiceWorld;
+using kvt::platform::Answer;
+using kvt::testing::child;
+using kvt::testing::saveShot;
+using kvt::testing::typeInto;
+using Lines = std::vector<std::string>;
+using ServiceWindows = kvt::testing::ServiceDialogTest;
 
 namespace {
 
-// Every named control of a model has a widget of that name in the window.
-template <typename Model> void expectEveryControl(Model& model, QWidget& window) {
-    model.forEachControl([&](const std::string& name, monitor::Control&) {
-        QString n = QString::fromStdString(name);
-        EXPECT_TRUE(window.objectName() == n || window.findChild<QWidget*>(n) != nullptr) << name;
-    });
+void pressEscape(QWidget& window) {
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&window, &esc);
 }
 
-// The window as it is drawn, saved for a look (KVT_SCREENSHOTS, or a folder in /tmp).
-void saveShot(QWidget& window, const char* file) {
-    QString folder = qEnvironmentVariable("KVT_SCREENSHOTS", QDir::tempPath() + "/kvt-screenshots");
-    QDir().mkpath(folder);
-    QPixmap shot = window.grab();
-    EXPECT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(folder + "/" + file));
+// Widget texts by object name ("" = the window title).
+void expectTexts(QWidget& window, std::initializer_list<std::pair<const char*, QString>> texts) {
+    for (const auto& [name, text] : texts)
+        EXPECT_EQ(*name ? kvt::testing::captionOf(window.findChild<QWidget*>(name))
+                        : window.windowTitle(),
+                  text)
+            << name;
 }
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// One device, the service windows, and a folder for .epr files.
+struct WindowsTest : kvt::testing::ServiceDialogTest {
+    test::TempFolder folder;
+    // The device's own table with some values replaced, as .epr bytes in `name`.
+    std::string table(const std::string& name, std::map<int, std::string> changed = {}) {
+        service::EepromTable t{};
+        for (int e = 0; e < service::kEepromEntries; ++e) {
+            int v = service::entryVariable(e);
+            t[static_cast<std::size_t>(e)] =
+                service::makeEntry(v, changed.count(v) ? changed[v] : x.dev().eeprom(v));
+        }
+        std::ofstream(folder.file(name), std::ios::binary) << service::eprBytes(t);
+        return folder.file(name);
+    }
+};
 
 } // namespace
 
-TEST(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
+// The title bar, Alt+F4 and Escape all cancel; the loop hides the window once its wait returns.
+TEST_F(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     service::FrmCancelSend model;
     int cancels = 0;
     model.onCancel = [&] { ++cancels; };
     ui::FrmCancelSendWindow window(model);
-    expectEveryControl(model, window);
+    kvt::testing::expectEveryControl(model, window);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-
     model.Label1.caption = "Sensor Compensated - SensorComp: 2987";
     model.frmCancelSend.visible = true;
     model.changed();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "Sensor Compensated - SensorComp: 2987");
-    EXPECT_EQ(window.windowTitle(), "System Monitor");
+    EXPECT_EQ(child<QLabel>(window, "Label1")->text(), "Sensor Compensated - SensorComp: 2987");
     saveShot(window, "frmCancelSend.png");
-
-    window.findChild<QPushButton*>("cmdCancel")->click();
+    child(window, "cmdCancel")->click();
     EXPECT_EQ(cancels, 1);
-    window.close(); // title bar and Alt+F4
+    window.close();
     EXPECT_EQ(cancels, 2);
-    EXPECT_TRUE(window.isVisible()); // the loop hides it once its wait has returned
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&window, &esc);
+    EXPECT_TRUE(window.isVisible());
+    pressEscape(window);
     EXPECT_EQ(cancels, 3);
-
     model.frmCancelSend.visible = false;
     model.changed();
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST(ServiceWindows, AutoZeroWindowRunsAgainstTheSimulatedDevice) {
-    ServiceWorld x(kRs232);
-    auto& model = x.service->autoZeroWindow;
-    ui::FrmAutoZeroIPWindow window(model, x.service->autoZero);
-    expectEveryControl(model, window);
-
+TEST_F(ServiceWindows, AutoZeroWindowRunsAgainstTheSimulatedDevice) {
+    ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
+    kvt::testing::expectEveryControl(x.service->autoZeroWindow, window);
     bool cancelVisible = false;
     x.at(3.0, [&] {
-        cancelVisible = window.findChild<QPushButton*>("cmdCancel")->isVisibleTo(&window);
+        cancelVisible = child(window, "cmdCancel")->isVisibleTo(&window);
         saveShot(window, "frmAutoZeroIP-running.png");
     });
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuDeviceAutoZeroDoNow");
     EXPECT_TRUE(cancelVisible);
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), service::kAutoZeroDone);
-    auto* ok = window.findChild<QPushButton*>("CmdOK");
+    EXPECT_EQ(child<QLabel>(window, "Label1")->text(), service::kAutoZeroDone);
+    auto* ok = child(window, "CmdOK");
     EXPECT_TRUE(ok->isVisibleTo(&window));
-    saveShot(window, "frmAutoZeroIP-done.png");
     ok->click();
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST(ServiceWindows, CloseDuringTheZeroPollIsCancel) {
-    ServiceWorld x(kRs232);
+TEST_F(ServiceWindows, CloseDuringTheZeroPollIsCancel) {
     ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
     x.at(2.001, [&] { window.close(); });
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuDeviceAutoZeroDoNow");
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(x.w.takeWritten(), (std::vector<std::string>{"z,n", "z,s"}));
+    EXPECT_EQ(x.written(), (Lines{"z,n", "z,s"}));
 }
 
-TEST(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
-    ServiceWorld x(kRs232);
+TEST_F(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     ui::FrmSetSpanWindow window(x.service->spanWindow, x.service->span);
-    expectEveryControl(x.service->spanWindow, window);
+    kvt::testing::expectEveryControl(x.service->spanWindow, window);
     x.dev().scriptFault("Read,7", sim::Fault::wrong("SensorComp: 3000"));
-
     bool saveEnabledAtStart = true;
     x.at(0.001, [&] {
-        saveEnabledAtStart = window.findChild<QPushButton*>("cmdSave")->isEnabled();
-        window.findChild<QPushButton*>("cmdSave")->click(); // refused: no reading yet
+        saveEnabledAtStart = child(window, "cmdSave")->isEnabled();
+        child(window, "cmdSave")->click(); // refused: no reading yet
     });
     x.at(1.5, [&] {
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_TRUE(window.findChild<QLabel*>("Label1")->text().endsWith("SensorComp: 3000"));
+        EXPECT_TRUE(child<QLabel>(window, "Label1")->text().endsWith("SensorComp: 3000"));
         saveShot(window, "frmSetSpan.png");
         window.close();
     });
@@ -130,108 +146,242 @@ TEST(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     EXPECT_FALSE(saveEnabledAtStart);
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(x.service->span.spanSaved());
-    EXPECT_EQ(x.w.takeWritten(),
-              (std::vector<std::string>{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
+    EXPECT_EQ(x.written(), (Lines{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
 }
 
-TEST(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic) {
-    ServiceWorld x(kRs232);
-    bool checked = false;
-    x.dialogs.zeroMan = [&](service::ZeroAdjust& z) {
-        ui::FrmZeroManDialog dlg(z);
-        expectEveryControl(z.model, dlg);
-        dlg.show();
-        auto* bar = dlg.findChild<QScrollBar*>("VScroll1");
+TEST_F(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic) {
+    x.dialogs.zeroMan = window<ui::FrmZeroManDialog, service::ZeroAdjust>([&](auto& z, auto& dlg) {
+        auto* bar = child<QScrollBar>(dlg, "VScroll1");
         EXPECT_EQ(bar->value(), x.dev().dac(0)); // the loaded zero, shown without a write
-        EXPECT_TRUE(x.w.takeWritten().size() == 3u);
+        EXPECT_EQ(x.written().size(), 3u);
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd); // the operator moves it
         EXPECT_EQ(z.model.VScroll1.value, bar->value());
-        auto sent = x.w.takeWritten();
-        ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0], "WRITE,0," + std::to_string(bar->value()));
-        // Escape is Exit: the dialog goes only once its logic has finished.
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        z.model.Label1.caption = "2731";
-        z.model.changed();
+        EXPECT_EQ(x.written(), Lines{"WRITE,0," + std::to_string(bar->value())});
         saveShot(dlg, "frmZeroMan.png");
-        QApplication::sendEvent(&dlg, &esc);
-        EXPECT_TRUE(z.closed());
-        EXPECT_EQ(x.w.takeWritten(), std::vector<std::string>{"V,C"});
-        checked = true;
-    };
-    x.w.op.answer(platform::Answer::Yes);
-    x.click("mnuToolsZeroAdj");
-    EXPECT_TRUE(checked);
+        pressEscape(dlg); // Exit: the dialog goes only once its logic has finished
+        EXPECT_EQ(x.written(), Lines{"V,C"});
+    });
+    run("mnuToolsZeroAdj");
 }
 
-TEST(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
-    ServiceWorld x(kRs232);
-    bool checked = false;
-    x.dialogs.calibrateAD = [&](service::CalibrateAD& c) {
-        ui::FrmCalibrateADDialog dlg(c);
-        expectEveryControl(c.model, dlg);
-        dlg.show();
-        auto* page0 = dlg.findChild<QWidget*>("fraInterf_0");
-        auto* page1 = dlg.findChild<QWidget*>("fraInterf_1");
-        EXPECT_TRUE(page0->isVisible());
-        EXPECT_FALSE(page1->isVisible());
-        dlg.findChild<QRadioButton*>("OptIntrf_1")->click();
-        EXPECT_EQ(c.interfaceMode(), 1);
-        auto* tabs = dlg.findChild<QTabBar*>("TabStripADC");
-        emit tabs->tabBarClicked(1);
-        EXPECT_FALSE(page0->isVisible());
-        EXPECT_TRUE(page1->isVisible());
-        emit tabs->tabBarClicked(0);
-        // While a reading runs the interface and the tabs are locked.
-        x.dev().scriptFault("read,1", sim::Fault::wrong("ADCinp:3000"));
-        x.w.op.answer(platform::Answer::Ok);
-        x.w.op.answer(platform::Answer::Ok);
-        x.at(2.5, [&] {
-            EXPECT_FALSE(dlg.findChild<QRadioButton*>("OptIntrf_0")->isEnabled());
-            EXPECT_FALSE(tabs->isEnabled());
-            EXPECT_TRUE(dlg.findChild<QWidget*>("FraProgBar")->isVisible());
-            saveShot(dlg, "frmCalibrateAD.png");
-            dlg.close(); // a cancel request: the dialog goes once the reading has stopped
-            EXPECT_FALSE(c.closed());
+TEST_F(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
+    x.dialogs.calibrateAD =
+        window<ui::FrmCalibrateADDialog, service::CalibrateAD>([&](auto& c, auto& dlg) {
+            auto* page0 = child<QWidget>(dlg, "fraInterf_0");
+            auto* page1 = child<QWidget>(dlg, "fraInterf_1");
+            child<QRadioButton>(dlg, "OptIntrf_1")->click();
+            EXPECT_EQ(c.interfaceMode(), 1);
+            auto* tabs = child<QTabBar>(dlg, "TabStripADC");
+            for (int tab : {1, 0}) {
+                emit tabs->tabBarClicked(tab);
+                EXPECT_EQ(page0->isVisible(), tab == 0);
+                EXPECT_EQ(page1->isVisible(), tab == 1);
+            }
+            // While a reading runs the interface and the tabs are locked.
+            x.dev().scriptFault("read,1", sim::Fault::wrong("ADCinp:3000"));
+            x.w.op.answer(platform::Answer::Ok);
+            x.w.op.answer(platform::Answer::Ok);
+            x.at(2.5, [&] {
+                EXPECT_FALSE(child<QRadioButton>(dlg, "OptIntrf_0")->isEnabled());
+                EXPECT_FALSE(tabs->isEnabled());
+                EXPECT_TRUE(child<QWidget>(dlg, "FraProgBar")->isVisible());
+                saveShot(dlg, "frmCalibrateAD.png");
+                dlg.close(); // a cancel request: the dialog goes once the reading has stopped
+                EXPECT_FALSE(c.closed());
+            });
+            child(dlg, "cmdAdcStart")->click();
         });
-        dlg.findChild<QPushButton*>("cmdAdcStart")->click();
-        EXPECT_TRUE(c.closed());
-        checked = true;
-    };
-    x.w.op.answer(platform::Answer::Yes);
-    x.click("mnuToolsCalibrateAdcDac");
-    EXPECT_TRUE(checked);
+    run("mnuToolsCalibrateAdcDac");
 }
 
-TEST(ServiceWindows, ValveTableModesAndOperatorMoves) {
-    ServiceWorld x(kRs232);
-    bool checked = false;
-    x.dialogs.valve = [&](service::ValveTable& v) {
-        ui::FrmValveDialog dlg(v);
-        expectEveryControl(v.model, dlg);
-        dlg.show();
-        auto* list = dlg.findChild<QListWidget*>("List1");
+TEST_F(ServiceWindows, ValveTableModesAndOperatorMoves) {
+    x.dialogs.valve = window<ui::FrmValveDialog, service::ValveTable>([&](auto&, auto& dlg) {
+        auto* list = child<QListWidget>(dlg, "List1");
         EXPECT_EQ(list->count(), 10);
         list->setCurrentRow(2);
-        EXPECT_EQ(dlg.findChild<QLineEdit*>("Text1")->text(), list->item(2)->text());
+        EXPECT_EQ(child<QLineEdit>(dlg, "Text1")->text(), list->item(2)->text());
         saveShot(dlg, "frmValve-table.png");
-        x.w.takeWritten();
-        dlg.findChild<QPushButton*>("cmdStart")->click();
-        EXPECT_TRUE(dlg.findChild<QWidget*>("Frame2")->isVisible());
-        EXPECT_FALSE(dlg.findChild<QWidget*>("Frame1")->isVisible());
-        auto* bar = dlg.findChild<QScrollBar*>("VScroll1");
+        x.written();
+        child(dlg, "cmdStart")->click();
+        EXPECT_TRUE(child<QWidget>(dlg, "Frame2")->isVisible());
+        EXPECT_FALSE(child<QWidget>(dlg, "Frame1")->isVisible());
+        auto* bar = child<QScrollBar>(dlg, "VScroll1");
         EXPECT_EQ(bar->value(), 2000);
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
         saveShot(dlg, "frmValve-adjust.png");
-        dlg.findChild<QPushButton*>("cmdCancel")->click();
-        EXPECT_EQ(x.w.takeWritten(), (std::vector<std::string>{
-                                         "v,a", "WRITE,4,D", "WRITE,2,2000",
-                                         "WRITE,2," + std::to_string(bar->value()), "WRITE,4,N"}));
+        child(dlg, "cmdCancel")->click();
+        EXPECT_EQ(x.written(), (Lines{"v,a", "WRITE,4,D", "WRITE,2,2000",
+                                      "WRITE,2," + std::to_string(bar->value()), "WRITE,4,N"}));
         dlg.close();
-        EXPECT_TRUE(v.closed());
-        checked = true;
-    };
-    x.w.op.answer(platform::Answer::Yes);
-    x.click("mnuToolsValveTable");
-    EXPECT_TRUE(checked);
+    });
+    run("mnuToolsValveTable");
+}
+
+TEST_F(WindowsTest, CloseLoopRowsBarAndTypedValuesReachTheDevice) {
+    x.dialogs.closeLoop =
+        window<ui::FrmCalibrateCLDialog, service::CalibrateCL>([&](auto&, auto& dlg) {
+            expectTexts(dlg, {{"", "Close Loop Calibration."},
+                              {"lblIndex_0", "133"},
+                              {"lblIndex_9", "115"},
+                              {"Text2_9", q(x.dev().eeprom(115))}});
+            auto* bar = child<QScrollBar>(dlg, "VScroll1");
+            EXPECT_FALSE(bar->isEnabled()); // nothing to trim before a row is chosen
+            x.written();
+            child<QRadioButton>(dlg, "Option1_1")->click();
+            auto* flow = child<QLineEdit>(dlg, "Text1_1");
+            EXPECT_EQ(flow->palette().color(QPalette::Base), QColor(255, 255, 128));
+            EXPECT_FALSE(child<QLineEdit>(dlg, "Text1_0")->isEnabled());
+            EXPECT_EQ(bar->value(), std::stoi(x.dev().eeprom(131))); // set without a write
+            EXPECT_EQ(x.written(), Lines{"s," + flow->text().toStdString()});
+
+            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+            EXPECT_EQ(x.written(), Lines{"mw,131," + std::to_string(bar->value())});
+            typeInto(dlg, "Text2_1", "2000");
+            typeInto(dlg, "Text1_1", "55");
+            EXPECT_EQ(x.written(), (Lines{"mw,131,2000", "mw,132,0.550"}));
+            EXPECT_EQ(bar->value(), 2000);
+            saveShot(dlg, "service-close-loop.png");
+            dlg.close(); // the restore path, then the dialog goes
+            auto restore = x.written();
+            ASSERT_EQ(restore.size(), 3u);
+            EXPECT_EQ(restore[2], "s,0.0");
+        });
+    run("mnuToolsCalibrateCL");
+    EXPECT_EQ(x.dev().eeprom(131), "2000");
+}
+
+TEST_F(WindowsTest, GasTableEditorSavesWhatWasTypedWithItsProgress) {
+    x.dialogs.editGas = window<ui::FrmEditGTDialog, service::EditGasTable>([&](auto&, auto& dlg) {
+        const auto& rec = x.t.table.record(x.t.currentDevice());
+        expectTexts(dlg,
+                    {{"", "Edit Gas Table #" + QString::number(rec.GasTable + 1) + "   [1-10]"},
+                     {"Text2_0", q(x.dev().eeprom(1))},
+                     {"Text2_10", q(x.dev().eeprom(109))}});
+        typeInto(dlg, "Text2_7", "Line 3 bench", false);
+        bool lockedWithBar = false;
+        x.at(3.5, [&] {
+            lockedWithBar = child<QProgressBar>(dlg, "ProgBar1")->isVisible() &&
+                            !child<QLineEdit>(dlg, "Text2_7")->isEnabled() &&
+                            !child(dlg, "cmdCancel")->isEnabled();
+            saveShot(dlg, "service-edit-gas-table.png");
+        });
+        child(dlg, "cmdSave")->click();
+        EXPECT_TRUE(lockedWithBar);
+    });
+    run("mnuToolsEditGasInfo");
+    EXPECT_EQ(x.dev().eeprom(106), "Line 3 bench");
+    EXPECT_EQ(x.boxes().back(), service::kGasTableSaved);
+}
+
+TEST_F(WindowsTest, AutoTuneModesPidEntryAndCloseWhileTuning) {
+    x.dialogs.autoTune = window<ui::FrmAutoTuneDialog, service::AutoTune>([&](auto&, auto& dlg) {
+        expectTexts(dlg, {{"", "PID AutoTune"},
+                          {"Text1_0", q(x.dev().eeprom(110))},
+                          {"cmdStart", "&Start"},
+                          {"lblMsg", service::kAutoTunePrompt}});
+        auto* list = child<QListWidget>(dlg, "List1");
+        EXPECT_EQ(list->currentItem()->text(), " 80.00");
+        EXPECT_TRUE(child<QLineEdit>(dlg, "Text1_0")->isReadOnly());
+        x.written();
+        child<QRadioButton>(dlg, "Option1_1")->click(); // manual: the boxes open
+        typeInto(dlg, "Text1_0", "2.5");
+        EXPECT_EQ(x.written(), Lines{"mw,110,2.500000"});
+
+        child<QRadioButton>(dlg, "Option1_0")->click();
+        list->setCurrentRow(1);
+        bool locked = false;
+        x.at(2.5, [&] {
+            locked = !child(dlg, "cmdStart")->isEnabled() && !list->isEnabled() &&
+                     child<QLabel>(dlg, "lblMsg")->text().startsWith(" AutoTune Status");
+            saveShot(dlg, "service-auto-tune.png");
+            dlg.close(); // honoured once the poll's wait returns
+        });
+        child(dlg, "cmdStart")->click();
+        EXPECT_TRUE(locked);
+        auto sent = x.written();
+        ASSERT_GE(sent.size(), 5u);
+        EXPECT_EQ(sent.front(), "at,20.00");
+        EXPECT_EQ(sent[sent.size() - 4], "AT,STOP");
+    });
+    run("mnuToolsAutoTune");
+    EXPECT_EQ(x.dev().eeprom(110), "2.500000");
+}
+
+TEST_F(WindowsTest, ExportShowsTheTableAndSavesAFileThatReadsBack) {
+    const std::string path = folder.file("unit.epr");
+    x.dialogs.eepromExport =
+        window<ui::FrmExportEDialog, service::EepromExport>([&](auto& e, auto& dlg) {
+            const QStringList lines =
+                child<QPlainTextEdit>(dlg, "Text1")->toPlainText().split('\n');
+            ASSERT_EQ(lines.size(), 103); // two headings, two empty lines, 99 variables
+            EXPECT_EQ(lines[66], "[Gas Dependent Variables]");
+            EXPECT_TRUE(lines[3].startsWith("1" + QString(12, ' ') + "KV23001A"));
+            saveShot(dlg, "service-eeprom-export.png");
+            x.w.op.choose(path);
+            child(dlg, "cmdSave")->click();
+            EXPECT_EQ(service::parseEpr(test::readFile(path)).table, e.table());
+        });
+    run("mnuToolsEEPROMExport");
+    EXPECT_EQ(x.boxes().back(), service::kEeSaved);
+}
+
+TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
+    const std::string good = table("good.epr", {{2, "77"}});
+    std::string bytes = test::readFile(good);
+    const std::string bad = folder.file("short.epr");
+    std::ofstream(bad, std::ios::binary)
+        << bytes.substr(0, bytes.rfind("\r\n", bytes.size() - 3) + 2);
+    x.dialogs.eepromImport =
+        window<ui::FrmImportEDialog, service::EepromImport>([&](auto&, auto& dlg) {
+            auto* upload = child(dlg, "cmdUpload");
+            for (const auto& [file, opens] : {std::pair{bad, false}, std::pair{good, true}}) {
+                x.w.op.choose(file);
+                child(dlg, "cmdOpen")->click();
+                EXPECT_EQ(upload->isEnabled(), opens) << file;
+                EXPECT_EQ(child<QPlainTextEdit>(dlg, "Text1")->isVisible(), opens) << file;
+            }
+            EXPECT_TRUE(dlg.windowTitle().endsWith("good.epr"));
+            EXPECT_NE(x.boxes().back().find("holds 98 lines"), std::string::npos);
+            saveShot(dlg, "service-eeprom-import.png");
+            x.written();
+            bool locked = false;
+            x.at(1.0, [&] {
+                locked = !upload->isEnabled() && !child(dlg, "cmdOpen")->isEnabled() &&
+                         child<QProgressBar>(dlg, "ProgBar1")->isVisible();
+                child(dlg, "cmdCancel")->click(); // stops after the current write
+            });
+            upload->click();
+            EXPECT_TRUE(locked);
+            auto sent = x.written();
+            ASSERT_FALSE(sent.empty());
+            EXPECT_LT(sent.size(), 10u);
+            EXPECT_EQ(sent[0], "MW,1," + service::valueField("KV23001A"));
+        });
+    run("mnuToolsEEPROMImport");
+    EXPECT_EQ(x.dev().eeprom(2), service::valueField("77"));
+    EXPECT_EQ(x.boxes().back(), service::kImportPartialText);
+}
+
+// The comparison with the device runs end to end; here two files.
+TEST_F(WindowsTest, CompareListsDifferencesShowsAllAndSavesAReport) {
+    const std::string first = table("before.epr");
+    const std::string second = table("after.epr", {{5, "12"}, {120, "3100"}});
+    x.dialogs.eepromCompare =
+        window<ui::FrmCompareEDialog, service::EepromCompare>([&](auto&, auto& dlg) {
+            expectTexts(dlg, {{"", "Compare EEPROM"}, {"lblRight", q(second)}});
+            auto* list = child<QListWidget>(dlg, "List1");
+            ASSERT_EQ(list->count(), 2);
+            EXPECT_EQ(list->item(0)->text(), q("5    [" + service::valueField(x.dev().eeprom(5)) +
+                                               "]  [" + service::valueField("12") + "]"));
+            saveShot(dlg, "service-eeprom-compare.png");
+            child<QCheckBox>(dlg, "chkAll")->click();
+            EXPECT_EQ(list->count(), service::kEepromEntries);
+            x.w.op.choose(folder.file("report.txt"));
+            child(dlg, "cmdSave")->click();
+            child(dlg, "cmdClose")->click();
+        });
+    x.w.op.choose(first);
+    x.w.op.choose(second);
+    run("mnuToolsEEPROMCompare", Answer::No); // No: a second file
+    EXPECT_NE(test::readFile(folder.file("report.txt")).find("\r\n"), std::string::npos);
 }

@@ -65,16 +65,15 @@ TEST_F(TrendWindows, LegendSwitchesADeviceOffAndOn) {
     auto& model = w.term->trend();
     // One entry a device: its set point and its further runs stay out of the legend.
     QStringList shown;
+    std::map<QString, QLegendMarker*> markers;
     for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
-        if (m->isVisible())
+        if (m->isVisible()) {
             shown << m->label();
+            markers[m->label()] = m;
+        }
     EXPECT_EQ(shown, (QStringList{"1 (01) KVT", "2 (02) KVT"}));
-    QLegendMarker* marker = nullptr;
-    for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
-        if (m->isVisible() && m->label() == "1 (01) KVT")
-            marker = m;
-    ASSERT_NE(marker, nullptr);
-    emit marker->clicked();
+    ASSERT_TRUE(markers.count("1 (01) KVT"));
+    emit markers["1 (01) KVT"]->clicked();
     EXPECT_FALSE(model.shown(0));
     EXPECT_EQ(trend->flowPoints(0), 0u);
     EXPECT_GT(trend->flowPoints(1), 0u);
