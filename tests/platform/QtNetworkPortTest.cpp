@@ -32,6 +32,19 @@ protected:
         PortTest::openOn(server.url());
         ASSERT_TRUE(waitFor(pump_, [&] { return server.connected(); }));
     }
+    // Runs `open` while a 50 ms timer ticks and calls `onTick`: how long it took, how often it
+    // ticked.
+    std::pair<qint64, int> timed(
+        const std::function<void()>& open, const std::function<void(int)>& onTick = [](int) {}) {
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { onTick(++ticks); });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        open();
+        return {clock.elapsed(), ticks};
+    }
     // The COM-PORT commands the server got, once there are as many as expected.
     void expectComPort(TestDeviceServer& server, const std::vector<std::string>& commands) {
         ASSERT_TRUE(
@@ -67,10 +80,8 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     const std::string url = "tcp://127.0.0.1:" + std::to_string(closed.serverPort());
     closed.close();
-    QElapsedTimer clock;
-    clock.start();
-    const PortError error = expectOpenFails(url);
-    EXPECT_LT(clock.elapsed(), 2000);
+    PortError error;
+    EXPECT_LT(timed([&] { error = expectOpenFails(url); }).first, 2000);
     EXPECT_EQ(error.rfind("Cannot open " + url + ": ", 0), 0u) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
 }
@@ -111,20 +122,14 @@ private:
 
 TEST_F(QtNetworkPortTest, UnansweringServerFailsTheOpenAfterThreeSecondsWithTheWindowLive) {
     Unanswering server;
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        ++ticks;
-        // An impatient second click while the first is still waiting.
-        if (ticks == 3) {
-            EXPECT_NE(port_->setPortOpen(true), "");
-        }
-    });
-    ticker.start(50);
-    QElapsedTimer clock;
-    clock.start();
-    const PortError error = expectOpenFails(server.url());
-    const auto waited = clock.elapsed();
+    PortError error;
+    const auto [waited, ticks] = timed([&] { error = expectOpenFails(server.url()); },
+                                       [&](int tick) {
+                                           // An impatient second click while the first waits.
+                                           if (tick == 3) {
+                                               EXPECT_NE(port_->setPortOpen(true), "");
+                                           }
+                                       });
     EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 100);
     EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
     EXPECT_GE(ticks, 20) << "the loop kept running while the open waited";
@@ -181,15 +186,7 @@ TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
         SCOPED_TRACE(mode == Mode::Refuse ? "refuses" : "silent");
         TestDeviceServer server(mode);
         // The window stays live while the open waits for an answer.
-        int ticks = 0;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-        ticker.start(50);
-        QElapsedTimer clock;
-        clock.start();
-        openOn(server);
-        const auto waited = clock.elapsed();
-        ticker.stop();
+        const auto [waited, ticks] = timed([&] { openOn(server); });
         EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
         if (mode == Mode::Silent) {
             EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 200);
