@@ -2,19 +2,14 @@
 
 #include "TestDeviceServer.h"
 #include "WaitHelpers.h"
-#include "platform/qt/QtPreferenceStore.h"
-#include "platform/qt/QtSerialPort.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTimer>
 
-#include <algorithm>
 #include <arpa/inet.h>
-#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,20 +23,33 @@ using test::TestDeviceServer;
 using test::waitFor;
 using Mode = TestDeviceServer::Mode;
 using namespace telnet;
-
 using test::bytes;
 
 class QtNetworkPortTest : public test::PortTest {
 protected:
-    // Opens port 1 on the server, from a clean record, and waits until the server has its client.
+    // Opens port 1 on the server and waits until the server has its client.
     void openOn(TestDeviceServer& server) {
-        events_.clear();
-        notices_.clear();
-        input_.clear();
-        map(1, server.url());
-        ASSERT_EQ(port_->setPortOpen(true), "");
-        ASSERT_TRUE(port_->portOpen());
+        PortTest::openOn(server.url());
         ASSERT_TRUE(waitFor(pump_, [&] { return server.connected(); }));
+    }
+    // Runs `open` while a 50 ms timer ticks and calls `onTick`: how long it took, how often it
+    // ticked.
+    std::pair<qint64, int> timed(
+        const std::function<void()>& open, const std::function<void(int)>& onTick = [](int) {}) {
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { onTick(++ticks); });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        open();
+        return {clock.elapsed(), ticks};
+    }
+    // The COM-PORT commands the server got, once there are as many as expected.
+    void expectComPort(TestDeviceServer& server, const std::vector<std::string>& commands) {
+        ASSERT_TRUE(
+            waitFor(pump_, [&] { return server.split().comPort.size() >= commands.size(); }));
+        EXPECT_EQ(server.split().comPort, commands);
     }
 };
 
@@ -62,13 +70,9 @@ TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
         EXPECT_FALSE(port_->portOpen());
     }
 
-    for (const std::string bad : {"udp://127.0.0.1:1", "tcp://127.0.0.1", "tcp://:1"}) {
-        map(2, bad);
-        const PortError error = port_->setPortOpen(true);
-        EXPECT_NE(error.find(bad), std::string::npos) << error;
-        EXPECT_EQ(port_->errorText(), error);
-        EXPECT_FALSE(port_->portOpen());
-    }
+    ASSERT_EQ(port_->setCommPort(1), "");
+    for (const std::string bad : {"udp://127.0.0.1:1", "tcp://127.0.0.1", "tcp://:1"})
+        expectOpenFails(bad);
 }
 
 TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
@@ -76,16 +80,10 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     const std::string url = "tcp://127.0.0.1:" + std::to_string(closed.serverPort());
     closed.close();
-    map(1, url);
-    QElapsedTimer clock;
-    clock.start();
-    const PortError error = port_->setPortOpen(true);
-    EXPECT_LT(clock.elapsed(), 2000);
+    PortError error;
+    EXPECT_LT(timed([&] { error = expectOpenFails(url); }).first, 2000);
     EXPECT_EQ(error.rfind("Cannot open " + url + ": ", 0), 0u) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
-    EXPECT_FALSE(port_->portOpen());
-    port_->output("x\r");
-    EXPECT_EQ(port_->outBufferCount(), 0);
 }
 
 // A listener whose queue is full drops further connection attempts without a word: the same as a
@@ -124,41 +122,18 @@ private:
 
 TEST_F(QtNetworkPortTest, UnansweringServerFailsTheOpenAfterThreeSecondsWithTheWindowLive) {
     Unanswering server;
-    map(1, server.url());
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        ++ticks;
-        // An impatient second click while the first is still waiting.
-        if (ticks == 3) {
-            EXPECT_NE(port_->setPortOpen(true), "");
-        }
-    });
-    ticker.start(50);
-    QElapsedTimer clock;
-    clock.start();
-    const PortError error = port_->setPortOpen(true);
-    const auto waited = clock.elapsed();
+    PortError error;
+    const auto [waited, ticks] = timed([&] { error = expectOpenFails(server.url()); },
+                                       [&](int tick) {
+                                           // An impatient second click while the first waits.
+                                           if (tick == 3) {
+                                               EXPECT_NE(port_->setPortOpen(true), "");
+                                           }
+                                       });
     EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 100);
     EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
     EXPECT_GE(ticks, 20) << "the loop kept running while the open waited";
     EXPECT_EQ(error, "Cannot open " + server.url() + ": no answer within 3 seconds");
-    EXPECT_FALSE(port_->portOpen());
-    EXPECT_EQ(port_->errorText(), error);
-}
-
-TEST_F(QtNetworkPortTest, RawStreamCarriesEveryByteAsItIs) {
-    TestDeviceServer server(Mode::Raw);
-    openOn(server);
-    const std::string command = bytes({'m', ',', 'd', 0xFF, '\r'});
-    port_->output(command);
-    ASSERT_TRUE(waitFor(pump_, [&] { return server.received() == command; })) << server.received();
-    ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
-    // Telnet bytes from a raw server are its data.
-    const std::string reply = bytes({'M', 'D', Iac, Nop, '\r', '\n'});
-    server.send(reply);
-    ASSERT_TRUE(waitFor(pump_, [&] { return input_ == reply; })) << input_;
-    EXPECT_TRUE(notices_.empty());
 }
 
 TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLine) {
@@ -167,28 +142,20 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     ASSERT_EQ(port_->setHandshaking(2), "");
     openOn(server);
 
-    // The settings went out with the open, before any data.
-    const std::vector<std::string> atOpen = {bytes({SetBaudRate, 0, 0, 0x4B, 0x00}),
-                                             bytes({SetDataSize, 7}), bytes({SetParity, 3}),
-                                             bytes({SetStopSize, 2}), bytes({SetControl, 3})};
-    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().comPort.size() >= atOpen.size(); }));
-    EXPECT_EQ(server.split().comPort, atOpen);
-
-    // Applied while open: sent at once.
+    // The settings went out with the open, before any data; applied while open, at once.
+    expectComPort(server, {bytes({SetBaudRate, 0, 0, 0x4B, 0x00}), bytes({SetDataSize, 7}),
+                           bytes({SetParity, 3}), bytes({SetStopSize, 2}), bytes({SetControl, 3})});
     server.clear();
     ASSERT_EQ(port_->setSettings("9600,n,8,1"), "");
     ASSERT_EQ(port_->setHandshaking(0), "");
-    const std::vector<std::string> applied = {bytes({SetBaudRate, 0, 0, 0x25, 0x80}),
-                                              bytes({SetDataSize, 8}), bytes({SetParity, 1}),
-                                              bytes({SetStopSize, 1}), bytes({SetControl, 1})};
-    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().comPort.size() >= applied.size(); }));
-    EXPECT_EQ(server.split().comPort, applied);
+    expectComPort(server, {bytes({SetBaudRate, 0, 0, 0x25, 0x80}), bytes({SetDataSize, 8}),
+                           bytes({SetParity, 1}), bytes({SetStopSize, 1}), bytes({SetControl, 1})});
     EXPECT_EQ(count(CommEvent::Send), 0) << "settings are no transmission of the terminal's";
 
     // 0xFF in a command is doubled on the wire and arrives once.
     server.clear();
     port_->output(bytes({'x', 0xFF, '\r'}));
-    ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == bytes({'x', 0xFF, '\r'}); }));
+    ASSERT_TRUE(waitFor(pump_, [&] { return server.data() == bytes({'x', 0xFF, '\r'}); }));
     EXPECT_EQ(server.received(), bytes({'x', 0xFF, 0xFF, '\r'}));
     ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
 
@@ -219,15 +186,7 @@ TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
         SCOPED_TRACE(mode == Mode::Refuse ? "refuses" : "silent");
         TestDeviceServer server(mode);
         // The window stays live while the open waits for an answer.
-        int ticks = 0;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-        ticker.start(50);
-        QElapsedTimer clock;
-        clock.start();
-        openOn(server);
-        const auto waited = clock.elapsed();
-        ticker.stop();
+        const auto [waited, ticks] = timed([&] { openOn(server); });
         EXPECT_LE(waited, QtNetworkPort::kConnectLimitMs + 1000);
         if (mode == Mode::Silent) {
             EXPECT_GE(waited, QtNetworkPort::kConnectLimitMs - 200);
@@ -242,45 +201,35 @@ TEST_F(QtNetworkPortTest, RefusalIsReportedOnceAndTheLineStillWorks) {
 
         // Settings stay on the server; data still flows (escaped: the server speaks Telnet).
         ASSERT_EQ(port_->setSettings("38400,n,8,1"), "");
-        port_->output(bytes({'f', 0xFF, '\r'}));
-        ASSERT_TRUE(waitFor(pump_, [&] {
-            return server.split().data == bytes({'f', 0xFF, '\r'});
-        }));
+        roundTrip(server, bytes({'f', 0xFF, '\r'}), "12.5\r\n");
         EXPECT_TRUE(server.split().comPort.empty());
-        server.send("12.5\r\n");
-        ASSERT_TRUE(waitFor(pump_, [&] { return input_ == "12.5\r\n"; })) << input_;
         settle(pump_, 50);
         EXPECT_EQ(count(CommEvent::PortNotice), 1);
         ASSERT_EQ(port_->setPortOpen(false), "");
     }
 }
 
-TEST_F(QtNetworkPortTest, DroppedConnectionIsThePortLostPath) {
+// Raw: every byte as it is, Telnet bytes from the server included.
+TEST_F(QtNetworkPortTest, RawAndTelnetStreamsAndTheLostConnection) {
     for (Mode mode : {Mode::Raw, Mode::Accept}) {
         SCOPED_TRACE(mode == Mode::Raw ? "raw" : "telnet");
         TestDeviceServer server(mode);
         openOn(server);
-        port_->output("f\r");
-        ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == "f\r"; }));
+        roundTrip(server, bytes({'m', ',', 'd', 0xFF, '\r'}),
+                  mode == Mode::Raw ? bytes({'M', 'D', Iac, Nop, '\r', '\n'}) : "MD\r\n");
         // The last answer and the hang-up together: the answer still counts.
+        input_.clear();
         server.send("0.5\r\n");
         server.dropClient();
-        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortLost) > 0; }));
+        expectLostOnce(server.url());
         EXPECT_EQ(input_, "0.5\r\n");
-        EXPECT_FALSE(port_->portOpen());
         ASSERT_EQ(notices_.size(), 1u);
-        EXPECT_EQ(notices_[0].rfind("Connection to " + server.url() + " lost", 0), 0u)
-            << notices_[0];
-        settle(pump_, 100);
-        EXPECT_EQ(count(CommEvent::PortLost), 1);
 
         // It can be opened again.
         ASSERT_EQ(port_->setPortOpen(true), "");
         ASSERT_TRUE(waitFor(pump_, [&] { return server.connections() == 2; }));
-        port_->output("e\r");
-        ASSERT_TRUE(waitFor(pump_, [&] { return server.split().data == "e\r"; }));
+        roundTrip(server, "e\r", "E\r\n");
         ASSERT_EQ(port_->setPortOpen(false), "");
-        EXPECT_FALSE(port_->portOpen());
         settle(pump_, 50);
         EXPECT_EQ(count(CommEvent::PortLost), 1) << "closing is no loss";
     }

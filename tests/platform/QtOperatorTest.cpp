@@ -79,76 +79,60 @@ private:
 
 TEST(QtOperator, MessageBoxes) {
     QtOperator op;
-    {
-        QString text;
-        bool warningWithNo = false;
-        DialogAnswer<QMessageBox> answer([&](QMessageBox* box) {
-            text = box->windowTitle() + "|" + box->text();
-            warningWithNo = box->icon() == QMessageBox::Warning &&
-                            box->standardButton(box->defaultButton()) == QMessageBox::No;
-            box->button(QMessageBox::Yes)->click();
-        });
-        const Answer got = op.message({"Remove device 3?\rIt cannot be undone.", "System Monitor",
-                                       Buttons::YesNo, Icon::Exclamation, 1});
-        ASSERT_TRUE(answer.seen());
-        EXPECT_EQ(got, Answer::Yes);
-        EXPECT_EQ(text, "System Monitor|Remove device 3?\nIt cannot be undone.");
-        EXPECT_TRUE(warningWithNo);
-    }
-    {
-        // Escape on a Yes/No question means No.
-        DialogAnswer<QMessageBox> answer(
-            [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-        EXPECT_EQ(op.message({"Sure?", "System Monitor", Buttons::YesNo, Icon::Question, 0}),
-                  Answer::No);
-        ASSERT_TRUE(answer.seen());
-    }
-    for (auto [button, expected] : {std::pair{QMessageBox::Abort, Answer::Abort},
-                                    std::pair{QMessageBox::Retry, Answer::Retry},
-                                    std::pair{QMessageBox::Ignore, Answer::Ignore}}) {
-        bool threeWithAbort = false;
-        DialogAnswer<QMessageBox> answer([&, button = button](QMessageBox* box) {
-            threeWithAbort = box->standardButton(box->defaultButton()) == QMessageBox::Abort &&
-                             box->buttons().size() == 3;
-            box->button(button)->click();
-        });
-        EXPECT_EQ(op.message({"Data cannot be sent", "KVT Control Terminal",
-                              Buttons::AbortRetryIgnore, Icon::Question, 0}),
-                  expected);
-        ASSERT_TRUE(answer.seen());
-        EXPECT_TRUE(threeWithAbort);
-    }
-    {
-        // Markup-looking text is shown as it is.
+    using B = QMessageBox;
+    struct Row {
+        Message message;
+        B::StandardButton press; // NoButton: Escape
+        Answer answer;
+        QString shown; // title, text, icon, default button, buttons
+    };
+    const Message remove{"Remove device 3?\rIt cannot be undone.", "System Monitor", Buttons::YesNo,
+                         Icon::Exclamation, 1};
+    const Message sure{"Sure?", "System Monitor", Buttons::YesNo, Icon::Question, 0};
+    const Message ari{"Data cannot be sent", "", Buttons::AbortRetryIgnore, Icon::Question, 0};
+    const Message markup{"Reply: <b>ZE</b>", "", Buttons::OkCancel, Icon::None, 7};
+    const Row rows[] = {
+        {remove, B::Yes, Answer::Yes,
+         "System Monitor|Remove device 3?\nIt cannot be undone.|2|65536|2"},
+        {sure, B::NoButton, Answer::No, "System Monitor|Sure?|4|16384|2"}, // Escape means No
+        {ari, B::Abort, Answer::Abort, "|Data cannot be sent|4|262144|3"},
+        {ari, B::Retry, Answer::Retry, "|Data cannot be sent|4|262144|3"},
+        {ari, B::Ignore, Answer::Ignore, "|Data cannot be sent|4|262144|3"},
+        {markup, B::Cancel, Answer::Cancel, "|Reply: <b>ZE</b>|0|1024|2"}, // shown as it is
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.message.text);
         QString shown;
         DialogAnswer<QMessageBox> answer([&](QMessageBox* box) {
-            shown = box->findChild<QLabel*>("qt_msgbox_label")->text();
             EXPECT_EQ(box->textFormat(), Qt::PlainText);
-            box->button(QMessageBox::Cancel)->click();
+            shown = box->windowTitle() + "|" + box->findChild<QLabel*>("qt_msgbox_label")->text() +
+                    "|" + QString::number(box->icon()) + "|" +
+                    QString::number(box->standardButton(box->defaultButton())) + "|" +
+                    QString::number(box->buttons().size());
+            if (r.press == B::NoButton)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(r.press)->click();
         });
-        EXPECT_EQ(op.message({"Reply: <b>ZE</b>", "", Buttons::OkCancel, Icon::None, 7}),
-                  Answer::Cancel);
-        EXPECT_EQ(shown, "Reply: <b>ZE</b>");
+        EXPECT_EQ(op.message(r.message), r.answer);
+        ASSERT_TRUE(answer.seen());
+        EXPECT_EQ(shown, r.shown);
     }
 }
 
 TEST(QtOperator, InputBox) {
     QtOperator op;
-    {
+    for (bool accept : {true, false}) {
         QString prompt;
         DialogAnswer<QInputDialog> answer([&](QInputDialog* dialog) {
             prompt = dialog->labelText() + "|" + dialog->textValue();
             dialog->setTextValue(QString::fromLatin1("2,5 \xB5l"));
-            dialog->accept();
+            accept ? dialog->accept() : dialog->reject();
         });
-        EXPECT_EQ(op.input("Enter K factor\r(0 to 10)", "System Monitor", "1.000"), "2,5 \xB5l");
+        EXPECT_EQ(op.input("Enter K factor\r(0 to 10)", "System Monitor", "1.000"),
+                  accept ? "2,5 \xB5l" : "");
         ASSERT_TRUE(answer.seen());
         EXPECT_EQ(prompt, "Enter K factor\n(0 to 10)|1.000");
-    }
-    {
-        DialogAnswer<QInputDialog> answer([](QInputDialog* dialog) { dialog->reject(); });
-        EXPECT_EQ(op.input("Enter K factor", "System Monitor", "1.000"), "");
-        ASSERT_TRUE(answer.seen());
     }
 }
 

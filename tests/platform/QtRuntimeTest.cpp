@@ -35,16 +35,10 @@ TEST(QtEventPump, WaitEndsWhenAnEventMakesThePredicateTrue) {
 
 TEST(QtEventPump, WaitingCostsNoCpu) {
     QtEventPump pump;
-    bool over = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] { over = true; });
-
     QElapsedTimer wall;
     const double cpuBefore = processCpuSeconds();
     wall.start();
-    timer.start(300);
-    ASSERT_TRUE(waitFor(pump, [&] { return over; }));
+    test::settle(pump, 300);
     const double wallSeconds = wall.nsecsElapsed() / 1e9;
     const double cpuSeconds = processCpuSeconds() - cpuBefore;
     // A waiting loop that polls would burn the whole wall time.
@@ -108,7 +102,6 @@ TEST(QtTimer, ZeroIntervalIsDisabled) {
 TEST(QtRuntime, TimersTickThroughTheRuntime) {
     QtRuntime runtime;
     auto timer = runtime.createTimer(5);
-    EXPECT_EQ(timer->interval(), 5);
     int ticks = 0;
     timer->setOnTick([&] {
         // A tick that stops its own timer, as the no-reply timer does.

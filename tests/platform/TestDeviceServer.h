@@ -40,6 +40,7 @@ public:
     bool connected() const { return client_ != nullptr; }
     // Everything the client sent, as sent.
     const std::string& received() const { return received_; }
+    std::string data() const { return split().data; }
 
     // The client's bytes without Telnet: line data, and each COM-PORT command as code + value.
     struct Split {
@@ -110,23 +111,13 @@ private:
                 received_.append(got.constData(), static_cast<std::size_t>(got.size()));
         });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        auto say = [socket](std::initializer_list<int> values) {
-            std::string out;
-            for (int v : values)
-                out += static_cast<char>(v);
-            socket->write(out.data(), static_cast<qint64>(out.size()));
-        };
-        switch (mode_) {
-        case Mode::Accept:
-            say({Iac, Will, Binary, Iac, Do, Binary, Iac, Will, SuppressGoAhead, Iac, Do, ComPort});
-            break;
-        case Mode::Refuse:
-            say({Iac, Will, Binary, Iac, Do, Binary, Iac, Dont, ComPort});
-            break;
-        case Mode::Raw:
-        case Mode::Silent:
-            break;
-        }
+        std::string greeting;
+        if (mode_ == Mode::Accept)
+            greeting = bytes(
+                {Iac, Will, Binary, Iac, Do, Binary, Iac, Will, SuppressGoAhead, Iac, Do, ComPort});
+        else if (mode_ == Mode::Refuse)
+            greeting = bytes({Iac, Will, Binary, Iac, Do, Binary, Iac, Dont, ComPort});
+        socket->write(greeting.data(), static_cast<qint64>(greeting.size()));
     }
 
     Mode mode_;

@@ -31,12 +31,8 @@ inline bool waitFor(QtEventPump& pump, const std::function<bool()>& done, int li
 
 // Lets the loop run for a while; for checking that nothing more arrives.
 inline void settle(QtEventPump& pump, int ms) {
-    bool over = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] { over = true; });
-    timer.start(ms);
-    pump.waitUntil([&] { return over; });
+    waitFor(
+        pump, [] { return false; }, ms);
 }
 
 // A port on preferences in a fresh folder; its events, input and notices are recorded.
@@ -60,6 +56,47 @@ protected:
                            address);
     }
     long count(int event) const { return std::count(events_.begin(), events_.end(), event); }
+    // Port 1 leads to `address` and is opened, with a clean record.
+    void openOn(const std::string& address) {
+        events_.clear();
+        notices_.clear();
+        input_.clear();
+        map(1, address);
+        ASSERT_EQ(port_->setPortOpen(true), "");
+    }
+    // Opening port 1 on `address` fails with a text naming it; the port stays closed and mute.
+    PortError expectOpenFails(const std::string& address) {
+        map(1, address);
+        const PortError error = port_->setPortOpen(true);
+        EXPECT_NE(error.find(address), std::string::npos) << error;
+        EXPECT_EQ(port_->errorText(), error);
+        EXPECT_FALSE(port_->portOpen());
+        port_->output("x\r");
+        EXPECT_EQ(port_->outBufferCount(), 0);
+        return error;
+    }
+    // `out` reaches the peer whole as one transmission, and `in` comes back whole.
+    template <typename Peer>
+    void roundTrip(Peer& peer, const std::string& out, const std::string& in) {
+        const std::size_t before = peer.data().size();
+        const long sends = count(CommEvent::Send);
+        input_.clear();
+        port_->output(out);
+        ASSERT_TRUE(waitFor(pump_, [&] { return peer.data().substr(before) == out; }))
+            << peer.data();
+        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == sends + 1; }));
+        peer.send(in);
+        ASSERT_TRUE(waitFor(pump_, [&] { return input_ == in; })) << input_;
+    }
+    // The peer went away: the port closes itself and says so once.
+    void expectLostOnce(const std::string& address) {
+        ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::PortLost) > 0; }));
+        EXPECT_FALSE(port_->portOpen());
+        EXPECT_EQ(port_->errorText().rfind("Connection to " + address + " lost", 0), 0u)
+            << port_->errorText();
+        settle(pump_, 100);
+        EXPECT_EQ(count(CommEvent::PortLost), 1);
+    }
 
     QTemporaryDir dir_;
     std::unique_ptr<QtPreferenceStore> preferences_;

@@ -42,55 +42,51 @@ TEST(AutoTuneStatus, SplitsThreeValuesOnly) {
     }
 }
 
+// Status replies with too few values are ignored; polling goes on.
 TEST_P(AutoTune, TunesUntilDoneAndRestores) {
     ServiceWorld x(GetParam());
+    x.dev().scriptFault("at,s", sim::Fault::wrong("ATSI,9.9", 2));
     std::string p0 = x.dev().eeprom(110);
     open(x, [&](service::AutoTune& a) {
         EXPECT_EQ(x.written(), x.lines(kLoad));
         EXPECT_EQ(a.model.Text1[0].caption, p0);
-        EXPECT_EQ(a.model.lblMsg.caption, service::kAutoTunePrompt);
-        a.cmdStart_Click(); // returns when the device reports the end
+        std::string seen = "?";
+        x.at(1.5, [&] { seen = a.model.lblMsg.caption; });
+        a.cmdStart_Click();  // returns when the device reports the end
+        EXPECT_EQ(seen, ""); // unchanged since Start cleared it
         EXPECT_TRUE(!a.running() && a.model.cmdStart.enabled && a.model.List1.enabled);
         EXPECT_FALSE(a.model.cmdStop.enabled);
         EXPECT_EQ(a.model.Text1[0].caption,
                   service::parseAutoTuneStatus(x.dev().handle("at,s", x.w.rt.now()))->p);
         EXPECT_EQ(a.model.lblMsg.caption.substr(0, 21), "AutoTune Status: Done");
-        auto wire = x.written();
-        EXPECT_EQ(wire.front(), x.lines({"at,80.00"})[0]);
+        EXPECT_EQ(x.written().front(), x.lines({"at,80.00"})[0]);
     });
     EXPECT_EQ(x.written(), x.lines(kRestore));
     EXPECT_FALSE(x.dev().autoTuning());
 }
 
 TEST_P(AutoTune, SetPointsAndModes) {
-    struct Case {
-        const char* name;
-        int row;
-        bool manual;
-        Lines wire;
-    };
-    const std::vector<Case> cases{
-        {"0 % tunes at the lowest 20 %", 0, false, {"at,20.00"}},
-        {"10 % likewise", 1, false, {"at,20.00"}},
-        {"100 %", 10, false, {"at,100.00"}},
-        {"manual mode sends a set point and Stop brings it to 0", 3, true, {"s,30.00", "s,0.0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // 0 % and 10 % tune at the lowest, 20 %; in manual mode Start sends the set point, Stop 0.
+    const std::tuple<int, bool, Lines> cases[] = {{0, false, Lines{"at,20.00"}},
+                                                  {1, false, Lines{"at,20.00"}},
+                                                  {10, false, Lines{"at,100.00"}},
+                                                  {3, true, Lines{"s,30.00", "s,0.0"}}};
+    for (const auto& [row, manual, wire] : cases) {
+        SCOPED_TRACE(row);
         ServiceWorld x(GetParam());
         open(x, [&](service::AutoTune& a) {
             x.written();
-            a.List1_Click(c.row);
-            a.Option1_Click(c.manual ? 1 : 0);
-            EXPECT_EQ(a.model.cmdStop.enabled, c.manual);
+            a.List1_Click(row);
+            a.Option1_Click(manual ? 1 : 0);
+            EXPECT_EQ(a.model.cmdStop.enabled, manual);
             a.cmdStart_Click();
-            if (c.manual) {
+            if (manual) {
                 EXPECT_EQ(a.model.lblMsg.caption.rfind("Current Set Point:  ", 0), 0u);
                 EXPECT_EQ(a.model.locked, (std::array<bool, 3>{false, false, false}));
                 a.cmdStop_Click();
                 EXPECT_EQ(a.model.lblMsg.caption, "");
             }
-            EXPECT_EQ(withoutStatus(x.written(), x.kind.prefix), x.lines(c.wire));
+            EXPECT_EQ(withoutStatus(x.written(), x.kind.prefix), x.lines(wire));
         });
     }
 }
@@ -108,85 +104,51 @@ TEST_P(AutoTune, ExitWhileTuningStopsTheDeviceFirst) {
     EXPECT_FALSE(x.dev().autoTuning());
 }
 
-TEST_P(AutoTune, StatusFaults) {
-    {
-        SCOPED_TRACE("a status reply with too few values is ignored; polling goes on");
+TEST_P(AutoTune, SilentStatusOrRefusedStartEndsWithOneMessage) {
+    const std::tuple<const char*, sim::Fault, std::string> rows[] = {
+        {"at,s", sim::Fault::silence(), service::kAutoTuneSilentText},
+        {"at,80", sim::Fault::wrong("?", 1),
+         "Communication Error! Can Not Start AutoTune!\rController may be locked![?]"}};
+    for (const auto& [command, fault, text] : rows) {
+        SCOPED_TRACE(command);
         ServiceWorld x(GetParam());
-        x.dev().scriptFault("at,s", sim::Fault::wrong("ATSI,9.9", 2));
-        open(x, [&](service::AutoTune& a) {
-            std::vector<std::string> seen;
-            x.at(1.5, [&] { seen.push_back(a.model.lblMsg.caption); });
-            a.cmdStart_Click();
-            ASSERT_EQ(seen.size(), 1u);
-            EXPECT_EQ(seen[0], ""); // unchanged since Start cleared it
-            EXPECT_EQ(a.model.Text1[0].caption.find("9.9"), std::string::npos);
-            EXPECT_EQ(a.model.lblMsg.caption.substr(0, 21), "AutoTune Status: Done");
-        });
-    }
-    {
-        SCOPED_TRACE("three silent status requests end the polling with one message");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("at,s", sim::Fault::silence());
+        x.dev().scriptFault(command, fault);
         open(x, [&](service::AutoTune& a) {
             x.w.op.shown.clear();
             a.cmdStart_Click();
-            EXPECT_EQ(x.boxes(), Lines{service::kAutoTuneSilentText});
+            EXPECT_EQ(x.boxes(), Lines{text});
             EXPECT_TRUE(a.model.cmdStart.enabled && !a.running());
         });
     }
-    {
-        SCOPED_TRACE("a refused start changes nothing");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("at,80", sim::Fault::wrong("?", 1));
-        open(x, [&](service::AutoTune& a) {
-            a.cmdStart_Click();
-            EXPECT_TRUE(a.model.cmdStart.enabled);
-            EXPECT_EQ(x.boxes().back(),
-                      "Communication Error! Can Not Start AutoTune!\rController may be locked![?]");
-        });
-    }
 }
 
+// Typed into a box (nullptr: what was loaded), chosen first or not: what goes out, and the box's
+// variable afterwards ("" = unchanged). P is written with six decimals; a locked box, pasted junk,
+// a control character or a box never read from the device is not written.
 TEST_P(AutoTune, PidEnter) {
-    struct Case {
-        const char* name;
-        const char* typed;
-        bool unlocked; // the box for P was chosen first
-        Lines wire;
-        std::string p; // variable 110 afterwards, "" = unchanged
+    const std::tuple<int, const char*, bool, Lines, std::string> cases[] = {
+        {0, "2.5", true, Lines{"mw,110,2.500000"}, "2.500000"},
+        {0, "2.5", false, Lines{}, ""},
+        {0, "2.5x", true, Lines{}, ""},
+        {0, "2\r5", true, Lines{}, ""},
+        {1, nullptr, true, Lines{}, ""},
     };
-    const std::vector<Case> cases{
-        {"typed 2.5 is written with six decimals", "2.5", true, {"mw,110,2.500000"}, "2.500000"},
-        {"a locked box does nothing", "2.5", false, {}, ""},
-        {"pasted junk is refused", "2.5x", true, {}, ""},
-        {"a control character is refused", "2\r5", true, {}, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [box, typed, unlocked, wire, value] : cases) {
+        SCOPED_TRACE(::testing::Message() << box << " " << (typed ? typed : "loaded"));
         ServiceWorld x(GetParam());
-        auto before = x.dev().eeprom(110);
+        x.dev().scriptFault("mr,111", sim::Fault::silence(1));
+        const int variable = 110 + box;
+        auto before = x.dev().eeprom(variable);
         open(x, [&](service::AutoTune& a) {
+            EXPECT_EQ(a.model.Text1[1].caption, "0.0");
             x.written();
-            if (c.unlocked)
+            if (unlocked)
                 a.Option1_Click(1);
-            a.Text1_Change(0, c.typed);
-            EXPECT_FALSE(a.Text1_KeyPress(0, 13)); // Enter is never typed into the box
-            EXPECT_EQ(x.written(), x.lines(c.wire));
+            if (typed)
+                a.Text1_Change(box, typed);
+            EXPECT_FALSE(a.Text1_KeyPress(box, 13)); // Enter is never typed into the box
+            EXPECT_EQ(x.written(), x.lines(wire));
         });
-        EXPECT_EQ(x.dev().eeprom(110), c.p.empty() ? before : c.p);
+        EXPECT_EQ(x.dev().eeprom(variable), value.empty() ? before : value);
     }
-}
-
-TEST_P(AutoTune, UnreadBoxIsNotWrittenBack) {
-    ServiceWorld x(GetParam());
-    x.dev().scriptFault("mr,111", sim::Fault::silence(1));
-    auto before = x.dev().eeprom(111);
-    open(x, [&](service::AutoTune& a) {
-        EXPECT_EQ(a.model.Text1[1].caption, "0.0");
-        x.written();
-        a.Option1_Click(1);
-        a.Text1_KeyPress(1, 13); // "0.0" was never read from the device
-        EXPECT_TRUE(x.written().empty());
-    });
-    EXPECT_EQ(x.dev().eeprom(111), before);
 }

@@ -7,24 +7,19 @@
 using namespace kvt::service;
 
 TEST(ServiceText, HalfAwayFromZeroOnTheDecimalValue) {
-    struct Row {
-        double v;
-        int decimals;
-        const char* text;
-    };
     // 0.0625 is exactly half in binary too: not to even. 1.0 / 128 is 0.0078125. -0.0004 rounds
     // to zero: no minus sign. 9.9995 carries into the integer part. 1.005 is 1.00499999... as a
     // double, 1.005 as typed.
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<double, int, const char*> rows[] = {
         {0.0625, 3, "0.063"}, {1.0 / 128, 6, "0.007813"}, {-0.0625, 3, "-0.063"},
         {0.0005, 3, "0.001"}, {-0.0004, 3, "0.000"}, {-0.0, 6, "0.000000"}, {9.9995, 3, "10.000"},
         {999.9999995, 6, "1000.000000"}, {0.0005, 6, "0.000500"}, {-0.5, 6, "-0.500000"},
         {1.005, 2, "1.01"}, {2.5, 0, "3"}, {std::numeric_limits<double>::quiet_NaN(), 3, "0.000"},
         {std::numeric_limits<double>::infinity(), 2, "0.00"}};
     // clang-format on
-    for (const auto& r : rows)
-        EXPECT_EQ(formatHalfUp(r.v, r.decimals), r.text) << r.v;
+    for (const auto& [v, decimals, text] : rows)
+        EXPECT_EQ(formatHalfUp(v, decimals), text) << v;
 }
 
 TEST(ServiceText, CheckedSixteenBitIntegers) {
