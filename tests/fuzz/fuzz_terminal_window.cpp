@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What grows across inputs (bounded, but growing) makes every run look like a leak and
     // cost a full leak scan.
     bench.w.port.written.clear();
+    bench.w.bus.forgetHistory();
     tty.line().transcript.clear();
     std::string expected;
 

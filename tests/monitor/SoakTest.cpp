@@ -44,7 +44,8 @@ TEST(Soak, SixtyFourDevicesStayInTheirPanelsAndMemoryStaysFlat) {
     const long growthKb = (f.rssEndKb - f.rssFirstHourKb) -
                           static_cast<long>((f.trendEndBytes - f.trendFirstHourBytes) / 1024);
     // AddressSanitizer keeps freed memory in quarantine, so the resident size says nothing there.
-    if (!kAddressSanitizer)
+    if (!kAddressSanitizer) {
         EXPECT_LT(growthKb, 2048) << f.rssFirstHourKb << " KiB -> " << f.rssEndKb << " KiB";
+    }
     EXPECT_LT(f.trendEndBytes, 64u * 1024 * 1024);
 }
