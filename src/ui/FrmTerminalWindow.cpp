@@ -586,11 +586,12 @@ void FrmTerminalWindow::refresh(bool force) {
     applyList(cboCurUnit_, model_.cboCurUnit, curUnitItems_);
     applyList(cboValveS_, model_.cboValveS, valveItems_);
     progress_->refresh();
+    // The line bar decides first whether the terminal area shows (the hex view hides it).
+    termBar_->refresh(model_.txtTerm.visible);
     // Received text goes to the terminal area in every mode; laying it out while the area is
     // hidden costs a program run a tenth of its time. It catches up when the area shows.
     if (!txtTerm_->isHidden())
         txtTerm_->showText(model_.txtTerm.caption, logic_.terminalWindow().selectionSerial);
-    termBar_->refresh(model_.txtTerm.visible);
     refreshProgramPanel();
 
     if (logic_.ended && !endQueued_) {
