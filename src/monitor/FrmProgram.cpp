@@ -110,13 +110,7 @@ void ProgramRunner::lockWindow(bool locked) {
 }
 
 std::optional<std::string> ProgramRunner::ask(std::string_view body) {
-    // A silent device is reported once; it has to answer again before it is reported again.
-    Steps steps = kRunStep;
-    steps.reportNoReply = !silentReported_;
-    auto reply = t_.exchange(slot_, body, steps);
-    if (reply)
-        silentReported_ = reply->empty();
-    return reply;
+    return t_.exchangeReportingOnce(slot_, body, kRunStep, silentReported_);
 }
 
 void ProgramRunner::run() {

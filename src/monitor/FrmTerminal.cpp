@@ -444,6 +444,15 @@ std::optional<std::string> FrmTerminal::exchange(int slot, std::string_view body
                                     .reportNoReply = steps.reportNoReply});
 }
 
+std::optional<std::string> FrmTerminal::exchangeReportingOnce(int slot, std::string_view body,
+                                                              Steps steps, bool& silentReported) {
+    steps.reportNoReply = !silentReported;
+    auto reply = exchange(slot, body, steps);
+    if (reply)
+        silentReported = reply->empty();
+    return reply;
+}
+
 void FrmTerminal::finishExchange(bool restart) {
     if (engine().tableChanged)
         saveTable();

@@ -106,6 +106,10 @@ public:
     std::optional<std::string> exchange(int slot, std::string_view body) {
         return exchange(slot, body, Steps{});
     }
+    // As exchange, for repeating callers: a silent device is reported once and has to answer
+    // again before it is reported again. `silentReported` carries that state between calls.
+    std::optional<std::string> exchangeReportingOnce(int slot, std::string_view body, Steps steps,
+                                                     bool& silentReported);
     // The closing steps: rewrite setup.dat when a field changed, restart monitoring.
     void finishExchange(bool restartMonitoring = true);
     // Stores a value; marks the table changed only when it differs.

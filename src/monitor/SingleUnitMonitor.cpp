@@ -179,13 +179,7 @@ void SingleUnitMonitor::Timer4_Timer() {
 }
 
 std::optional<std::string> SingleUnitMonitor::ask(int slot, std::string_view body) {
-    // A silent device is reported once; it has to answer again before it is reported again.
-    Steps steps = kCycleStep;
-    steps.reportNoReply = !silentReported_;
-    auto reply = t_.exchange(slot, body, steps);
-    if (reply)
-        silentReported_ = reply->empty();
-    return reply;
+    return t_.exchangeReportingOnce(slot, body, kCycleStep, silentReported_);
 }
 
 void SingleUnitMonitor::cycle(int slot) {

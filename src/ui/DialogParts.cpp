@@ -1,5 +1,8 @@
 #include "ui/DialogParts.h"
 
+#include "monitor/Controls.h"
+#include "ui/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -36,6 +39,17 @@ QPushButton* button(QWidget* parent, const char* name) {
     auto* b = named(new QPushButton(parent), name);
     b->setAutoDefault(false);
     return b;
+}
+
+QPushButton* button(QWidget* parent, const char* name, std::function<void()> clicked) {
+    auto* b = button(parent, name);
+    QObject::connect(b, &QPushButton::clicked, parent, std::move(clicked));
+    return b;
+}
+
+void follow(QPushButton* b, const monitor::Control& c) {
+    b->setText(latin1(c.caption));
+    b->setEnabled(c.enabled);
 }
 
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> left,

@@ -16,6 +16,10 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
+namespace kvt::monitor {
+struct Control;
+}
+
 namespace kvt::ui {
 
 template <typename W> W* named(W* w, const QString& name) {
@@ -25,6 +29,10 @@ template <typename W> W* named(W* w, const QString& name) {
 
 // A button that Enter in a text box never presses.
 QPushButton* button(QWidget* parent, const char* name);
+// The same, running `clicked` when pressed.
+QPushButton* button(QWidget* parent, const char* name, std::function<void()> clicked);
+// The button shows the control's caption and whether it is enabled.
+void follow(QPushButton* b, const monitor::Control& c);
 
 // `left` packed to the left, `right` to the right, a stretch between.
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> left,

@@ -105,10 +105,8 @@ void FrmCalibrateADDialog::refresh() {
         options_[i]->setChecked(model_.OptIntrf[i].checked);
         options_[i]->setEnabled(model_.OptIntrf[i].enabled);
     }
-    adcStart_->setText(latin1(model_.cmdAdcStart.caption));
-    adcStart_->setEnabled(model_.cmdAdcStart.enabled);
-    dacStart_->setText(latin1(model_.cmdDacStart.caption));
-    dacStart_->setEnabled(model_.cmdDacStart.enabled);
+    follow(adcStart_, model_.cmdAdcStart);
+    follow(dacStart_, model_.cmdDacStart);
     adcSpan_->setText(latin1(model_.lblAdcSpan.caption));
     adcOffset_->setText(latin1(model_.lblAdcOffset.caption));
     dacSpan_->setText(latin1(model_.lblDacSpan.caption));

@@ -1,5 +1,6 @@
 #include "ui/FrmCancelSendWindow.h"
 
+#include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
 #include <QCloseEvent>
@@ -36,8 +37,7 @@ FrmCancelSendWindow::FrmCancelSendWindow(service::FrmCancelSend& model, QWidget*
 void FrmCancelSendWindow::refresh() {
     setWindowTitle(latin1(model_.frmCancelSend.caption));
     label_->setText(latin1(model_.Label1.caption));
-    cancel_->setText(latin1(model_.cmdCancel.caption));
-    cancel_->setEnabled(model_.cmdCancel.enabled);
+    follow(cancel_, model_.cmdCancel);
     followVisibility(*this, model_.frmCancelSend.visible);
 }
 

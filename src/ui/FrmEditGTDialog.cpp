@@ -43,12 +43,9 @@ FrmEditGTDialog::FrmEditGTDialog(service::EditGasTable& logic, QWidget* parent)
     policy.setRetainSizeWhenHidden(true);
     progress_->setSizePolicy(policy);
     layout->addWidget(progress_);
-    save_ = button(this, "cmdSave");
-    cancel_ = button(this, "cmdCancel");
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    cancel_ = button(this, "cmdCancel", [this] { logic_.cmdCancel_Click(); });
     layout->addLayout(buttonRow({}, {save_, cancel_}));
-
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -60,10 +57,8 @@ void FrmEditGTDialog::refresh() {
             boxes_[k]->setText(latin1(model_.Text2[k].caption));
         boxes_[k]->setEnabled(model_.Text2[k].enabled && model_.cmdCancel.enabled);
     }
-    save_->setText(latin1(model_.cmdSave.caption));
-    save_->setEnabled(model_.cmdSave.enabled);
-    cancel_->setText(latin1(model_.cmdCancel.caption));
-    cancel_->setEnabled(model_.cmdCancel.enabled);
+    follow(save_, model_.cmdSave);
+    follow(cancel_, model_.cmdCancel);
     progress_->setValue(model_.progress);
     progress_->setVisible(model_.ProgBar1.visible);
     finishIfClosed();

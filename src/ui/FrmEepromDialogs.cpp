@@ -58,11 +58,6 @@ QProgressBar* progressBar(QWidget* parent, int max) {
     return bar;
 }
 
-void follow(QPushButton* b, const monitor::Control& c) {
-    b->setText(latin1(c.caption));
-    b->setEnabled(c.enabled);
-}
-
 } // namespace
 
 FrmExportEDialog::FrmExportEDialog(service::EepromExport& logic, QWidget* parent)
@@ -75,11 +70,9 @@ FrmExportEDialog::FrmExportEDialog(service::EepromExport& logic, QWidget* parent
     layout->addWidget(frame_);
     progress_ = progressBar(this, service::kEepromEntries);
     layout->addWidget(progress_);
-    save_ = button(this, "cmdSave");
-    cancel_ = button(this, "cmdCancel");
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    cancel_ = button(this, "cmdCancel", [this] { logic_.cmdCancel_Click(); });
     layout->addLayout(buttonRow({}, {save_, cancel_}));
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -109,13 +102,10 @@ FrmImportEDialog::FrmImportEDialog(service::EepromImport& logic, QWidget* parent
     layout->addWidget(frame_);
     progress_ = progressBar(this, static_cast<int>(service::EepromImport::uploadSequence().size()));
     layout->addWidget(progress_);
-    open_ = button(this, "cmdOpen");
-    upload_ = button(this, "cmdUpload");
-    cancel_ = button(this, "cmdCancel");
+    open_ = button(this, "cmdOpen", [this] { logic_.cmdOpen_Click(); });
+    upload_ = button(this, "cmdUpload", [this] { logic_.cmdUpload_Click(); });
+    cancel_ = button(this, "cmdCancel", [this] { logic_.cmdCancel_Click(); });
     layout->addLayout(buttonRow({open_, upload_}, {cancel_}));
-    connect(open_, &QPushButton::clicked, this, [this] { logic_.cmdOpen_Click(); });
-    connect(upload_, &QPushButton::clicked, this, [this] { logic_.cmdUpload_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -150,15 +140,13 @@ FrmCompareEDialog::FrmCompareEDialog(service::EepromCompare& logic, QWidget* par
     tableFont(list_, 3 + 2 * 34 + 2, 20);
     layout->addWidget(list_);
     all_ = named(new QCheckBox(this), "chkAll");
-    save_ = button(this, "cmdSave");
-    close_ = button(this, "cmdClose");
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    close_ = button(this, "cmdClose", [this] { logic_.cmdClose_Click(); });
     layout->addLayout(buttonRow({all_}, {save_, close_}));
     connect(all_, &QCheckBox::toggled, this, [this](bool on) {
         if (!applying_)
             logic_.chkAll_Click(on);
     });
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(close_, &QPushButton::clicked, this, [this] { logic_.cmdClose_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }

@@ -128,12 +128,9 @@ void FrmValveDialog::refresh() {
     cancel_->setText(latin1(model_.cmdCancel.caption));
     msg_->setText(latin1(model_.lblMsg.caption));
     msg_->setVisible(model_.lblMsg.visible);
-    start_->setText(latin1(model_.cmdStart.caption));
-    start_->setEnabled(model_.cmdStart.enabled);
-    save_->setText(latin1(model_.cmdSave.caption));
-    save_->setEnabled(model_.cmdSave.enabled);
-    exit_->setText(latin1(model_.cmdExit.caption));
-    exit_->setEnabled(model_.cmdExit.enabled);
+    follow(start_, model_.cmdStart);
+    follow(save_, model_.cmdSave);
+    follow(exit_, model_.cmdExit);
     setProgressValue(progress_, model_.progress);
     progress_->setVisible(model_.ProgBar1.visible);
     applying_ = false;

@@ -28,8 +28,8 @@ FrmZeroManDialog::FrmZeroManDialog(service::ZeroAdjust& logic, QWidget* parent)
     text1_ = named(new QLineEdit(this), "Text1");
     text1_->setMaximumWidth(100);
     filterKeys(text1_, [this](int code) { return logic_.Text1_KeyPress(code); });
-    save_ = button(this, "cmdSave");
-    exit_ = button(this, "cmdExit");
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    exit_ = button(this, "cmdExit", [this] { logic_.cmdExit_Click(); });
     grid->addWidget(scroll_, 0, 0, 4, 1);
     labelledRow(grid, 0, latin1(model_.lblSensor.caption), label1_, 1);
     labelledRow(grid, 1, latin1(model_.lblZero.caption), text1_, 1);
@@ -41,8 +41,6 @@ FrmZeroManDialog::FrmZeroManDialog(service::ZeroAdjust& logic, QWidget* parent)
     });
     connect(text1_, &QLineEdit::textEdited, this,
             [this](const QString& t) { logic_.Text1_Change(latin1Bytes(t)); });
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdExit_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -58,10 +56,8 @@ void FrmZeroManDialog::refresh() {
     if (text1_->text() != latin1(model_.Text1.caption))
         text1_->setText(latin1(model_.Text1.caption));
     label1_->setText(latin1(model_.Label1.caption));
-    save_->setText(latin1(model_.cmdSave.caption));
-    save_->setEnabled(model_.cmdSave.enabled);
-    exit_->setText(latin1(model_.cmdExit.caption));
-    exit_->setEnabled(model_.cmdExit.enabled);
+    follow(save_, model_.cmdSave);
+    follow(exit_, model_.cmdExit);
     applying_ = false;
     finishIfClosed();
 }
