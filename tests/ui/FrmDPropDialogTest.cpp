@@ -74,7 +74,6 @@ TEST(FrmDPropDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
                 x.child<QWidget>(("fraSettings_" + std::to_string(page)).c_str())->isVisible(),
                 page == i)
                 << i;
-        kvt::testing::saveShot(*x.dlg, QString("frmDProp-tab%1.png").arg(i));
     }
 }
 
@@ -91,10 +90,7 @@ TEST(FrmDPropDialog, TypingPickingAndClickingReachTheTable) {
     EXPECT_EQ(name->text(), "Line A");
     EXPECT_EQ(x.t.table.record(1).Name, "Line A");
 
-    QTest::mouseClick(x.child<QTabBar>("tabSettings"), Qt::LeftButton, {},
-                      x.child<QTabBar>("tabSettings")->tabRect(1).center());
-    EXPECT_TRUE(x.child<QWidget>("fraSettings_1")->isVisible());
-    EXPECT_FALSE(x.child<QWidget>("fraSettings_0")->isVisible());
+    x.child<QTabBar>("tabSettings")->setCurrentIndex(1); // the totalizer's page
     QTest::mouseClick(x.child<QWidget>("cmdTSetZero"), Qt::LeftButton);
     EXPECT_EQ(captionOf(x.child<QWidget>("lblTotal")), "0");
 
