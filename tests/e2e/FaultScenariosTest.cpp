@@ -276,7 +276,6 @@ TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
         EXPECT_GE(boxes.size(), 1u) << "the operator hears of it";
     }
     EXPECT_TRUE(b.wrong.empty()) << ::testing::PrintToString(b.wrong);
-    EXPECT_EQ(test::readFile(b.r.folder.file("setup.dat")), b.setup);
     std::printf("[ row ] %s x %s: boxes %s, CPU %.0f ms in %.0f ms\n", name(op), kind(fault).name,
                 ::testing::PrintToString(boxes).c_str(), cpu, elapsed);
 
