@@ -15,7 +15,6 @@
 #include "ui/WidgetKit.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -35,11 +34,6 @@ using Lines = std::vector<std::string>;
 using ServiceWindows = kvt::testing::ServiceDialogTest;
 
 namespace {
-
-void pressEscape(QWidget& window) {
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&window, &esc);
-}
 
 // Widget texts by object name ("" = the window title).
 void expectTexts(QWidget& window, std::initializer_list<std::pair<const char*, QString>> texts) {
@@ -85,7 +79,7 @@ TEST_F(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     child(window, "cmdCancel")->click();
     window.close();
     EXPECT_TRUE(window.isVisible());
-    pressEscape(window);
+    QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(cancels, 3);
     model.frmCancelSend.visible = false;
     model.changed();
@@ -131,7 +125,8 @@ TEST_F(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic)
         EXPECT_EQ(x.written().size(), 3u);
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd); // the operator moves it
         EXPECT_EQ(x.written(), Lines{"WRITE,0," + std::to_string(bar->value())});
-        pressEscape(dlg); // Exit: the dialog goes only once its logic has finished
+        QTest::keyClick(&dlg,
+                        Qt::Key_Escape); // Exit: the dialog goes only once its logic has finished
         EXPECT_EQ(x.written(), Lines{"V,C"});
     });
     run("mnuToolsZeroAdj");
