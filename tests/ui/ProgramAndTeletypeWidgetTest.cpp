@@ -105,7 +105,6 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     auto* term = b.window.findChild<QPlainTextEdit*>("txtTerm");
     ASSERT_NE(term, nullptr);
     EXPECT_TRUE(term->isVisible());
-    EXPECT_TRUE(b.w.port.portOpen());
     b.w.port.dropReplies = true; // the text holds only what was typed
     b.mark();
     term->setFocus();
@@ -131,7 +130,6 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
     ASSERT_TRUE(find("fraTermBar")->isVisible());
     auto* line = window.findChild<QLineEdit*>("txtLine");
-    EXPECT_FALSE(line->isVisible());
     QTest::mouseClick(window.findChild<QCheckBox*>("chkLineMode"), Qt::LeftButton);
     QCoreApplication::processEvents();
     ASSERT_TRUE(line->isVisible());
