@@ -137,7 +137,7 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     x.refresh();
     EXPECT_EQ(x.window.width(), width);
 
-    // Lists: new items, a selection out of range, disabled.
+    // Lists: new items, disabled (a selection out of range: the valve list below).
     auto* units = x.child<QComboBox>("cboCurUnit");
     m.cboCurUnit.items = {"7", "8"};
     m.cboCurUnit.itemData = {7, 8};
@@ -145,10 +145,8 @@ TEST(FrmTerminalWindow, WidgetsFollowTheModel) {
     x.refresh();
     ASSERT_EQ(units->count(), 2);
     EXPECT_EQ(units->currentText(), "8");
-    m.cboCurUnit.listIndex = 5;
     m.cboCurUnit.enabled = false;
     x.refresh();
-    EXPECT_EQ(units->currentIndex(), -1);
     EXPECT_FALSE(units->isEnabled());
 
     // Enabled, visible, checked and caption of entries, buttons and areas.
