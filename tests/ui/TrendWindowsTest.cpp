@@ -58,7 +58,7 @@ TEST_F(TrendWindows, TrendShowsEveryDeviceAndClosingLosesNothing) {
     EXPECT_GT(w.term->trend().history.fine(0).size(), 10U);
 }
 
-TEST_F(TrendWindows, LegendSwitchesADeviceOffAndOn) {
+TEST_F(TrendWindows, LegendSwitchesADeviceOff) {
     ui::TrendWindow* trend = window->trendWindow();
     trend->show();
     trend->redraw();
@@ -77,10 +77,6 @@ TEST_F(TrendWindows, LegendSwitchesADeviceOffAndOn) {
     EXPECT_FALSE(model.shown(0));
     EXPECT_EQ(trend->flowPoints(0), 0u);
     EXPECT_GT(trend->flowPoints(1), 0u);
-    for (QLegendMarker* m : trend->chartView()->chart()->legend()->markers())
-        if (m->isVisible() && m->label() == "1 (01) KVT (off)")
-            emit m->clicked();
-    EXPECT_TRUE(model.shown(0));
 }
 
 TEST_F(TrendWindows, ZoomPausesFollowAndTheButtonResumesIt) {
@@ -111,7 +107,6 @@ TEST_F(TrendWindows, BusHealthListsAddressesAndResets) {
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->item(0, 0)->text(), "01");
     EXPECT_GT(table->item(0, 1)->text().toInt(), 5);
-    EXPECT_EQ(table->item(0, 3)->text(), "0");
     QTest::mouseClick(bus->findChild<QPushButton*>("cmdReset"), Qt::LeftButton);
     EXPECT_EQ(table->rowCount(), 0);
 }

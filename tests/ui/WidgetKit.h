@@ -4,6 +4,7 @@
 // service windows shown over their logic on the simulated device.
 
 #include "support/ServiceWorld.h"
+#include "ui/FrmTerminalWindow.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -13,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -72,6 +74,55 @@ inline void saveShot(QWidget& window, const QString& file) {
         EXPECT_TRUE(QDir().mkpath(dir) && shot.save(dir + "/" + file));
     }
 }
+
+// The main window over a terminal on the simulated line: `devices` on RS-485, or one device on
+// RS-232 when 0; preferences are stored before the logic is built. `start` shows the window, makes
+// it the active one and runs start-up.
+struct MainWindow {
+    using Prefs = std::vector<std::pair<const char*, const char*>>;
+    explicit MainWindow(int devices = 0, bool start = true, const Prefs& prefs = {})
+        : w(world(devices)), t((store(prefs), w.terminal())), window(t) {
+        window.setRefreshDelay(0); // the widgets follow at the next loop pass
+        if (!start)
+            return;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        w.start();
+        QCoreApplication::processEvents();
+    }
+    static TerminalWorld world(int devices) {
+        if (devices == 0)
+            return TerminalWorld(sim::LineMode::Rs232, {deviceRecord("1", "01")});
+        std::vector<config::DeviceRecord> records;
+        for (int i = 1; i <= devices; ++i)
+            records.push_back(deviceRecord(std::to_string(i), "0" + std::to_string(i)));
+        return TerminalWorld(sim::LineMode::Rs485, records);
+    }
+    void store(const Prefs& prefs) {
+        for (const auto& [key, value] : prefs)
+            w.prefs.save("KVT Control Terminal", "Properties", key, value);
+    }
+    // The model changed: let the window refresh.
+    void refresh() {
+        t.model.changed();
+        QCoreApplication::processEvents();
+    }
+    // A menu entry as the window shows it: a parent by its menu's action, a leaf by its own.
+    QAction* menu(const std::string& name) {
+        if (auto* m = window.findChild<QMenu*>(QString::fromStdString(name)))
+            return m->menuAction();
+        return window.findChild<QAction*>(QString::fromStdString(name));
+    }
+    template <typename T = QWidget> T* child(const char* name) {
+        return testing::child<T>(window, name);
+    }
+    QRect inWindow(QWidget* c) { return QRect(c->mapTo(&window, QPoint(0, 0)), c->size()); }
+
+    TerminalWorld w;
+    monitor::FrmTerminal& t;
+    ui::FrmTerminalWindow window;
+};
 
 // One RS-232 device with the service procedures; `window` builds a hook that shows a dialog
 // over the logic a menu started, checks its named controls and runs the operator's script.
