@@ -204,20 +204,55 @@ TEST(ReplyOwnership, SendDuringAnotherReplyKeepsThatReplyWhole) {
     EXPECT_EQ(second, "MA");
 }
 
-// A stalled transmitter cannot hold a sender for ever, and its late drained event harms nothing.
-TEST(ReplyOwnership, LateDrainedEventAfterATimeOutLeavesTheEngineDone) {
-    Opened w;
-    w.port.stallTransmit = true;
-    EXPECT_EQ(*w.engine().exchange("m,d"), "");
-    EXPECT_EQ(w.op.texts(), kNoConnection);
-    w.port.stallTransmit = false;
-    w.port.injectEvent(CE::Send); // the stalled bytes finally left
-    w.rt.runFor(0.01);
-    EXPECT_TRUE(w.engine().transactionDone);
-    double before = w.rt.now();
-    EXPECT_EQ(*w.engine().exchange("m,a"), "MA");
-    // Only the late-answer time of the device that timed out, not another time-out.
-    EXPECT_LT(w.rt.now() - before, link::TransactionEngine::kLateReplyMs / 1000.0 + 0.1);
+// An answer that comes after its command timed out is never taken for the next command's, and a
+// stalled transmitter cannot hold a sender for ever: the next command waits one late-answer time
+// at most, and only for the device that timed out.
+TEST(ReplyOwnership, NextCommandAfterATimeOutGetsItsOwnAnswer) {
+    struct Case {
+        const char* what;
+        sim::LineMode mode;
+        const char *first, *second; // the first times out
+        double firstLatency;        // seconds; < 0: the first answer never comes
+        bool stall, waitsForLateAnswer;
+    };
+    const Case cases[] = {
+        {"RS-232, answer 0.5 s after the time-out", sim::LineMode::Rs232, "m,d", "m,a", 2.5, false,
+         true},
+        {"RS-485, the same device", sim::LineMode::Rs485, "!01,m,d", "!01,m,a", 2.5, false, true},
+        // 01's "MD" arrives half a second later, while 02's command waits.
+        {"RS-485, another device", sim::LineMode::Rs485, "!01,m,d", "!02,m,a", 2.5, false, false},
+        {"RS-232, silent device that answers again", sim::LineMode::Rs232, "m,d", "m,a", -1, false,
+         true},
+        {"RS-232, stalled transmitter", sim::LineMode::Rs232, "m,d", "m,a", 0, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Opened w(c.mode, c.mode == sim::LineMode::Rs232 ? std::vector<std::string>{"01"}
+                                                        : std::vector<std::string>{"01", "02"});
+        w.engine().interfaceRs232 = c.mode == sim::LineMode::Rs232;
+        w.port.dropReplies = c.firstLatency < 0;
+        w.port.replyLatency = std::max(c.firstLatency, 0.0);
+        w.port.stallTransmit = c.stall;
+        EXPECT_EQ(w.engine().exchange(c.first), std::string{});
+        EXPECT_EQ(w.op.texts(), kNoConnection);
+        const double timedOutAt = w.rt.now();
+        w.port.dropReplies = false;
+        w.port.replyLatency = 0.002;
+        if (c.stall) {
+            w.port.stallTransmit = false;
+            w.port.injectEvent(CE::Send); // the stalled bytes finally left
+        }
+        EXPECT_EQ(w.engine().exchange(c.second), "MA");
+        const double waited = w.rt.now() - timedOutAt;
+        EXPECT_EQ(waited >= link::TransactionEngine::kLateReplyMs / 1000.0, c.waitsForLateAnswer)
+            << waited;
+        EXPECT_LT(waited, link::TransactionEngine::kLateReplyMs / 1000.0 + 0.1);
+        // The late answer is left on nobody, and the line is clear for the next command.
+        w.rt.runFor(3);
+        EXPECT_TRUE(w.engine().inFlight() == 0 && w.engine().transactionDone);
+        EXPECT_EQ(w.engine().exchange(c.second), "MA");
+        EXPECT_EQ(w.op.shown.size(), 1u);
+    }
 }
 
 // A late reply names its device; a header in lower case names it too.
