@@ -26,7 +26,7 @@ config::DeviceRecord unit(const std::string& number, const std::string& address,
     return r;
 }
 
-// A started terminal whose start-up traffic and messages are discarded; sampling at 100 ms.
+// A started terminal sampling every second, its start-up traffic and messages discarded.
 struct Bench {
     Bench(sim::LineMode mode, std::vector<config::DeviceRecord> records,
           std::vector<sim::DeviceOptions> devices = {})
@@ -209,14 +209,12 @@ TEST(SingleUnit, SilentDeviceCostsOneTimeOutACycle) {
     b.t().menuClick("mnuAutoS");
     b.w.port.dropReplies = true;
     Lines lines = b.run(10);
-    // Every cycle waits for its own two seconds and a second for a late answer; ticks meanwhile
-    // start nothing.
+    // Each cycle waits two seconds and one for a late answer; ticks meanwhile start nothing.
     EXPECT_EQ(count(lines, "f"), 4);
     const auto& kept = b.t().trend().history.fine(0);
     ASSERT_GT(kept.size(), 0U);
     EXPECT_TRUE(std::isnan(kept[kept.size() - 1].flow)); // a time-out is a gap, never a zero
-    // Told once, not once a cycle; a device that answers again is told of again when it falls
-    // silent.
+    // Told once, not once a cycle; told again after it answered and fell silent again.
     EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
     b.w.port.dropReplies = false;
     b.run(3);
@@ -384,8 +382,7 @@ TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
         ASSERT_EQ(rec.substr(0, 6), "7     ") << rec;
         EXPECT_TRUE(link::parseNumber(rec.substr(6))) << rec;
     }
-    // The first poll finds the flow still far below the set point; later polls say "N", which
-    // writes nothing.
+    // The first poll finds the flow far below the set point; later "N" polls write nothing.
     EXPECT_EQ(fileLines(alarmLog), Lines{"7   0.000   L  10:0:1 12 6 2026"});
 }
 

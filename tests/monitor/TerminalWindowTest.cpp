@@ -54,14 +54,9 @@ struct LineBench : TeletypeBench {
 } // namespace
 
 TEST(TerminalTranscript, HexRowsExactly) {
-    struct Chunk {
-        bool sent;
-        std::string bytes;
-        double at;
-    };
     struct Case {
         const char* name;
-        std::vector<Chunk> chunks;
+        std::vector<std::tuple<bool, std::string, double>> chunks; // sent, bytes, time of day
         bool times;
         std::string text;
     };
@@ -90,8 +85,8 @@ TEST(TerminalTranscript, HexRowsExactly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         monitor::TerminalTranscript t;
-        for (const auto& chunk : c.chunks)
-            t.record(chunk.sent, chunk.bytes, chunk.at);
+        for (const auto& [sent, bytes, at] : c.chunks)
+            t.record(sent, bytes, at);
         EXPECT_EQ(t.hexText(c.times), c.text);
     }
 }
