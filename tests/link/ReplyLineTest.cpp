@@ -6,13 +6,6 @@
 
 using namespace kvt::link;
 
-TEST(CommandLine, BothFormsAndPrefix) {
-    EXPECT_EQ(commandLine(false, "1A", "v,o"), "!1A,v,o");
-    EXPECT_EQ(commandLine(true, "1A", "v,o"), "v,o");
-    EXPECT_EQ(addressPrefix(false, "FF"), "!FF,");
-    EXPECT_EQ(addressPrefix(true, "FF"), "");
-}
-
 TEST(ReplyText, HeaderOnlyInRs485) {
     // Any four characters are the header.
     const std::pair<const char*, const char*> rows[] = {

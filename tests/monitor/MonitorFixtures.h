@@ -56,4 +56,13 @@ inline std::string sentSince(const TerminalWorld& w, std::size_t from) {
     return out;
 }
 
+// A simulated device without noise, so readings and set points come back exactly.
+inline sim::DeviceOptions quietDevice(const std::string& address, double fullScaleSlpm = 100) {
+    sim::DeviceOptions o;
+    o.address = address;
+    o.noisePercent = 0;
+    o.fullScaleSlpm = fullScaleSlpm;
+    return o;
+}
+
 } // namespace kvt::testing

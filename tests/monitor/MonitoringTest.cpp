@@ -5,10 +5,13 @@
 #include "monitor/MultiUnitMonitor.h"
 #include "monitor/SetPointEntry.h"
 #include "monitor/SingleUnitMonitor.h"
+#include "monitor/TrendModel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 
 using namespace kvt;
 using namespace kvt::testing;
@@ -23,7 +26,7 @@ config::DeviceRecord unit(const std::string& number, const std::string& address,
     return r;
 }
 
-// A started terminal whose start-up traffic and messages are discarded; sampling at 100 ms.
+// A started terminal sampling every second, its start-up traffic and messages discarded.
 struct Bench {
     Bench(sim::LineMode mode, std::vector<config::DeviceRecord> records,
           std::vector<sim::DeviceOptions> devices = {})
@@ -49,13 +52,69 @@ struct Bench {
 
 constexpr auto count = &DeviceWorld::count;
 
-sim::DeviceOptions device(const std::string& address, double fullScale = 100) {
-    sim::DeviceOptions o;
-    o.address = address;
-    o.noisePercent = 0;
-    o.fullScaleSlpm = fullScale;
-    return o;
+std::vector<std::string> fileLines(const std::string& path) {
+    std::string text = test::readFile(path);
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        out.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "every record ends with CR LF";
+    return out;
 }
+
+void openLog(Bench& b, const char* menu, const std::string& path) {
+    b.w.op.choose(path);
+    b.t().menuClick(menu);
+}
+
+std::string hex(int i) {
+    char address[3];
+    std::snprintf(address, sizeof address, "%02X", i);
+    return address;
+}
+
+std::vector<config::DeviceRecord> units(int n, int disabled = 0) {
+    std::vector<config::DeviceRecord> out;
+    for (int i = 1; i <= n; ++i)
+        out.push_back(unit(std::to_string(i), hex(i), i == disabled ? 0 : 1));
+    return out;
+}
+
+std::vector<sim::DeviceOptions> devices(int n) {
+    std::vector<sim::DeviceOptions> out;
+    for (int i = 1; i <= n; ++i)
+        out.push_back(quietDevice(hex(i)));
+    return out;
+}
+
+std::vector<int> shown(monitor::FrmTerminal& t) {
+    std::vector<int> out;
+    for (const auto& p : t.model.fraMD)
+        if (p.fra.visible)
+            out.push_back(std::stoi(p.lblNum.caption));
+    return out;
+}
+
+// A started RS-232 terminal sampling at 100 ms, its start-up traffic and boxes discarded.
+struct TrendBench : ::testing::Test {
+    TerminalWorld w{sim::LineMode::Rs232, {unit("7", "1A")}};
+
+    void SetUp() override {
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ss", "0");
+        w.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "100");
+        settle(w);
+    }
+    monitor::FrmTerminal& t() { return *w.term; }
+    monitor::TrendHistory& h() { return t().trend().history; }
+    // (readings, gaps) kept for device d.
+    std::pair<int, int> kept(std::size_t d) {
+        int readings = 0, gaps = 0;
+        const auto& fine = h().fine(d);
+        for (std::size_t i = 0; i < fine.size(); ++i)
+            (std::isnan(fine[i].flow) ? gaps : readings)++;
+        return {readings, gaps};
+    }
+};
 
 } // namespace
 
@@ -66,12 +125,11 @@ TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
         r.AlarmEnabled = 1;
         r.AlarmUpdateRate = 2;
         r.TotalizerEnabled = 1;
-        Bench b(mode.line, {r}, {device("1A")});
+        Bench b(mode.line, {r}, {quietDevice("1A")});
         auto& m = b.t().model;
         b.t().menuClick("mnuAutoS");
         EXPECT_TRUE(m.menu("mnuAutoS").checked && m.fraSD.visible && m.fraTS.enabled);
-        EXPECT_EQ(m.lblDNumber.caption + " " + m.lblEU.caption + " " + m.txtSetP.caption,
-                  "7 SLPM 0.000");
+        EXPECT_EQ(m.lblDNumber.caption + " " + m.txtSetP.caption, "7 0.000");
         for (const char* name : {"mnuFile", "mnuPort", "mnuQuery", "mnuTools", "mnuAutoM"})
             EXPECT_FALSE(m.menu(name).enabled) << name;
         EXPECT_FALSE(m.toolbar["StartAM"].enabled);
@@ -95,10 +153,10 @@ TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
     }
 }
 
-TEST(SingleUnit, TypedSetPointGoesThroughTheSliderAndIsConfirmed) {
+TEST(SingleUnit, TypedSetPointGoesThroughTheSliderIsConfirmedAndFollowsTheUnit) {
     auto r = unit("1", "1A");
     r.SetPoint = 10;
-    Bench b(sim::LineMode::Rs485, {r}, {device("1A", 50)});
+    Bench b(sim::LineMode::Rs485, {r}, {quietDevice("1A", 50)});
     auto& m = b.t().model;
     b.t().menuClick("mnuAutoS");
     // Starting moved the slider from 0 to the stored set point: it goes out in the first cycle.
@@ -113,6 +171,14 @@ TEST(SingleUnit, TypedSetPointGoesThroughTheSliderAndIsConfirmed) {
     EXPECT_FALSE(b.status().SetPointPending);
     EXPECT_DOUBLE_EQ(b.saved().SetPoint, 12.35);
     EXPECT_DOUBLE_EQ(b.w.bus.device(0).setPoint(), 12.35);
+    // A unit change converts the set point, keeps the slider, and sends nothing.
+    b.t().menuClick("mnuOptionsEU_SLPH");
+    lines = b.run(0.3);
+    EXPECT_EQ(m.hscSetP.value, 247);
+    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 741); // 12.35 SLPM
+    EXPECT_EQ(count(lines, "!1A,s,741.000"), 0);
+    EXPECT_DOUBLE_EQ(b.saved().SetPoint, 741);
+    b.t().menuClick("mnuOptionsEU_SLPM");
 
     // Above 100 % the slider stops at 1000, and the set point follows the slider.
     b.t().single().txtSetP_Commit("80");
@@ -139,15 +205,16 @@ TEST(SingleUnit, TypedSetPointGoesThroughTheSliderAndIsConfirmed) {
 }
 
 TEST(SingleUnit, SilentDeviceCostsOneTimeOutACycle) {
-    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {device("01")});
+    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {quietDevice("01")});
     b.t().menuClick("mnuAutoS");
     b.w.port.dropReplies = true;
     Lines lines = b.run(10);
-    // Every cycle waits for its own two seconds and a second for a late answer; ticks meanwhile
-    // start nothing.
+    // Each cycle waits two seconds and one for a late answer; ticks meanwhile start nothing.
     EXPECT_EQ(count(lines, "f"), 4);
-    // Told once, not once a cycle; a device that answers again is told of again when it falls
-    // silent.
+    const auto& kept = b.t().trend().history.fine(0);
+    ASSERT_GT(kept.size(), 0U);
+    EXPECT_TRUE(std::isnan(kept[kept.size() - 1].flow)); // a time-out is a gap, never a zero
+    // Told once, not once a cycle; told again after it answered and fell silent again.
     EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
     b.w.port.dropReplies = false;
     b.run(3);
@@ -170,7 +237,7 @@ TEST(SingleUnit, RefusalsLeaveTheModeOffAndTheSelectionWhereItWas) {
     // A disabled device: not started; chosen while running, the list goes back, nothing sent.
     {
         Bench b(sim::LineMode::Rs485, {unit("1", "01"), unit("2", "02", 0)},
-                {device("01"), device("02")});
+                {quietDevice("01"), quietDevice("02")});
         b.t().menuClick("mnuAutoS");
         b.run(0.3);
         b.t().cboCurUnit_Click(1);
@@ -185,7 +252,7 @@ TEST(SingleUnit, RefusalsLeaveTheModeOffAndTheSelectionWhereItWas) {
 TEST(SingleUnit, TotalizerLimitBeepsOnceUntilReset) {
     // Digital input: the device follows the set point it is sent; stop at 0.5 L.
     const auto r = recordOf(R"("1","01","Unit 1",0,1,1,1,1,60,1,10,0.5,0,0,2,2,1,0,0,0,1,1,1)");
-    Bench b(sim::LineMode::Rs232, {r}, {device("01")});
+    Bench b(sim::LineMode::Rs232, {r}, {quietDevice("01")});
     b.t().menuClick("mnuOptionsTotalStartNow");
     b.t().menuClick("mnuAutoS");
     b.run(6);
@@ -200,58 +267,14 @@ TEST(SingleUnit, TotalizerLimitBeepsOnceUntilReset) {
     EXPECT_EQ(b.w.op.beeps, 2);
 }
 
-TEST(SingleUnit, UnitChangeKeepsTheSliderAndSendsNothing) {
-    auto r = unit("1", "01");
-    r.SetPoint = 10;
-    Bench b(sim::LineMode::Rs232, {r}, {device("01", 50)});
-    b.t().menuClick("mnuAutoS");
-    b.run(0.3);
-    int position = b.t().model.hscSetP.value;
-    b.t().menuClick("mnuOptionsEU_SLPH");
-    Lines lines = b.run(0.3);
-    EXPECT_EQ(b.t().model.hscSetP.value, position);
-    EXPECT_DOUBLE_EQ(b.rec().SetPoint, 600); // 10 SLPM is 600 SLPH
-    EXPECT_EQ(b.t().model.lblEU.caption, "SLPH");
-    EXPECT_EQ(count(lines, "s,600.000"), 0);
-    EXPECT_DOUBLE_EQ(b.saved().SetPoint, 600);
-}
-
-namespace {
-
-std::string hex(int i) {
-    char address[3];
-    std::snprintf(address, sizeof address, "%02X", i);
-    return address;
-}
-
-std::vector<config::DeviceRecord> units(int n, int disabled = 0) {
-    std::vector<config::DeviceRecord> out;
-    for (int i = 1; i <= n; ++i)
-        out.push_back(unit(std::to_string(i), hex(i), i == disabled ? 0 : 1));
-    return out;
-}
-
-std::vector<sim::DeviceOptions> devices(int n) {
-    std::vector<sim::DeviceOptions> out;
-    for (int i = 1; i <= n; ++i)
-        out.push_back(device(hex(i)));
-    return out;
-}
-
-std::vector<int> shown(monitor::FrmTerminal& t) {
-    std::vector<int> out;
-    for (const auto& p : t.model.fraMD)
-        if (p.fra.visible)
-            out.push_back(std::stoi(p.lblNum.caption));
-    return out;
-}
-
-} // namespace
-
 TEST(MultiUnit, PagesOfFourOverTenDevices) {
     Bench b(sim::LineMode::Rs485, units(10, 3), devices(10));
     auto& t = b.t();
     auto& m = t.model;
+    const std::string log = b.w.folder.file("multi.log");
+    openLog(b, "mnuFileALogO", log);
+    t.settings.multiRecordingCode = 4; // 1 s
+    t.menuClick("mnuDRecStart");
     t.menuClick("mnuAutoM");
     EXPECT_TRUE(m.fraMulti.visible && m.cmdRightSh.enabled);
     EXPECT_FALSE(m.fraCD.enabled || m.menu("mnuAutoS").enabled || m.cmdLeftSh.enabled);
@@ -260,8 +283,10 @@ TEST(MultiUnit, PagesOfFourOverTenDevices) {
     Lines lines = b.run(0.4);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"!01,f", "!02,f", "!04,f", "!01,f"}));
-    lines = b.run(0.5);
+    lines = b.run(0.8);
     EXPECT_EQ(count(lines, "!03,f") + count(lines, "!05,f"), 0);
+    // The first record, of the page shown: the disabled device is left out.
+    EXPECT_EQ(fileLines(log), Lines{"0.0000   0.0000   0.0000   "});
     EXPECT_TRUE(m.fraMD[2].lblRe.caption.empty());
     EXPECT_FALSE(m.fraMD[3].lblRe.caption.empty());
 
@@ -295,8 +320,15 @@ TEST(MultiUnit, PagesOfFourOverTenDevices) {
     EXPECT_FALSE(b.w.port.portOpen());
     t.menuClick("mnuAutoM");
     EXPECT_EQ(shown(t), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_FALSE(m.cmdLeftSh.enabled);
     EXPECT_TRUE(b.w.op.shown.empty());
+
+    // The larger view holds eight, and the view cannot change while monitoring.
+    t.menuClick("mnuAutoM");
+    t.menuClick("mnuVM8");
+    t.menuClick("mnuAutoM");
+    EXPECT_TRUE(m.fraMulti8.visible && !m.fraMulti.visible && !m.menu("mnuView").enabled);
+    EXPECT_EQ(
+        std::count_if(m.fraMD8.begin(), m.fraMD8.end(), [](auto& p) { return p.fra.visible; }), 8);
 }
 
 TEST(MultiUnit, SilentDeviceIsReportedOnceAndTheScanGoesOn) {
@@ -330,40 +362,10 @@ TEST(MultiUnit, DrawingAboveTheSliderLeavesTheSetPointAlone) {
     EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f", "!01,f"}));
 }
 
-TEST(MultiUnit, ViewEntriesAndEightPanels) {
-    Bench b(sim::LineMode::Rs485, units(9), devices(9));
-    auto& m = b.t().model;
-    b.t().menuClick("mnuVM8");
-    EXPECT_TRUE(m.menu("mnuVM8").checked && !m.menu("mnuVM4").checked);
-    b.t().menuClick("mnuAutoM");
-    EXPECT_TRUE(m.fraMulti8.visible && !m.fraMulti.visible && !m.menu("mnuView").enabled);
-    EXPECT_EQ(
-        std::count_if(m.fraMD8.begin(), m.fraMD8.end(), [](auto& p) { return p.fra.visible; }), 8);
-}
-
-namespace {
-
-std::vector<std::string> fileLines(const std::string& path) {
-    std::string text = test::readFile(path);
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "every record ends with CR LF";
-    return out;
-}
-
-void openLog(Bench& b, const char* menu, const std::string& path) {
-    b.w.op.choose(path);
-    b.t().menuClick(menu);
-}
-
-} // namespace
-
 TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
     // Set point 60 on digital input, alarm between 10 and 50.
     const auto r = recordOf(R"("7","01","Unit 7",0,1,1,1,1,60,0,10,10000,0,1,50,10,1,0,0,0,1,1,1)");
-    Bench b(sim::LineMode::Rs232, {r}, {device("01")});
+    Bench b(sim::LineMode::Rs232, {r}, {quietDevice("01")});
     std::string autoLog = b.w.folder.file("run.log"), alarmLog = b.w.folder.file("run.alg");
     openLog(b, "mnuFileALogO", autoLog);
     openLog(b, "mnuOALF", alarmLog);
@@ -380,28 +382,12 @@ TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
         ASSERT_EQ(rec.substr(0, 6), "7     ") << rec;
         EXPECT_TRUE(link::parseNumber(rec.substr(6))) << rec;
     }
-    // The first poll finds the flow still far below the set point; later polls say "N", which
-    // writes nothing.
+    // The first poll finds the flow far below the set point; later "N" polls write nothing.
     EXPECT_EQ(fileLines(alarmLog), Lines{"7   0.000   L  10:0:1 12 6 2026"});
 }
 
-TEST(MonitoringLogs, MultiUnitRecordLeavesDisabledDevicesOut) {
-    Bench b(sim::LineMode::Rs485, units(3, 2), devices(3));
-    std::string autoLog = b.w.folder.file("multi.log");
-    openLog(b, "mnuFileALogO", autoLog);
-    b.t().settings.multiRecordingCode = 4;
-    b.t().menuClick("mnuDRecStart");
-    b.t().menuClick("mnuAutoM");
-    b.run(2.5);
-    b.t().menuClick("mnuAutoM");
-    auto records = fileLines(autoLog);
-    ASSERT_GE(records.size(), 2u);
-    for (const auto& rec : records)
-        EXPECT_EQ(rec, "0.0000   0.0000   ");
-}
-
 TEST(SingleUnit, RestartedDuringTheClosingSecondKeepsItsPort) {
-    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {device("01")});
+    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {quietDevice("01")});
     b.t().menuClick("mnuAutoS");
     b.run(0.3);
     b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
@@ -412,4 +398,114 @@ TEST(SingleUnit, RestartedDuringTheClosingSecondKeepsItsPort) {
     ASSERT_TRUE(b.t().Form_QueryUnload());
     EXPECT_TRUE(b.run(1).empty());
     EXPECT_FALSE(b.t().Timer4().isActive());
+}
+
+TEST_F(TrendBench, UnreadableRepliesAreGapsAndRunsAppend) {
+    t().menuClick("mnuAutoS");
+    w.rt.runFor(2.0);
+    ASSERT_EQ(h().deviceCount(), 1U);
+    auto [readings, gaps] = kept(0);
+    EXPECT_GT(readings, 5);
+    EXPECT_EQ(gaps, 0);
+    // An unreadable reply is a gap, never a zero.
+    w.port.rewriteReply = [](std::string r) {
+        return r.find('.') != std::string::npos ? "ERR\r\n" : r;
+    };
+    w.rt.runFor(1.0);
+    EXPECT_EQ(kept(0).first, readings);
+    EXPECT_GT(kept(0).second, 3);
+    w.port.rewriteReply = nullptr;
+
+    // Stopping keeps the history; a new run adds to it.
+    t().menuClick("mnuAutoS");
+    w.rt.runFor(1.0);
+    const std::size_t stopped = h().fine(0).size();
+    w.rt.runFor(1.0);
+    EXPECT_EQ(h().fine(0).size(), stopped);
+    t().menuClick("mnuAutoS");
+    w.rt.runFor(1.0);
+    EXPECT_GT(h().fine(0).size(), stopped);
+    EXPECT_EQ(h().deviceCount(), 1U);
+}
+
+TEST_F(TrendBench, ToolbarOpensBusHealthAndTheMenuExports) {
+    int bus = 0; // the other entries are clicked in the window tests
+    t().onShowBusHealth = [&] { ++bus; };
+    t().toolbarClick("BusHealth");
+    EXPECT_EQ(bus, 1);
+
+    t().menuClick("mnuFileExportCsv");
+    ASSERT_EQ(w.op.texts(),
+              std::vector<std::string>{"No readings have been kept yet: start monitoring first."});
+    t().menuClick("mnuAutoS");
+    w.rt.runFor(1.0);
+    t().menuClick("mnuAutoS");
+
+    struct Case {
+        platform::Answer which;
+        std::string file;
+        bool written;
+        std::string message; // start of the box after the chooser; "" none
+    };
+    const std::string good = w.folder.file("trend.csv");
+    const Case cases[] = {
+        {platform::Answer::No, good, true, ""},
+        {platform::Answer::Yes, good, true, ""},
+        {platform::Answer::No, w.folder.file("missing/trend.csv"), false,
+         "Cannot write " + w.folder.file("missing/trend.csv") + ": "},
+        {platform::Answer::Cancel, "", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::remove(good.c_str());
+        w.op.shown.clear();
+        w.op.answer(c.which);
+        if (c.which != platform::Answer::Cancel)
+            w.op.choose(c.file);
+        t().menuClick("mnuFileExportCsv");
+        EXPECT_EQ(w.op.unansweredLeft(), 0U);
+        const std::string text = kvt::test::readFile(good);
+        EXPECT_EQ(!text.empty(), c.written);
+        if (c.written) {
+            EXPECT_EQ(text.rfind("Time,Device,Address,Name,Flow,Set Point,Unit\r\n", 0), 0U);
+            EXPECT_NE(text.find(",7,1A,Unit 7,"), std::string::npos) << text.substr(0, 200);
+        }
+        ASSERT_EQ(w.op.shown.size(), c.message.empty() ? 1U : 2U);
+        if (!c.message.empty()) {
+            EXPECT_EQ(w.op.shown[1].text.rfind(c.message, 0), 0U) << w.op.shown[1].text;
+        }
+    }
+}
+
+// The view: zooming or panning pauses follow, a click resumes it.
+TEST(TrendView, FollowPausesOnZoomAndResumesAndTheAxisNamesTheUnits) {
+    kvt::testing::SimRuntime rt(10 * 3600.0);
+    monitor::TrendModel m(rt.clock());
+    EXPECT_EQ(m.axisTitle(), "Flow");
+    m.record(unit("1", "01"), "50.0");
+    const double now = m.now();
+    const std::tuple<std::function<void()>, bool, std::pair<double, double>> cases[] = {
+        {[] {}, true, {now - 300, now}},
+        {[&] { m.chooseWindow(60); }, true, {now - 60, now}},
+        {[&] { m.viewRange(now - 30, now - 10); }, false, {now - 30, now - 10}},
+        {[&] { m.viewRange(now, now - 10); }, false, {now - 30, now - 10}}, // refused
+        {[&] { m.resumeFollow(); }, true, {now - 60, now}},
+        {[&] { m.chooseWindow(0); }, true, {now - 1, now}}, // all: at least a second
+        {[&] { m.reset(); }, true, {now - 300, now}},
+    };
+    for (const auto& [act, follows, range] : cases) {
+        act();
+        EXPECT_EQ(m.following(), follows) << range.first;
+        EXPECT_EQ(m.range(), range);
+    }
+
+    // The axis names the units shown, the legend names the devices.
+    auto b = unit("2", "02");
+    b.EngUnit = 3;
+    rt.runFor(0.5);
+    m.record(b, "2.0");
+    rt.runFor(0.5);
+    EXPECT_EQ(m.axisTitle(), "Flow [SLPM, mLPM]");
+    m.setShown(0, false);
+    EXPECT_EQ(m.axisTitle(), "Flow [mLPM]");
+    EXPECT_EQ(m.legendName(1), "2 (02) Unit 2");
 }

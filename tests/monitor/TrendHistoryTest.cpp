@@ -1,8 +1,17 @@
 #include "monitor/TrendHistory.h"
+#include "monitor/CsvExport.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <clocale>
 #include <cmath>
+#include <csignal>
+#include <limits>
+#include <optional>
+#include <tuple>
 
 namespace kvt::monitor {
 namespace {
@@ -22,30 +31,13 @@ struct TrendHistoryTest : ::testing::Test {
 };
 
 TEST(TrendReading, GapsAreNeverZero) {
-    struct Case {
-        const char* reply;
-        std::optional<double> value;
-    };
-    const Case cases[] = {
-        {"12.5", 12.5},
-        {" -3.25 SCCM", -3.25},
-        {".5", 0.5},
-        {"+7", 7.0},
-        {"0", 0.0},
-        {"", std::nullopt},
-        {"ABC", std::nullopt},
-        {"-", std::nullopt},
-        {"+.", std::nullopt},
-        {"E5", std::nullopt},
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"12.5", 12.5},          {" -3.25 SCCM", -3.25}, {"0", 0.0},
+        {"", std::nullopt},      {"ABC", std::nullopt},  {"+.", std::nullopt},
         {"1e999", std::nullopt}, // beyond what the history keeps: unreadable, not a spike
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(trendReading(c.reply), c.value) << '"' << c.reply << '"';
-}
-
-TEST(TrendLocalSeconds, CivilDates) {
-    EXPECT_EQ(localSeconds(2000, 3, 1, 1.5), 951868801.5);
-    EXPECT_EQ(localSeconds(2024, 2, 29, 0.0) + 86400.0, localSeconds(2024, 3, 1, 0.0));
+    for (const auto& [reply, value] : cases)
+        EXPECT_EQ(trendReading(reply), value) << '"' << reply << '"';
 }
 
 TEST(TrendRing, KeepsOrderThroughWrapPopAndGrowth) {
@@ -177,17 +169,6 @@ TEST_F(TrendHistoryTest, PlotBreaksWhereMonitoringPaused) {
     EXPECT_EQ(lengths, (std::vector<std::size_t>{2, 2}));
 }
 
-TEST_F(TrendHistoryTest, PlotColumnShowsTheRangeOfItsReadings) {
-    feed(t0, 10.0, 0.5, [](long i) { return i % 2 ? -1.0 : static_cast<double>(i); });
-    auto runs = h.plot(d, t0, t0 + 10.0, 5);
-    ASSERT_EQ(runs.size(), 1U);
-    ASSERT_EQ(runs[0].points.size(), 5U);
-    EXPECT_EQ(runs[0].points[0].low, -1.0);
-    EXPECT_EQ(runs[0].points[0].high, 2.0);
-    EXPECT_EQ(runs[0].points[4].high, 18.0);
-    EXPECT_EQ(runs[0].points[4].setPoint, 50.0);
-}
-
 TEST_F(TrendHistoryTest, PlotOfADayNeverExceedsItsColumns) {
     feed(t0, 26 * 3600.0, 1.0, [](long i) { return static_cast<double>(i % 7); });
     auto span = h.span();
@@ -197,6 +178,167 @@ TEST_F(TrendHistoryTest, PlotOfADayNeverExceedsItsColumns) {
         points += r.points.size();
     EXPECT_GT(points, 700U);
     EXPECT_LE(points, 800U);
+}
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+// Readings a quarter second apart plotted over `columns` columns of the whole span, drawn with x
+// in milliseconds from the first reading.
+TrendPolylines drawn(const std::vector<std::optional<double>>& values, int columns) {
+    constexpr double t0 = 1'700'000'000.0;
+    TrendHistory h;
+    const auto d = h.device({"1", "0A", "x"});
+    for (std::size_t i = 0; i < values.size(); ++i)
+        h.append(d, t0 + 0.25 * static_cast<double>(i), values[i], 40.0 + static_cast<double>(i),
+                 1);
+    return trendPolylines(h.plot(d, t0, t0 + 0.25 * static_cast<double>(values.size()), columns),
+                          1000.0, -t0 * 1000.0);
+}
+
+std::vector<double> ys(const std::vector<TrendXY>& line) {
+    std::vector<double> out;
+    for (const auto& p : line)
+        out.push_back(p.y);
+    return out;
+}
+
+// Equal, NaN matching NaN.
+bool same(const std::vector<double>& a, const std::vector<double>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](double x, double y) {
+        return (std::isnan(x) && std::isnan(y)) || x == y;
+    });
+}
+
+TEST(TrendPolylines, OneLineADeviceWithGapsAndExtremesKept) {
+    const std::optional<double> gap;
+    struct Case {
+        const char* what;
+        std::vector<std::optional<double>> values;
+        int columns;
+        std::vector<double> flow, setPoint;
+    };
+    const Case cases[] = {
+        {"a reading a column", {1, 2, 3}, 3, {1, 2, 3}, {40, 41, 42}},
+        {"extremes of a column, not its average", {5, 1, 9, 5, 6, 6, 6, 6}, 2, {1, 9, 6}, {43, 47}},
+        {"a gap breaks both lines", {1, gap, 3, 4}, 4, {1, kNan, 3, 4}, {40, kNan, 42, 43}},
+    };
+    for (const auto& [what, values, columns, flow, setPoint] : cases) {
+        SCOPED_TRACE(what);
+        const auto p = drawn(values, columns);
+        EXPECT_TRUE(same(ys(p.flow), flow)) << ::testing::PrintToString(ys(p.flow));
+        EXPECT_TRUE(same(ys(p.setPoint), setPoint)) << ::testing::PrintToString(ys(p.setPoint));
+    }
+}
+
+TEST(TrendPolylines, PlacesColumnsInTimeAndReportsTheRange) {
+    const auto p = drawn({2, 8, 5, 5}, 2);
+    ASSERT_EQ(p.flow.size(), 3u);
+    EXPECT_EQ(p.flow[0].x, 0.0);
+    EXPECT_EQ(p.flow[1].x, 0.0);
+    EXPECT_EQ(p.flow[2].x, 500.0);
+    EXPECT_EQ(p.low, 2.0);
+    EXPECT_EQ(p.high, 43.0); // the set point is drawn too
+    const auto none = trendPolylines({}, 1.0, 0.0);
+    EXPECT_TRUE(none.flow.empty());
+    EXPECT_FALSE(none.high >= none.low);
+}
+
+std::string_view unitName(int u) {
+    return u == 1 ? "SCCM" : "SLM";
+}
+
+struct CsvExportTest : ::testing::Test {
+    TrendHistory h;
+    test::TempFolder folder;
+    // 2026-03-01 12:00:00.250 local.
+    const double t0 = localSeconds(2026, 3, 1, 12 * 3600.0 + 0.25);
+    const std::string header = "Time,Device,Address,Name,Flow,Set Point,Unit\r\n";
+};
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Line 1", "Line 1"},
+        {"N2, main", "\"N2, main\""},
+        {"6\" pipe", "\"6\"\" pipe\""},
+        {"a\r\nb", "\"a\r\nb\""},
+        {"", ""},
+        {"\"", "\"\"\"\""},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(csvField(in), out) << in;
+}
+
+TEST(CsvTime, IsoLocalWithMilliseconds) {
+    const std::pair<double, const char*> cases[] = {
+        {localSeconds(2026, 12, 6, 14 * 3600 + 52 * 60 + 40.123), "2026-12-06T14:52:40.123"},
+        {localSeconds(2024, 2, 29, 0.0), "2024-02-29T00:00:00.000"},
+        {localSeconds(2025, 12, 31, 86399.9996), "2026-01-01T00:00:00.000"}, // rounds up whole
+        {0.0, "1970-01-01T00:00:00.000"},
+        {-0.001, "1969-12-31T23:59:59.999"},
+    };
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(isoLocalTime(seconds), text);
+}
+
+TEST(CsvNumberText, DecimalPointWhateverTheLocale) {
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    std::string saved = old ? old : "C";
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    EXPECT_EQ(csvNumber(12.5F), "12.5");
+    EXPECT_EQ(csvNumber(0.1F), "0.1");
+    EXPECT_EQ(csvNumber(-100.25F), "-100.25");
+    EXPECT_EQ(csvNumber(-0.0F), "0");
+    EXPECT_EQ(csvNumber(std::numeric_limits<float>::quiet_NaN()), "");
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST_F(CsvExportTest, TextExactlyWithGapAndAwkwardName) {
+    auto a = h.device({"1", "0A", "N2, \"main\" line"});
+    auto b = h.device({"2", "0B", "Ar"});
+    h.append(a, t0, 12.5, 50.0, 1);
+    h.append(a, t0 + 0.05, std::nullopt, 50.0, 1);
+    h.append(b, t0 + 0.1, 0.75, 1.0, 2);
+    EXPECT_EQ(trendCsv(h, -INFINITY, INFINITY, unitName),
+              header + "2026-03-01T12:00:00.250,1,0A,\"N2, \"\"main\"\" line\",12.5,50,SCCM\r\n"
+                       "2026-03-01T12:00:00.300,1,0A,\"N2, \"\"main\"\" line\",,50,SCCM\r\n"
+                       "2026-03-01T12:00:00.350,2,0B,Ar,0.75,1,SLM\r\n");
+}
+
+TEST_F(CsvExportTest, VisibleRangeAndOlderSeconds) {
+    auto a = h.device({"1", "0A", "x"});
+    // Two readings in one second, an hour and more ago: one line with the last of them.
+    h.append(a, t0, 1.0, 0.0, 1);
+    h.append(a, t0 + 0.5, 2.0, 0.0, 1);
+    h.append(a, t0 + 4000.0, 3.0, 0.0, 1);
+    EXPECT_EQ(trendCsv(h, -INFINITY, INFINITY, unitName),
+              header + "2026-03-01T12:00:00.750,1,0A,x,2,0,SCCM\r\n"
+                       "2026-03-01T13:06:40.250,1,0A,x,3,0,SCCM\r\n");
+    EXPECT_EQ(trendCsv(h, t0 + 1.0, t0 + 5000.0, unitName),
+              header + "2026-03-01T13:06:40.250,1,0A,x,3,0,SCCM\r\n");
+}
+
+TEST_F(CsvExportTest, WriteErrorLeavesTheOldFileAndSaysWhy) {
+    ASSERT_TRUE(folder.valid());
+    auto a = h.device({"1", "0A", "x"});
+    h.append(a, t0, 1.0, 0.0, 1);
+    const std::string path = folder.file("trend.csv");
+    ASSERT_EQ(exportTrendCsv(path, h, -INFINITY, INFINITY, unitName), "");
+    EXPECT_EQ(test::readFile(path), trendCsv(h, -INFINITY, INFINITY, unitName));
+
+    // A full disk, as root meets it too: no file may grow past a few bytes.
+    h.append(a, t0 + 1.0, 2.0, 0.0, 1);
+    auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    const std::string error = exportTrendCsv(path, h, -INFINITY, INFINITY, unitName);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(error.rfind("Cannot write " + path + ": ", 0), 0U) << error;
+    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    EXPECT_EQ(test::readFile(path).find("2026-03-01T12:00:01"), std::string::npos);
 }
 
 } // namespace
