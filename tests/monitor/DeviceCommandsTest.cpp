@@ -223,11 +223,9 @@ TEST(DeviceCommands, SameUnitUpdatesPanelsWithoutRewritingSetup) {
     World x(kRs232);         // in SLPM
     x.rec().Name = "Marker"; // unsaved: shows whether setup.dat was written
     x.t.model.info["lblEngUnit"].caption = "";
-    x.t.model.info["lblTotStop"].caption = "";
     x.t.menuClick("mnuOptionsEU_SLPM");
     EXPECT_EQ(x.written(), (Lines{"u,slpm"}));
     EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
-    EXPECT_EQ(x.info("lblTotStop"), "    Stop Volume    :   10000  L");
 
     // A unit the device refuses changes nothing.
     x.answer("u,scfh", "?");
