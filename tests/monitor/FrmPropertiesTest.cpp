@@ -218,7 +218,7 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     EXPECT_EQ(w.port.handshaking(), 0);
     EXPECT_TRUE(w.prefs.saves.empty());
 
-    // The next opening shows RS232; choosing RS485 enables the multi-unit view again.
+    // Choosing RS485 at the next opening enables the multi-unit view again.
     auto& d2 = b.open();
     d2.cboInterface_Click(1);
     EXPECT_FALSE(t.engine().interfaceRs232);
