@@ -273,11 +273,10 @@ TEST(FillDeviceInfo, LabelsLeftAlone) {
     x.t.model.info["lblKfactor"].caption = "K Factor (N2)      :   KI7";
     x.t.sync().FillDeviceInfo();
     EXPECT_EQ(x.info("lblKfactor"), "K Factor (N2)      :   KI7");
-    EXPECT_EQ(x.written(), (Lines{"mr,100"}));
     rec.KFactorSource = 0;
     x.t.sync().FillDeviceInfo();
     EXPECT_EQ(x.info("lblKfactor"), "K Factor (N2)      :   Disabled (K=1)");
-    x.written();
+    x.written(); // the gas names read so far
 
     // A device not accessible: the gas number alone, nothing sent.
     rec.GasTable = 9;
