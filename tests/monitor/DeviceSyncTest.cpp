@@ -49,16 +49,11 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
 
 TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
     World x(kRs485);
-    int flows = 0;
     // Two Flow clicks while the download waits for its answers.
     for (double at : {0.02, 0.05})
-        x.w.rt.schedule(at, [&] {
-            x.t.menuClick("mnuCommandsFlow");
-            ++flows;
-        });
+        x.w.rt.schedule(at, [&] { x.t.menuClick("mnuCommandsFlow"); });
     x.t.menuClick("mnuDeviceSinhronizeTr");
     x.w.rt.runUntilIdle(10);
-    EXPECT_EQ(flows, 2);
     EXPECT_TRUE(x.w.op.shown.empty()) << x.w.op.shown.front().text;
     EXPECT_EQ(x.t.deviceNotAccessible, 0);
     auto written = x.written();
