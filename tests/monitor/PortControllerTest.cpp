@@ -25,12 +25,21 @@ void expectShownOpen(SimWorld& w, bool open) {
 
 } // namespace
 
-TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
+TEST(PortToggle, FailedOpenOpenAndCloseDriveMenuToolbarIconsAndPanels) {
     SimWorld w;
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
+    // A port that will not open is reported, and shown closed.
+    w.port.failOpenWith = "Permission denied: /dev/ttyS0";
+    EXPECT_FALSE(w.ports.openIfClosed());
+    EXPECT_EQ(w.op.texts(), Lines{"Permission denied: /dev/ttyS0"});
+    expectShownOpen(w, false);
+    w.port.failOpenWith.clear();
+    w.op.shown.clear();
 
     w.ports.mnuOpen_Click();
     expectShownOpen(w, true);
+    EXPECT_TRUE(w.ports.openIfClosed()); // already open: nothing toggles back
+    EXPECT_EQ(w.port.opens, 1);
     EXPECT_EQ(w.model.sbrStatus["Settings"].text, "Settings: 9600,n,8,1       Handshaking: 2");
 
     w.rt.runFor(3.5);
@@ -42,19 +51,6 @@ TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
     w.rt.runFor(3);
     EXPECT_EQ(w.model.sbrStatus["ConnectTime"].text, "");
     EXPECT_TRUE(w.op.shown.empty());
-}
-
-TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
-    SimWorld w;
-    w.port.failOpenWith = "Permission denied: /dev/ttyS0";
-    EXPECT_FALSE(w.ports.openIfClosed());
-    EXPECT_EQ(w.op.texts(), Lines{"Permission denied: /dev/ttyS0"});
-    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
-
-    w.port.failOpenWith.clear();
-    EXPECT_TRUE(w.ports.openIfClosed());
-    EXPECT_TRUE(w.ports.openIfClosed()); // already open: nothing toggles back
-    EXPECT_TRUE(w.port.portOpen() && w.port.opens == 1);
 }
 
 TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
