@@ -140,26 +140,20 @@ TEST(StartUp, UnreadableLinesOfSetupDatAreReportedAndKept) {
     EXPECT_EQ(t.model.cboCurUnit.items, Lines{"1"});
 }
 
-TEST(MainWindow, InfoToggleAndUnbuiltEntries) {
-    TerminalWorld w(sim::LineMode::Rs232, {deviceRecord("1", "01")});
-    auto& t = w.start();
-    t.menuClick("mnuDeviceInfo");
-    EXPECT_TRUE(t.model.FrmInfo.visible);
-    t.menuClick("mnuDeviceInfo");
-    EXPECT_FALSE(t.model.FrmInfo.visible || t.model.menu("mnuDeviceInfo").checked);
-
-    // Entries whose features are not built yet cannot be chosen.
-    EXPECT_FALSE(t.model.menu("mnuToolsAutoTune").enabled || t.hasMenuHandler("mnuToolsAutoTune"));
-    auto before = w.port.written.size();
-    t.menuClick("mnuToolsAutoTune");
-    EXPECT_EQ(w.port.written.size(), before);
-}
-
-TEST(Shutdown, ExitWaitsHalfASecondClosesThePortAndSavesThreeValues) {
+TEST(MainWindow, PanelsToggleUnbuiltEntriesStayOffExitSavesThreeValues) {
     TerminalWorld w(sim::LineMode::Rs485, {deviceRecord("1", "01"), deviceRecord("2", "02")});
     auto& t = w.start();
     t.cboCurUnit_Click(1);
     t.menuClick("mnuMonitor");
+    t.menuClick("mnuDeviceInfo");
+    EXPECT_TRUE(t.model.FrmInfo.visible);
+    t.menuClick("mnuDeviceInfo");
+    EXPECT_FALSE(t.model.FrmInfo.visible || t.model.menu("mnuDeviceInfo").checked);
+    // Entries whose features are not built yet cannot be chosen.
+    EXPECT_FALSE(t.model.menu("mnuToolsAutoTune").enabled || t.hasMenuHandler("mnuToolsAutoTune"));
+    const auto sent = w.port.written.size();
+    t.menuClick("mnuToolsAutoTune");
+    EXPECT_EQ(w.port.written.size(), sent);
     // Choosing the device downloaded its settings: the port is open now and stays so.
     ASSERT_TRUE(w.port.portOpen());
     w.prefs.saves.clear();
