@@ -53,8 +53,16 @@ TEST(PortToggle, FailedOpenOpenAndCloseDriveMenuToolbarIconsAndPanels) {
     EXPECT_TRUE(w.op.shown.empty());
 }
 
-TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
+TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMovesAsksAbortRetryIgnoreWhenDead) {
     SimWorld w;
+    ASSERT_TRUE(w.ports.closeWithDrain()); // closed port: nothing to do
+    ASSERT_TRUE(w.ports.openIfClosed());
+    ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
+    w.port.output(std::string(50, 'x')); // 4.5 s of wire time at 110 baud
+    EXPECT_TRUE(w.ports.closeWithDrain());
+    EXPECT_FALSE(w.port.portOpen() || !w.op.shown.empty());
+    EXPECT_GE(w.rt.now(), 4.5);
+
     ASSERT_TRUE(w.ports.openIfClosed());
     w.port.stallTransmit = true;
     w.port.output("stuck\r");
@@ -78,17 +86,6 @@ TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
     EXPECT_EQ(w.op.shown.size(), 3u);
     EXPECT_NEAR(w.rt.now() - start, 20.5, 1.5);
     EXPECT_FALSE(w.port.portOpen());
-}
-
-TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMoves) {
-    SimWorld w;
-    ASSERT_TRUE(w.ports.closeWithDrain()); // closed port: nothing to do
-    ASSERT_TRUE(w.ports.openIfClosed());
-    ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
-    w.port.output(std::string(50, 'x')); // 4.5 s of wire time at 110 baud
-    EXPECT_TRUE(w.ports.closeWithDrain());
-    EXPECT_FALSE(w.port.portOpen() || !w.op.shown.empty());
-    EXPECT_GE(w.rt.now(), 4.5);
 }
 
 TEST(ConnectTime, ElapsedFormat) {
