@@ -81,10 +81,11 @@ struct Bench {
 
 } // namespace
 
-TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
+TEST(PropertiesLoad, SettingsTextPortAddressFlowEchoTimingAndInterface) {
     Bench b;
     auto [w, t] = std::tie(b.w, b.t);
     ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
+    w.port.addresses = {{1, "/dev/ttyUSB0"}, {3, "rfc2217://10.0.0.5:4001"}};
     ASSERT_TRUE(w.port.setCommPort(3).empty());
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
     t.settings.echo = true;
@@ -112,26 +113,16 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
     d.tabSettings_Click(1);
     d.tabSettings_Click(2); // no such tab
     EXPECT_EQ(m.tabSettings.selected, 1);
-}
 
-TEST(PropertiesLoad, PortAddressFollowsThePortBox) {
-    Bench b;
-    auto& w = b.w;
-    w.port.addresses = {{1, "/dev/ttyUSB0"}, {2, "rfc2217://10.0.0.5:4001"}};
-    ASSERT_TRUE(w.port.setCommPort(2).empty());
-    auto& d = b.open();
-    EXPECT_EQ(d.model.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
-    const struct {
-        int listIndex;
-        std::string shown;
-    } steps[] = {
-        {0, "/dev/ttyUSB0"}, {16, "/dev/ttyUSB0"}, {15, ""}, {1, "rfc2217://10.0.0.5:4001"}};
-    for (const auto& step : steps) {
-        d.cboPort_Click(step.listIndex);
-        EXPECT_EQ(d.model.txtPortAddress.caption, step.shown) << step.listIndex;
+    // The address follows the port box; choosing a port does not change it until OK.
+    EXPECT_EQ(m.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
+    const std::pair<int, std::string> steps[] = {
+        {0, "/dev/ttyUSB0"}, {16, "/dev/ttyUSB0"}, {15, ""}, {2, "rfc2217://10.0.0.5:4001"}};
+    for (const auto& [listIndex, shown] : steps) {
+        d.cboPort_Click(listIndex);
+        EXPECT_EQ(m.txtPortAddress.caption, shown) << listIndex;
     }
-    // Only shown: choosing a port does not change it until OK.
-    EXPECT_EQ(w.port.commPort(), 2);
+    EXPECT_EQ(w.port.commPort(), 3);
 }
 
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
