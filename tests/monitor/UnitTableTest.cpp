@@ -35,7 +35,7 @@ TEST(UnitTable, IndexesOutsideTheTableGiveNoText) {
     }
 }
 
-TEST(UnitTable, FactorsAndFullScale) {
+TEST(UnitTable, FactorsFullScaleAndSetPointScale) {
     UnitTable units;
     units.build(3.5);
     // Outside the table a unit counts as SLPM.
@@ -48,16 +48,12 @@ TEST(UnitTable, FactorsAndFullScale) {
 
     EXPECT_EQ(units.currentFullScale(inUnit(0, 0), withFullScale(20)), 100.0);
     EXPECT_EQ(units.currentFullScale(inUnit(3, 0), withFullScale(20)), 20000.0);
-    EXPECT_EQ(units.currentFullScale(inUnit(9, 0), withFullScale(10)), 35.0);
 
     // The USER factor is the one taken at build time, not the record's own.
     DeviceRecord user = inUnit(9, 0);
     user.UserEuFactor = 100;
     EXPECT_EQ(units.currentFullScale(user, withFullScale(10)), 35.0);
-}
 
-TEST(UnitTable, SetPointScale) {
-    UnitTable units;
     const DeviceStatus fs50 = withFullScale(50);
 
     EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 25), fs50, true), 250);
