@@ -350,7 +350,6 @@ TEST(DeviceEditor, MenuEntryIsOffWhileMonitoringAndDuringStartUp) {
 TEST(DeviceEditor, AnEmptyTableLocksTheFieldsUntilADeviceIsAdded) {
     TerminalWorld w(sim::LineMode::Rs485, {});
     auto& t = w.start();
-    w.op.shown.clear();
     FrmDProp d(t);
     d.Form_Load();
     EXPECT_FALSE(d.model.txtName.enabled || d.model.cboEUnit.enabled);
