@@ -158,17 +158,22 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     EXPECT_TRUE(!d.closed() && b.w.prefs.saves.empty());
 }
 
-TEST(PropertiesLoad, PortNumberOutsideTheListIsKept) {
+TEST(PropertiesLoad, MenuOpensTheLoadedDialogAndAPortOutsideTheListIsKept) {
     Bench b;
-    auto& t = b.t;
+    auto [w, t] = std::tie(b.w, b.t);
     b.port.reportPort = 20;
-    FrmProperties d(t);
-    d.Form_Load();
-    EXPECT_EQ(d.model.cboPort.listIndex, -1);
-    d.cmdOK_Click();
-    EXPECT_TRUE(b.w.op.shown.empty() && d.closed());
+    std::string seen;
+    w.dialogs.properties = [&](FrmProperties& d) {
+        seen = d.model.cboSpeed.editText + " " + std::to_string(d.model.cboPort.listIndex);
+        d.cmdOK_Click();
+    };
+    t.menuClick("mnuProperties");
+    EXPECT_EQ(w.dialogs.propertiesShown, 1);
+    EXPECT_EQ(seen, "9600 -1");
+    EXPECT_TRUE(w.op.shown.empty());
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com20");
     EXPECT_EQ(b.pref("CommPort"), "20");
+    EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
 TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
@@ -333,17 +338,4 @@ TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
     b2.expectRefusal("Invalid port property value");
     EXPECT_EQ(b2.port.settings(), "115200,n,8,1"); // applied before the flow control failed
     EXPECT_TRUE(b2.w.prefs.saves.empty());
-}
-
-TEST(PropertiesOk, MenuOpensTheLoadedDialogAndOkSaves) {
-    Bench b;
-    auto [w, t] = std::tie(b.w, b.t);
-    int seenPort = -2;
-    w.dialogs.properties = [&](FrmProperties& d) {
-        seenPort = d.model.cboPort.listIndex;
-        d.cmdOK_Click();
-    };
-    t.menuClick("mnuProperties");
-    EXPECT_EQ(nums(w.dialogs.propertiesShown, seenPort), nums(1, 0));
-    EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
