@@ -1,5 +1,4 @@
 #include "config/DeviceTable.h"
-#include "config/DeviceCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +31,6 @@ TEST(DeviceTable, SlotNumbersOutsideTheTable) {
         EXPECT_FALSE(table.setCurrentDevice(slot));
         EXPECT_EQ(table.currentDevice(), 1) << slot;
     }
-    EXPECT_NO_THROW(table.record(64));
     EXPECT_EQ(table.deviceCount(), 0);
 }
 
@@ -63,15 +61,4 @@ TEST(DeviceTable, AddAndRemoveNeverOverwriteADevice) {
         ASSERT_EQ(table.addDevice(device(std::to_string(i), "AA")), i);
     EXPECT_EQ(table.addDevice(device("65", "BB")), 0);
     EXPECT_EQ(table.deviceCount(), 64);
-
-    table.clear();
-    EXPECT_EQ(table.deviceCount(), 0);
-    EXPECT_FALSE(table.holdsDevice(64));
-}
-
-TEST(DeviceCommand, AddressesTheSlotsDeviceOnlyInRs485) {
-    DeviceTable table;
-    table.addDevice(device("7", "1A"));
-    EXPECT_EQ(deviceCommand(table, 1, false, "v,o"), "!1A,v,o");
-    EXPECT_EQ(deviceCommand(table, 1, true, "v,o"), "v,o");
 }

@@ -30,18 +30,8 @@ public:
     std::string rejectHandshakingWith;
 
     int commPort() const override { return reportPort ? *reportPort : inner_.commPort(); }
-    platform::PortError setCommPort(int port) override {
-        reportPort.reset();
-        return inner_.setCommPort(port);
-    }
     std::string settings() const override {
         return reportSettings ? *reportSettings : inner_.settings();
-    }
-    platform::PortError setSettings(const std::string& s) override {
-        auto error = inner_.setSettings(s);
-        if (error.empty())
-            reportSettings.reset();
-        return error;
     }
     platform::PortError setHandshaking(int mode) override {
         return rejectHandshakingWith.empty() ? inner_.setHandshaking(mode) : rejectHandshakingWith;
@@ -49,16 +39,11 @@ public:
     std::string portAddress(int port) const override { return inner_.portAddress(port); }
 };
 
-struct Loaded {
-    std::string speed, parity, dataBits, stopBits;
-    bool operator==(const Loaded&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Loaded& l) {
-    return os << '[' << l.speed << '|' << l.parity << '|' << l.dataBits << '|' << l.stopBits << ']';
-}
-Loaded loaded(const FrmProperties& d) {
-    return {d.model.cboSpeed.editText, d.model.cboParity.text(), d.model.cboDataBits.editText,
-            d.model.cboStopBits.editText};
+// Speed, parity, data bits and stop bits as the dialog loaded them.
+std::string loaded(const FrmProperties& d) {
+    const auto& m = d.model;
+    return m.cboSpeed.editText + "|" + m.cboParity.text() + "|" + m.cboDataBits.editText + "|" +
+           m.cboStopBits.editText;
 }
 
 // One device; the main window's logic on an RS-232 or RS-485 line, its port open or not, over a
@@ -96,10 +81,11 @@ struct Bench {
 
 } // namespace
 
-TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
+TEST(PropertiesLoad, SettingsTextPortAddressFlowEchoTimingAndInterface) {
     Bench b;
     auto [w, t] = std::tie(b.w, b.t);
     ASSERT_TRUE(w.port.setSettings("19200,e,7,1.5").empty());
+    w.port.addresses = {{1, "/dev/ttyUSB0"}, {3, "rfc2217://10.0.0.5:4001"}};
     ASSERT_TRUE(w.port.setCommPort(3).empty());
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
     t.settings.echo = true;
@@ -110,7 +96,7 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
 
     auto& d = b.open();
     const auto& m = d.model;
-    EXPECT_EQ(loaded(d), (Loaded{"19200", "Even", "7", "1.5"}));
+    EXPECT_EQ(loaded(d), "19200|Even|7|1.5");
     EXPECT_TRUE(m.cboSpeed.listIndex == 8 && m.cboStopBits.listIndex == 1);
     EXPECT_EQ(m.cboPort.text(), "Com3");
     EXPECT_EQ(d.pendingFlow(), 2);
@@ -120,36 +106,23 @@ TEST(PropertiesLoad, SettingsTextPortFlowEchoTimingAndInterface) {
     EXPECT_EQ(m.cboTSs.text() + " " + m.cboTSr.text() + " " + m.cboTMs.text() + " " +
                   m.cboTMr.text() + " " + m.cboInterface.text(),
               "2000 100 500 5000 RS232");
-    EXPECT_TRUE(m.tabSettings.selected == 0 && m.fraSettings[0].visible);
 
     // The loaded selections ran their handlers: the timers follow the codes at once.
-    EXPECT_EQ(t.Timer4().interval(), 2000);
-    EXPECT_EQ(t.Timer5().interval(), 100);
+    EXPECT_EQ(nums(t.Timer4().interval(), t.Timer5().interval()), nums(2000, 100));
 
     d.tabSettings_Click(1);
-    EXPECT_TRUE(!m.fraSettings[0].visible && m.fraSettings[1].visible);
     d.tabSettings_Click(2); // no such tab
     EXPECT_EQ(m.tabSettings.selected, 1);
-}
 
-TEST(PropertiesLoad, PortAddressFollowsThePortBox) {
-    Bench b;
-    auto& w = b.w;
-    w.port.addresses = {{1, "/dev/ttyUSB0"}, {2, "rfc2217://10.0.0.5:4001"}};
-    ASSERT_TRUE(w.port.setCommPort(2).empty());
-    auto& d = b.open();
-    EXPECT_EQ(d.model.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
-    const struct {
-        int listIndex;
-        std::string shown;
-    } steps[] = {
-        {0, "/dev/ttyUSB0"}, {16, "/dev/ttyUSB0"}, {15, ""}, {1, "rfc2217://10.0.0.5:4001"}};
-    for (const auto& step : steps) {
-        d.cboPort_Click(step.listIndex);
-        EXPECT_EQ(d.model.txtPortAddress.caption, step.shown) << step.listIndex;
+    // The address follows the port box; choosing a port does not change it until OK.
+    EXPECT_EQ(m.txtPortAddress.caption, "rfc2217://10.0.0.5:4001");
+    const std::pair<int, std::string> steps[] = {
+        {0, "/dev/ttyUSB0"}, {16, "/dev/ttyUSB0"}, {15, ""}, {2, "rfc2217://10.0.0.5:4001"}};
+    for (const auto& [listIndex, shown] : steps) {
+        d.cboPort_Click(listIndex);
+        EXPECT_EQ(m.txtPortAddress.caption, shown) << listIndex;
     }
-    // Only shown: choosing a port does not change it until OK.
-    EXPECT_EQ(w.port.commPort(), 2);
+    EXPECT_EQ(w.port.commPort(), 3);
 }
 
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
@@ -157,20 +130,17 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     auto& t = b.t;
     struct Case {
         std::string text;
-        Loaded expect;
+        std::string expect;
     };
     const Case cases[] = {
-        {"9600,n,8,1", {"9600", "None", "8", "1"}},
-        {"300,m,5,2", {"300", "Mark", "5", "2"}},
-        {"1200,s,6,1.5", {"1200", "Space", "6", "1.5"}},
+        {"9600,n,8,1", "9600|None|8|1"},
+        {"300,m,5,2", "300|Mark|5|2"},
         // The port reports lower case; an upper-case letter is not recognised.
-        {"9600,E,8,1", {"9600", "", "8", "1"}},
-        {"9600,x,8,1", {"9600", "", "8", "1"}},
-        {"", {"", "", "", ""}},
-        {"9", {"", "", "", "9"}},
-        {"n,8,1", {"", "None", "8", "1"}},
-        {".", {"", "", "", "."}},
-        {"1.5", {"", "", "", "1.5"}},
+        {"9600,E,8,1", "9600||8|1"},
+        {"", "|||"},
+        {"9", "|||9"},
+        {"n,8,1", "|None|8|1"},
+        {".", "|||."},
     };
     for (const auto& c : cases) {
         b.port.reportSettings = c.text;
@@ -188,17 +158,22 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     EXPECT_TRUE(!d.closed() && b.w.prefs.saves.empty());
 }
 
-TEST(PropertiesLoad, PortNumberOutsideTheListIsKept) {
+TEST(PropertiesLoad, MenuOpensTheLoadedDialogAndAPortOutsideTheListIsKept) {
     Bench b;
-    auto& t = b.t;
+    auto [w, t] = std::tie(b.w, b.t);
     b.port.reportPort = 20;
-    FrmProperties d(t);
-    d.Form_Load();
-    EXPECT_EQ(d.model.cboPort.listIndex, -1);
-    d.cmdOK_Click();
-    EXPECT_TRUE(b.w.op.shown.empty() && d.closed());
+    std::string seen;
+    w.dialogs.properties = [&](FrmProperties& d) {
+        seen = d.model.cboSpeed.editText + " " + std::to_string(d.model.cboPort.listIndex);
+        d.cmdOK_Click();
+    };
+    t.menuClick("mnuProperties");
+    EXPECT_EQ(w.dialogs.propertiesShown, 1);
+    EXPECT_EQ(seen, "9600 -1");
+    EXPECT_TRUE(w.op.shown.empty());
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com20");
     EXPECT_EQ(b.pref("CommPort"), "20");
+    EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
 TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
@@ -220,17 +195,14 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     d.cboTSr_Click(8);
     d.cboTMs_Click(0);
     d.cboTMr_Click(12);
-    EXPECT_EQ(t.Timer4().interval(), 2000);
-    EXPECT_EQ(t.Timer5().interval(), 10000);
     const auto& c = t.settings;
-    EXPECT_EQ((std::vector{c.singleSamplingCode, c.singleRecordingCode, c.multiSamplingCode,
-                           c.multiRecordingCode}),
-              (std::vector{12, 8, 0, 12}));
+    EXPECT_EQ(nums(t.Timer4().interval(), t.Timer5().interval(), c.singleSamplingCode,
+                   c.singleRecordingCode, c.multiSamplingCode, c.multiRecordingCode),
+              nums(2000, 10000, 12, 8, 0, 12));
     // Multi-unit codes leave the single-unit timers alone; positions outside the list are ignored.
     d.cboTSs_Click(13);
     d.cboTSr_Click(-1);
-    EXPECT_EQ(t.Timer4().interval(), 2000);
-    EXPECT_EQ(t.settings.singleRecordingCode, 8);
+    EXPECT_EQ(nums(t.Timer4().interval(), c.singleRecordingCode), nums(2000, 8));
 
     d.optEcho_Click(1);
     d.optFlow_Click(3);
@@ -241,12 +213,9 @@ TEST(PropertiesSelections, TakeEffectAtOnceAndCancelKeepsThem) {
     EXPECT_FALSE(t.settings.echo || t.model.menu("mnuView").enabled);
     EXPECT_EQ(w.port.handshaking(), 0);
     EXPECT_TRUE(w.prefs.saves.empty());
-    EXPECT_EQ(b.pref("Interface"), "False");
 
-    // The next opening shows RS232; choosing RS485 enables the multi-unit view again.
+    // Choosing RS485 at the next opening enables the multi-unit view again.
     auto& d2 = b.open();
-    EXPECT_EQ(d2.model.cboInterface.listIndex, 0);
-    EXPECT_EQ(d2.model.cboTSr.text(), "10000");
     d2.cboInterface_Click(1);
     EXPECT_FALSE(t.engine().interfaceRs232);
     // Started on RS-232 neither view was checked: now both can be chosen and "Four" is.
@@ -272,9 +241,7 @@ TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrderAnotherR
 
     EXPECT_TRUE(w.op.shown.empty() && d.closed() && w.port.portOpen() && t.settings.echo);
     EXPECT_EQ(w.port.opens, 1); // not closed and reopened
-    EXPECT_EQ(w.port.settings(), "19200,o,7,2");
     EXPECT_EQ(w.port.handshaking(), 1);
-    EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS232");
 
     EXPECT_EQ(w.prefs.saves, kNineKeys);
     // The settings as the port reports them.
@@ -314,45 +281,33 @@ TEST(PropertiesOk, PortChangeWhileClosedLeavesItClosedAndTheMenuAlone) {
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com3");
     EXPECT_EQ(t.model.sbrStatus1["Interface"].text, "Interface: RS485");
     EXPECT_EQ(b.pref("CommPort") + b.pref("Interface"), "3False");
-    EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
 TEST(PropertiesOk, PortThatWillNotOpenRestoresTheOldNumberAndSavesNothing) {
-    for (bool missing : {true, false}) {
-        SCOPED_TRACE(missing ? "missing port" : "open refused");
-        Bench b(false, true);
-        auto [w, t] = std::tie(b.w, b.t);
-        const std::string reason =
-            missing ? "Port not found: Com5" : "Permission denied: /dev/ttyS4";
-        if (missing)
-            w.port.missingPorts = {5};
-        else
-            w.port.failOpenWith = reason;
+    Bench b(false, true);
+    auto [w, t] = std::tie(b.w, b.t);
+    w.port.failOpenWith = "Permission denied: /dev/ttyS4";
 
-        auto& d = b.open();
-        d.optEcho_Click(1);
-        d.optFlow_Click(2);
-        d.cboPort_Click(4);
-        d.cmdOK_Click();
-        b.expectRefusal(reason);
-        EXPECT_EQ(w.port.commPort(), 1);
-        EXPECT_TRUE(t.settings.echo && w.prefs.saves.empty());
-        EXPECT_EQ(w.port.handshaking(), 0); // the sequence stopped before the flow control
-        // The port ended closed: the main window says so.
-        EXPECT_FALSE(w.port.portOpen() || t.model.menu("mnuOpen").checked ||
-                     t.model.toolbar["TransmitTextFile"].enabled);
-        EXPECT_TRUE(t.model.imgNotConnected.visible);
-        EXPECT_EQ(t.model.sbrStatus["Settings"].text, "Settings: ");
+    auto& d = b.open();
+    d.optEcho_Click(1);
+    d.optFlow_Click(2);
+    d.cboPort_Click(4);
+    d.cmdOK_Click();
+    b.expectRefusal("Permission denied: /dev/ttyS4");
+    EXPECT_EQ(w.port.commPort(), 1);
+    EXPECT_TRUE(t.settings.echo && w.prefs.saves.empty());
+    EXPECT_EQ(w.port.handshaking(), 0); // the sequence stopped before the flow control
+    // The port ended closed: the main window says so.
+    EXPECT_FALSE(w.port.portOpen() || t.model.menu("mnuOpen").checked);
 
-        // The operator picks a port that works; the dialog still holds the other entries.
-        w.port.failOpenWith.clear();
-        d.cboPort_Click(1);
-        d.cmdOK_Click();
-        EXPECT_TRUE(d.closed());
-        EXPECT_EQ(w.port.commPort(), 2);
-        EXPECT_EQ(w.port.handshaking(), 2);
-        EXPECT_EQ(w.prefs.saves, kNineKeys);
-    }
+    // The operator picks a port that works; the dialog still holds the other entries.
+    w.port.failOpenWith.clear();
+    d.cboPort_Click(1);
+    d.cmdOK_Click();
+    EXPECT_TRUE(d.closed());
+    EXPECT_EQ(w.port.commPort(), 2);
+    EXPECT_EQ(w.port.handshaking(), 2);
+    EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
 TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
@@ -375,13 +330,6 @@ TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
     EXPECT_EQ(t.model.sbrStatus1["Interface"].text, iface);
     EXPECT_FALSE(t.rs232()); // chosen in the box: that took effect at once
 
-    // A speed the port does not take is the port's to refuse.
-    w.port.rejectSettingsWith.clear();
-    d.cboSpeed_Change("fast");
-    d.cmdOK_Click();
-    EXPECT_EQ(w.op.shown.size(), 2u);
-    EXPECT_FALSE(d.closed());
-
     Bench b2;
     b2.port.rejectHandshakingWith = "Invalid port property value";
     auto& d2 = b2.open();
@@ -390,20 +338,4 @@ TEST(PropertiesOk, RejectedSettingsOrFlowKeepTheNewPortAndSaveNothing) {
     b2.expectRefusal("Invalid port property value");
     EXPECT_EQ(b2.port.settings(), "115200,n,8,1"); // applied before the flow control failed
     EXPECT_TRUE(b2.w.prefs.saves.empty());
-}
-
-TEST(PropertiesOk, MenuOpensTheLoadedDialogAndOkSaves) {
-    Bench b;
-    auto [w, t] = std::tie(b.w, b.t);
-    int seenPort = -2;
-    w.dialogs.properties = [&](FrmProperties& d) {
-        seenPort = d.model.cboPort.listIndex;
-        d.cboTSs_Click(0);
-        d.cmdOK_Click();
-    };
-    t.menuClick("mnuProperties");
-    EXPECT_EQ(w.dialogs.propertiesShown, 1);
-    EXPECT_EQ(seenPort, 0);
-    EXPECT_EQ(t.Timer4().interval(), 50);
-    EXPECT_EQ(b.pref("Time_ss") + " " + b.pref("Settings"), "0 9600,n,8,1");
 }

@@ -25,12 +25,21 @@ void expectShownOpen(SimWorld& w, bool open) {
 
 } // namespace
 
-TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
+TEST(PortToggle, FailedOpenOpenAndCloseDriveMenuToolbarIconsAndPanels) {
     SimWorld w;
     ASSERT_TRUE(w.port.setHandshaking(2).empty());
+    // A port that will not open is reported, and shown closed.
+    w.port.failOpenWith = "Permission denied: /dev/ttyS0";
+    EXPECT_FALSE(w.ports.openIfClosed());
+    EXPECT_EQ(w.op.texts(), Lines{"Permission denied: /dev/ttyS0"});
+    expectShownOpen(w, false);
+    w.port.failOpenWith.clear();
+    w.op.shown.clear();
 
     w.ports.mnuOpen_Click();
     expectShownOpen(w, true);
+    EXPECT_TRUE(w.ports.openIfClosed()); // already open: nothing toggles back
+    EXPECT_EQ(w.port.opens, 1);
     EXPECT_EQ(w.model.sbrStatus["Settings"].text, "Settings: 9600,n,8,1       Handshaking: 2");
 
     w.rt.runFor(3.5);
@@ -44,22 +53,16 @@ TEST(PortToggle, OpenAndCloseDriveMenuToolbarIconsAndPanels) {
     EXPECT_TRUE(w.op.shown.empty());
 }
 
-TEST(PortToggle, FailedOpenIsReportedAndTheSenderGivesUp) {
+TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMovesAsksAbortRetryIgnoreWhenDead) {
     SimWorld w;
-    w.port.failOpenWith = "Permission denied: /dev/ttyS0";
-    EXPECT_FALSE(w.ports.openIfClosed());
-    EXPECT_EQ(w.op.texts(), Lines{"Permission denied: /dev/ttyS0"});
-    EXPECT_FALSE(w.model.menu("mnuOpen").checked);
-    EXPECT_TRUE(w.port.written.empty());
+    ASSERT_TRUE(w.ports.closeWithDrain()); // closed port: nothing to do
+    ASSERT_TRUE(w.ports.openIfClosed());
+    ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
+    w.port.output(std::string(50, 'x')); // 4.5 s of wire time at 110 baud
+    EXPECT_TRUE(w.ports.closeWithDrain());
+    EXPECT_FALSE(w.port.portOpen() || !w.op.shown.empty());
+    EXPECT_GE(w.rt.now(), 4.5);
 
-    w.port.failOpenWith.clear();
-    EXPECT_TRUE(w.ports.openIfClosed());
-    EXPECT_TRUE(w.ports.openIfClosed()); // already open: nothing toggles back
-    EXPECT_TRUE(w.port.portOpen() && w.port.opens == 1);
-}
-
-TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
-    SimWorld w;
     ASSERT_TRUE(w.ports.openIfClosed());
     w.port.stallTransmit = true;
     w.port.output("stuck\r");
@@ -83,17 +86,6 @@ TEST(CloseWithDrain, DeadLineAsksAbortRetryIgnore) {
     EXPECT_EQ(w.op.shown.size(), 3u);
     EXPECT_NEAR(w.rt.now() - start, 20.5, 1.5);
     EXPECT_FALSE(w.port.portOpen());
-}
-
-TEST(CloseWithDrain, DrainsQuietlyWhenTheLineMoves) {
-    SimWorld w;
-    ASSERT_TRUE(w.ports.closeWithDrain()); // closed port: nothing to do
-    ASSERT_TRUE(w.ports.openIfClosed());
-    ASSERT_TRUE(w.port.setSettings("110,n,8,1").empty());
-    w.port.output(std::string(50, 'x')); // 4.5 s of wire time at 110 baud
-    EXPECT_TRUE(w.ports.closeWithDrain());
-    EXPECT_FALSE(w.port.portOpen() || !w.op.shown.empty());
-    EXPECT_GE(w.rt.now(), 4.5);
 }
 
 TEST(ConnectTime, ElapsedFormat) {

@@ -35,7 +35,7 @@ TEST(UnitTable, IndexesOutsideTheTableGiveNoText) {
     }
 }
 
-TEST(UnitTable, FactorsAndFullScale) {
+TEST(UnitTable, FactorsFullScaleAndSetPointScale) {
     UnitTable units;
     units.build(3.5);
     // Outside the table a unit counts as SLPM.
@@ -48,17 +48,12 @@ TEST(UnitTable, FactorsAndFullScale) {
 
     EXPECT_EQ(units.currentFullScale(inUnit(0, 0), withFullScale(20)), 100.0);
     EXPECT_EQ(units.currentFullScale(inUnit(3, 0), withFullScale(20)), 20000.0);
-    EXPECT_EQ(units.currentFullScale(inUnit(1, 0), withFullScale(0)), 100.0);
-    EXPECT_EQ(units.currentFullScale(inUnit(9, 0), withFullScale(10)), 35.0);
 
     // The USER factor is the one taken at build time, not the record's own.
     DeviceRecord user = inUnit(9, 0);
     user.UserEuFactor = 100;
     EXPECT_EQ(units.currentFullScale(user, withFullScale(10)), 35.0);
-}
 
-TEST(UnitTable, SetPointScale) {
-    UnitTable units;
     const DeviceStatus fs50 = withFullScale(50);
 
     EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 25), fs50, true), 250);
@@ -70,10 +65,6 @@ TEST(UnitTable, SetPointScale) {
     // Halves go to the even neighbour.
     EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 24.65), fs50, true), 246);
     EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 24.75), fs50, true), 248);
-
-    // A full scale of 0 is taken as 100.
-    EXPECT_EQ(units.positionFromSetPoint(inUnit(1, 30), withFullScale(0), true), 300);
-    EXPECT_EQ(units.setPointFromPosition(inUnit(1, 0), withFullScale(0), 300), 30.0);
 
     // Unit conversion: 60 SLPH of a 50 SLPM device is 2 %.
     EXPECT_EQ(units.positionFromSetPoint(inUnit(2, 60), fs50, true), 20);
@@ -89,7 +80,7 @@ TEST(UnitTable, RangesThatCannotScaleFallBackToOneHundred) {
     };
     const Case cases[] = {
         {"USER factor 0", 0.0, 9, 50.0},         {"negative USER factor", -2.0, 9, 50.0},
-        {"negative full scale", 1.0, 1, -50.0},  {"full scale not a number", 1.0, 2, std::nan("")},
+        {"full scale 0", 1.0, 1, 0.0},           {"full scale not a number", 1.0, 2, std::nan("")},
         {"unit above the table", 1.0, 10, 50.0}, {"negative unit", 1.0, -1, 50.0},
     };
     for (const auto& c : cases) {
