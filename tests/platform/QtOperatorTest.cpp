@@ -61,19 +61,16 @@ public:
             act_(dialog);
         });
         poll_.start();
-        limit_.setSingleShot(true);
-        QObject::connect(&limit_, &QTimer::timeout, [] {
+        QTimer::singleShot(5000, &poll_, [] {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
-        limit_.start(5000);
     }
     bool seen() const { return seen_; }
 
 private:
     std::function<void(T*)> act_;
     QTimer poll_;
-    QTimer limit_;
     bool seen_ = false;
 };
 
