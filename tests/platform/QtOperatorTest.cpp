@@ -51,7 +51,6 @@ TEST(QtOperator, ChooserFilter) {
 template <typename T> class DialogAnswer {
 public:
     explicit DialogAnswer(std::function<void(T*)> act) : act_(std::move(act)) {
-        poll_.setInterval(10);
         QObject::connect(&poll_, &QTimer::timeout, [this] {
             auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible())
@@ -60,20 +59,17 @@ public:
             seen_ = true;
             act_(dialog);
         });
-        poll_.start();
-        limit_.setSingleShot(true);
-        QObject::connect(&limit_, &QTimer::timeout, [] {
+        poll_.start(10);
+        QTimer::singleShot(5000, &poll_, [] {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
-        limit_.start(5000);
     }
     bool seen() const { return seen_; }
 
 private:
     std::function<void(T*)> act_;
     QTimer poll_;
-    QTimer limit_;
     bool seen_ = false;
 };
 

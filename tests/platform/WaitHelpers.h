@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,10 +23,8 @@ namespace kvt::platform::qt::test {
 // instead of hanging it. Returns whether `done` came true.
 inline bool waitFor(QtEventPump& pump, const std::function<bool()>& done, int limitMs = 5000) {
     bool expired = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&] { expired = true; });
-    limit.start(limitMs);
+    QObject context; // takes the time limit with it
+    QTimer::singleShot(limitMs, &context, [&] { expired = true; });
     pump.waitUntil([&] { return expired || done(); });
     return done();
 }
@@ -33,6 +33,15 @@ inline bool waitFor(QtEventPump& pump, const std::function<bool()>& done, int li
 inline void settle(QtEventPump& pump, int ms) {
     waitFor(
         pump, [] { return false; }, ms);
+}
+
+// Sets (or, given nothing, clears) an environment variable; the guard puts back what was there.
+inline auto scopedEnv(const char* name, std::optional<QByteArray> value) {
+    std::optional<QByteArray> old;
+    if (qEnvironmentVariableIsSet(name))
+        old = qgetenv(name);
+    value ? qputenv(name, *value) : qunsetenv(name);
+    return qScopeGuard([name, old] { old ? qputenv(name, *old) : qunsetenv(name); });
 }
 
 // A port on preferences in a fresh folder; its events, input and notices are recorded.

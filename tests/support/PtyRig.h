@@ -122,10 +122,8 @@ struct PtyRig {
     // Runs the event loop until `done` holds or `ms` have passed; false on the time-out.
     bool waitFor(const std::function<bool()>& done, int ms) {
         bool late = false;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, [&] { late = true; });
-        timer.start(ms);
+        QObject context; // takes the time limit with it
+        QTimer::singleShot(ms, &context, [&] { late = true; });
         rt.pump().waitUntil([&] { return late || done(); });
         return done();
     }

@@ -93,7 +93,6 @@ public:
 
     std::string rawUrl() const { return "tcp://127.0.0.1:" + std::to_string(rawPort_); }
     std::string rfc2217Url() const { return "rfc2217://127.0.0.1:" + std::to_string(telnetPort_); }
-    const std::string& log() const { return log_; }
 
     void stop() {
         if (pid_ > 0) {

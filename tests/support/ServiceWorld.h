@@ -24,29 +24,21 @@ public:
         rt_.waitUntil([&] { return dialog.closed(); });
     }
     std::function<void(service::CalibrateAD&)> calibrateAD;
-    int calibrateADShown = 0;
     void showCalibrateAD(service::CalibrateAD& dialog) override {
-        ++calibrateADShown;
         run(calibrateAD, dialog, &service::CalibrateAD::cmdCalExit_Click);
     }
     std::function<void(service::ValveTable&)> valve;
-    int valveShown = 0;
     void showValve(service::ValveTable& dialog) override {
-        ++valveShown;
         run(valve, dialog, &service::ValveTable::cmdExit_Click);
     }
 
     bool hasGasTableWindows() const override { return true; }
     std::function<void(service::CalibrateCL&)> closeLoop;
-    int closeLoopShown = 0;
     void showCalibrateCL(service::CalibrateCL& dialog) override {
-        ++closeLoopShown;
         run(closeLoop, dialog, &service::CalibrateCL::cmdExit_Click);
     }
     std::function<void(service::EditGasTable&)> editGas;
-    int editGasShown = 0;
     void showEditGT(service::EditGasTable& dialog) override {
-        ++editGasShown;
         run(editGas, dialog, &service::EditGasTable::cmdCancel_Click);
     }
     bool hasAutoTuneWindow() const override { return true; }

@@ -119,8 +119,6 @@ public:
         return figures_;
     }
 
-    TerminalWorld& world() { return world_; }
-
 private:
     static std::vector<config::DeviceRecord> records(int n) {
         std::vector<config::DeviceRecord> out;

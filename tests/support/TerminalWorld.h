@@ -25,7 +25,6 @@ public:
     std::function<void(monitor::FrmDProp&)> deviceProperties;
     int devicePropertiesShown = 0;
     std::function<void(monitor::FrmProg&)> program;
-    int programShown = 0;
     int aboutShown = 0;
     int propertiesShown = 0;
     void showProperties(monitor::FrmProperties& dialog) override {
@@ -40,7 +39,6 @@ public:
             deviceProperties(dialog);
     }
     void showProgram(monitor::FrmProg& dialog) override {
-        ++programShown;
         if (program)
             program(dialog);
     }
@@ -68,7 +66,7 @@ struct TerminalWorld {
         prefs.save("KVT Control Terminal", "Properties", "Interface",
                    mode == sim::LineMode::Rs232 ? "True" : "False");
         prefs.saves.clear();
-        writeSetup(records);
+        writeSetupTo(setupPath(), records);
     }
 
     // One simulated device per record; an RS-232 line holds only the first.
@@ -88,9 +86,6 @@ struct TerminalWorld {
         return out;
     }
 
-    void writeSetup(const std::vector<config::DeviceRecord>& records) {
-        writeSetupTo(setupPath(), records);
-    }
     static void writeSetupTo(const std::string& path,
                              const std::vector<config::DeviceRecord>& records) {
         config::DeviceTable t;

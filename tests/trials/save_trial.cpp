@@ -1,14 +1,10 @@
 // kvt-save-trial: drives one of the program's save paths for scripts/crash-trials, which kills it
-// at random moments and then checks the file.
-//
-//   kvt-save-trial <kind> <file> expect <folder>   writes the two contents a save alternates
-//                                                  between to <folder>/a and <folder>/b
-//   kvt-save-trial <kind> <file> loop              loads as the program does, then saves the
-//                                                  two contents in turn until killed
-//   kvt-save-trial <kind> <file> once              loads, saves the first content once
-//   kvt-save-trial log <file> loop                 appends numbered records until killed
-//
-// <kind>: setup (setup.dat), program (.prg), eeprom (.epr), csv (trend export).
+// at random moments and then checks the file. <kind>: setup, program, eeprom or csv.
+//   kvt-save-trial <kind> <file> expect <folder>  writes the two contents a save alternates
+//                                                 between to <folder>/a and <folder>/b
+//   kvt-save-trial <kind> <file> loop|once        loads as the program does, then saves the two
+//                                                 contents in turn until killed (once: one save)
+//   kvt-save-trial log <file> loop                appends numbered records until killed
 #include "config/SetupFile.h"
 #include "monitor/CsvExport.h"
 #include "monitor/DataLogs.h"
@@ -27,10 +23,6 @@
 using namespace kvt;
 
 namespace {
-
-std::string_view unitName(int) {
-    return "SCCM";
-}
 
 config::DeviceTable setupTable(int variant) {
     config::DeviceTable t;
@@ -80,7 +72,8 @@ std::string save(const std::string& kind, const std::string& path, int variant) 
         return platform::replaceFile(path, service::eprBytes(eeprom(variant)));
     if (kind == "csv") {
         static const monitor::TrendHistory histories[2] = {trend(0), trend(1)};
-        return monitor::exportTrendCsv(path, histories[variant], -1e300, 1e300, unitName);
+        return monitor::exportTrendCsv(path, histories[variant], -1e300, 1e300,
+                                       [](int) -> std::string_view { return "SCCM"; });
     }
     return "unknown kind " + kind;
 }
@@ -128,23 +121,17 @@ int main(int argc, char** argv) {
     const std::string mode = argv[3];
     if (kind == "log" && mode == "loop")
         return appendLog(path);
-    if (mode == "expect" && argc == 5) {
-        for (int v = 0; v < 2; ++v) {
-            const std::string error = save(kind, std::string(argv[4]) + (v == 0 ? "/a" : "/b"), v);
-            if (!error.empty()) {
-                std::fprintf(stderr, "kvt-save-trial: %s\n", error.c_str());
-                return 1;
-            }
-        }
-        return 0;
-    }
-    if (mode != "loop" && mode != "once")
+    const bool expect = mode == "expect" && argc == 5;
+    if (!expect && mode != "loop" && mode != "once")
         return 2;
-    load(kind, path);
-    std::puts("saving"); // the trials time their kills from here
-    std::fflush(stdout);
-    for (unsigned long n = 0; mode == "loop" || n == 0; ++n) {
-        const std::string error = save(kind, path, static_cast<int>(n % 2));
+    if (!expect) {
+        load(kind, path);
+        std::puts("saving"); // the trials time their kills from here
+        std::fflush(stdout);
+    }
+    for (unsigned long n = 0; mode == "loop" || n < (expect ? 2u : 1u); ++n) {
+        const std::string file = expect ? std::string(argv[4]) + (n == 0 ? "/a" : "/b") : path;
+        const std::string error = save(kind, file, static_cast<int>(n % 2));
         if (!error.empty()) {
             std::fprintf(stderr, "kvt-save-trial: %s\n", error.c_str());
             return 1;
