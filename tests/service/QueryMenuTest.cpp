@@ -71,7 +71,6 @@ TEST_P(QueryMenu, TypedCommandsGoOutUnchanged) {
              x.click("mnuQueryUpdateEnable");
              EXPECT_EQ(x.written(), x.lines({"write,4,n"}));
          }},
-        {"mnuQueryMamoryRead", "", "", nullptr},
         {"mnuQueryMamoryWrite", "5\rmw,1000,0",
          "", // a control character: refused
          [](ServiceWorld& x) {
@@ -189,6 +188,5 @@ TEST(QueryMenuRs485, RefusedWithoutAValidAddress) {
         x.click("mnuQueryReadAnalogO");
         EXPECT_TRUE(x.written().empty());
         EXPECT_EQ(x.boxes(), Lines(2, service::kNoAddressText));
-        EXPECT_FALSE(x.dev().updateDisabled());
     }
 }
