@@ -13,8 +13,7 @@ void open(ServiceWorld& x, std::function<void(service::AutoTune&)> inside) {
     x.t.table.record(1).ValveMode = 0;
     x.t.table.record(1).EngUnit = 1;
     x.dialogs.autoTune = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsAutoTune");
+    launch(x, "mnuToolsAutoTune");
 }
 
 Lines withoutStatus(const Lines& wire, const std::string& prefix) {

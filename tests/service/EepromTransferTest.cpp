@@ -19,10 +19,6 @@ Lines exportReads() {
     return out;
 }
 
-void spit(const std::string& path, const std::string& bytes) {
-    ASSERT_EQ(platform::replaceFile(path, bytes), "");
-}
-
 // Exports the device of `x` into `path`; true when the file was written.
 bool exportTo(ServiceWorld& x, const std::string& path) {
     bool saved = false;
@@ -31,8 +27,7 @@ bool exportTo(ServiceWorld& x, const std::string& path) {
         d.cmdSave_Click();
         saved = d.closed();
     };
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsEEPROMExport");
+    launch(x, "mnuToolsEEPROMExport");
     return saved;
 }
 
@@ -46,8 +41,7 @@ void importFrom(ServiceWorld& x, const std::string& path,
         else
             d.cmdUpload_Click();
     };
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsEEPROMImport");
+    launch(x, "mnuToolsEEPROMImport");
 }
 
 } // namespace
@@ -127,8 +121,7 @@ TEST_P(Eeprom, ExportFaults) {
             saveOffered = d.model.cmdSave.enabled;
             d.cmdSave_Click();
         };
-        x.w.op.answer(Answer::Yes);
-        x.click("mnuToolsEEPROMExport");
+        launch(x, "mnuToolsEEPROMExport");
         EXPECT_EQ(x.written().size(), 21u);
         EXPECT_FALSE(saveOffered);
         EXPECT_EQ(x.boxes(), (Lines{x.boxes()[0], service::kExportStoppedText,
@@ -146,15 +139,14 @@ TEST_P(Eeprom, ExportFaults) {
         SCOPED_TRACE("cancelling the replace question returns to the chooser; the old file stays");
         ServiceWorld x(GetParam());
         const std::string old = dir.path() + "/old.epr";
-        spit(old, "keep");
+        ASSERT_EQ(platform::replaceFile(old, "keep"), "");
         x.dialogs.eepromExport = [&](service::EepromExport& d) {
             x.w.op.choose(old);
             x.w.op.answer(Answer::Cancel); // replace? no
             x.w.op.choose(std::nullopt);   // chooser again: cancelled
             d.cmdSave_Click();
         };
-        x.w.op.answer(Answer::Yes);
-        x.click("mnuToolsEEPROMExport");
+        launch(x, "mnuToolsEEPROMExport");
         EXPECT_EQ(x.w.op.fileRequests.size(), 2u);
         EXPECT_EQ(readFile(old), "keep");
     }
@@ -178,7 +170,7 @@ TEST_P(Eeprom, ImportFaults) {
         std::string lastBox;
     };
     std::string bad = dir.path() + "/bad.epr";
-    spit(bad, bytes.substr(0, bytes.rfind("\"134")));
+    ASSERT_EQ(platform::replaceFile(bad, bytes.substr(0, bytes.rfind("\"134"))), "");
     const std::vector<Case> cases{
         {"a refused file leaves Up Load off", bad,
          [](ServiceWorld&, service::EepromImport& d) {

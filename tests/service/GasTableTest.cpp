@@ -32,8 +32,7 @@ void openCL(ServiceWorld& x, int valve, int unit,
     x.t.table.record(1).ValveMode = valve;
     x.t.table.record(1).EngUnit = unit;
     x.dialogs.closeLoop = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsCalibrateCL");
+    launch(x, "mnuToolsCalibrateCL");
 }
 void openCL(ServiceWorld& x, std::function<void(service::CalibrateCL&)> inside) {
     openCL(x, 0, 1, std::move(inside));
@@ -41,8 +40,7 @@ void openCL(ServiceWorld& x, std::function<void(service::CalibrateCL&)> inside) 
 
 void openEdit(ServiceWorld& x, std::function<void(service::EditGasTable&)> inside) {
     x.dialogs.editGas = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsEditGasInfo");
+    launch(x, "mnuToolsEditGasInfo");
 }
 
 // Types `text` into a box and presses Enter.

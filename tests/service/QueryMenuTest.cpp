@@ -21,8 +21,7 @@ TEST_P(QueryMenu, EntriesEnabledByRegistrationAndTheBackDoor) {
     EXPECT_TRUE(x.t.model.menu("mnuQueryMamoryRead").enabled);
     EXPECT_FALSE(backDoorMenusEnabled(x)); // until the back door opens
 
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuQueryBackDoorOpen");
+    launch(x, "mnuQueryBackDoorOpen");
     EXPECT_EQ(x.written(), x.lines({"mw,1000,1"}));
     EXPECT_TRUE(backDoorMenusEnabled(x));
     EXPECT_EQ(x.w.op.shown.at(0).defaultButton, 1); // No

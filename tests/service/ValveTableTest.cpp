@@ -23,8 +23,7 @@ Lines saveLines(const Table& t) {
 
 void open(ServiceWorld& x, std::function<void(service::ValveTable&)> inside) {
     x.dialogs.valve = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsValveTable");
+    launch(x, "mnuToolsValveTable");
 }
 
 std::vector<int> ints(const Table& t) {

@@ -8,8 +8,7 @@ namespace {
 // Opens the dialog past its warning; `inside` runs once it is shown.
 void open(ServiceWorld& x, std::function<void(service::ZeroAdjust&)> inside) {
     x.dialogs.zeroMan = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsZeroAdj");
+    launch(x, "mnuToolsZeroAdj");
 }
 
 const Lines kLoad = {"mw,1000,1", "V,C", "Read,4"};
