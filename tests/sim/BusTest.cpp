@@ -26,11 +26,7 @@ TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
     const auto logged = bus.commandLog().size();
     expectOnBus(bus, {"v,", "", "c", ""});
     EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Open);
-    EXPECT_EQ(bus.receive("\rv", 0.0), "VC\r\n>");
-    std::string reply;
-    for (char c : std::string(",s\r"))
-        reply += bus.receive(std::string(1, c), 0.0);
-    EXPECT_EQ(reply, "VC\r\n>");
+    expectOnBus(bus, {"\rv", "VC\r\n>", ",", "", "s", "", "\r", "VC\r\n>"});
     EXPECT_EQ(std::vector(bus.commandLog().begin() + logged, bus.commandLog().end()),
               (std::vector<std::string>{"v,c", "v,s"}));
 }
