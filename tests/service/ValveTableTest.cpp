@@ -111,7 +111,6 @@ TEST_P(ValveTable, EditingAndTypedValues) {
     auto boxes = x.boxes();
     EXPECT_EQ(boxes[1], service::numbersOnlyText(13));
     EXPECT_EQ(boxes[2], service::kValveRangeText);
-    EXPECT_FALSE(x.dev().updateDisabled());
 }
 
 TEST_P(ValveTable, Faults) {
@@ -152,7 +151,6 @@ TEST_P(ValveTable, Faults) {
             }
         });
         EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(c.wire)));
-        EXPECT_FALSE(x.dev().updateDisabled());
         EXPECT_EQ(x.boxes().back(), c.lastBox.empty() ? x.boxes().front() : c.lastBox);
     }
     {
@@ -182,7 +180,6 @@ TEST_P(ValveTable, Faults) {
                       "WRITE,2,2000 WRITE,4,N v,a")));
         EXPECT_EQ(x.boxes()[1], "Valve Counts Must be in the Range [999 - 4095]!\r Valve Output: "
                                 "(998)    Try again!");
-        EXPECT_FALSE(x.dev().updateDisabled());
     }
     {
         SCOPED_TRACE("a close during the save is refused; a failed write stops it there");
