@@ -55,18 +55,23 @@ template <typename D> void enterFlow(D& d, int row, const std::string& text) {
 
 } // namespace
 
-// On exit the record's valve mode and user unit are restored; a failed step is reported and the
-// others still go out.
+// Stored counts off the bar leave it off; moves during a write are merged and sent after it. On
+// exit the record's valve mode and user unit are restored; a failed step is reported and the others
+// still go out.
 TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
     ServiceWorld x(GetParam());
     x.dev().scriptFault("V,O", sim::Fault::wrong("VC", 1));
     x.t.table.record(1).UserEuFactor = 2.5;
-    std::string topCounts = x.dev().eeprom(133);
+    x.openBackDoor();
+    x.dev().handle("mw,133,50", x.w.rt.now());
     std::string lowFraction = x.dev().eeprom(116);
     openCL(x, 2, 9, [&](service::CalibrateCL& c) {
         ASSERT_TRUE(c.loaded());
-        EXPECT_EQ(c.model.Text2[0].caption, std::to_string(std::stoi(topCounts)));
+        EXPECT_EQ(c.model.Text2[0].caption, "50");
         EXPECT_EQ(c.model.Text1[9].caption, service::formatHalfUp(std::stod(lowFraction) * 100, 1));
+        c.Option1_Click(0);
+        EXPECT_FALSE(c.model.VScroll1.enabled);
+        c.VScroll1_Change(4095); // a bar that is off writes nothing
         x.written();
         std::string flow1 = c.model.Text1[1].caption;
         c.Option1_Click(1);
@@ -75,14 +80,25 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
         c.Option1_Click(9);
         enterCounts(c, 9, "300");
         EXPECT_EQ(c.model.VScroll1.value, 300);
-        EXPECT_EQ(x.written(), x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550",
-                                        "s," + c.model.Text1[9].caption, "mw,115,300"}));
+        c.Option1_Click(2);
+        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
+        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
+        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
+        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
+        enterCounts(c, 2, "1400");
+        EXPECT_EQ(c.model.selected, 2);
+        EXPECT_EQ(c.model.Text2[2].caption, "1600");
+        EXPECT_EQ(
+            x.written(),
+            x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550", "s," + c.model.Text1[9].caption,
+                     "mw,115,300", "s," + c.model.Text1[2].caption, "mw,129,1400", "mw,129,1600"}));
     });
     EXPECT_EQ(x.written(), x.lines({"V,O", "UD,2.5", "s,0.0"}));
     EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0),
                                 service::ServiceLink::failureText(
                                     "Communication Error! Can not control Valve!", "   [", "VC")}));
-    EXPECT_EQ(x.service->link.gasTableCounts[0], std::stoi(topCounts));
+    EXPECT_EQ(x.dev().eeprom(133), "50");
+    EXPECT_EQ(x.service->link.gasTableCounts[0], 50);
 }
 
 TEST_P(GasTable, CloseLoopLoadFaults) {
@@ -181,29 +197,6 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
             EXPECT_EQ(x.boxes(), c.boxes);
         });
     }
-}
-
-// Stored counts off the bar leave it off; moves during a write are merged and sent after it.
-TEST_P(GasTable, CloseLoopBar) {
-    ServiceWorld x(GetParam());
-    x.openBackDoor();
-    x.dev().handle("mw,133,50", x.w.rt.now());
-    openCL(x, [&](service::CalibrateCL& c) {
-        c.Option1_Click(0);
-        EXPECT_FALSE(c.model.VScroll1.enabled);
-        c.VScroll1_Change(4095); // a bar that is off writes nothing
-        c.Option1_Click(2);
-        x.written();
-        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
-        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
-        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
-        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
-        enterCounts(c, 2, "1400");
-        EXPECT_EQ(x.written(), x.lines({"mw,129,1400", "mw,129,1600"}));
-        EXPECT_EQ(c.model.selected, 2);
-        EXPECT_EQ(c.model.Text2[2].caption, "1600");
-    });
-    EXPECT_EQ(x.dev().eeprom(133), "50");
 }
 
 TEST_P(GasTable, EditLoadsAndSaves) {
