@@ -31,15 +31,25 @@ TEST(SimDynamics, FlowFollowsTheSetPointWithItsTimeConstant) {
     EXPECT_DOUBLE_EQ(line.device().flowSlpm(), before);
 }
 
-TEST(SimDynamics, ValveModesOverrideTheSetPointGivenInTheEngineeringUnit) {
+TEST(SimDynamics, ValveModesOverrideTheSetPointAndTheAlarmReportsTheDeviation) {
     Line232 line(quiet(200.0));
-    line.ask("s,120");
+    line.send({"a,h,5", "a,l,5", "s,120"});
+    EXPECT_EQ(line.after(0.1, "a,s"), "L"); // the flow lags behind
     EXPECT_EQ(line.after(5.0, "V,C"), "VC");
     EXPECT_EQ(line.after(10.0, "f"), "0.000");
+    EXPECT_EQ(line.ask("a,s"), "L");
     EXPECT_EQ(line.ask("v,o"), "VO");
     EXPECT_NEAR(number(line.after(10.0, "f")), 200.0, 0.01);
+    EXPECT_EQ(line.ask("a,s"), "H");
     EXPECT_EQ(line.ask("v,a"), "VA");
     EXPECT_NEAR(number(line.after(10.0, "f")), 120.0, 0.01);
+    EXPECT_EQ(line.ask("a,s"), "N");
+    // Only the enabled side reports; with none enabled, nothing does.
+    line.send({"a,d", "a,h,5", "v,c"});
+    EXPECT_EQ(line.after(10.0, "a,s"), "N");
+    line.send({"a,d", "v,o"});
+    EXPECT_EQ(line.after(10.0, "a,s"), "N");
+    line.ask("v,a");
     // Set point and flow use the engineering unit.
     line.expect({"u,%", "U%", "s,25", "S25.000"});
     EXPECT_EQ(line.after(10.0, "f"), "25.000");
@@ -96,26 +106,6 @@ TEST(SimDynamics, TotalizerInPercentCountsPercentSecondsAndLongStretchesEndAtOnc
     line.send({"u,slpm", "t,z"});
     line.wait(1e6); // 50 SLPM for a million seconds
     EXPECT_NEAR(number(line.ask("t,r")), 50.0 * 1e6 / 60.0, 1.0);
-}
-
-TEST(SimDynamics, AlarmReportsDeviationOnTheEnabledSide) {
-    Line232 line(quiet());
-    line.ask("s,50");
-    EXPECT_EQ(line.after(10.0, "a,s"), "N"); // off
-    line.send({"a,h,5", "a,l,5"});
-    EXPECT_EQ(line.ask("a,s"), "N");
-    line.ask("s,80");
-    EXPECT_EQ(line.after(0.1, "a,s"), "L"); // the flow lags behind
-    EXPECT_EQ(line.after(10.0, "a,s"), "N");
-    line.ask("v,o");
-    EXPECT_EQ(line.after(10.0, "a,s"), "H");
-    line.ask("v,c");
-    EXPECT_EQ(line.after(10.0, "a,s"), "L");
-    // Only the enabled side reports.
-    line.send({"a,d", "a,h,5"});
-    EXPECT_EQ(line.ask("a,s"), "N");
-    line.send({"a,d", "v,o"});
-    EXPECT_EQ(line.after(10.0, "a,s"), "N");
 }
 
 } // namespace
