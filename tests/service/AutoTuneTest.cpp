@@ -61,39 +61,34 @@ TEST_P(AutoTune, TunesUntilDoneAndRestores) {
     EXPECT_EQ(x.written(), x.lines(kRestore));
 }
 
-TEST_P(AutoTune, SetPointsAndModes) {
-    // 0 % and 10 % tune at the lowest, 20 %; in manual mode Start sends the set point, Stop 0.
-    const std::tuple<int, bool, Lines> cases[] = {{1, false, Lines{"at,20.00"}},
-                                                  {10, false, Lines{"at,100.00"}},
-                                                  {3, true, Lines{"s,30.00", "s,0.0"}}};
-    for (const auto& [row, manual, wire] : cases) {
+TEST_P(AutoTune, SetPointsModesAndExit) {
+    // 0 % and 10 % tune at the lowest, 20 %; in manual mode Start sends the set point, Stop 0; an
+    // exit while tuning stops the device first.
+    enum Act { Tune, Manual, ExitWhileTuning };
+    const std::tuple<int, Act, Lines> cases[] = {
+        {1, Tune, Lines{"at,20.00"}},
+        {10, Tune, Lines{"at,100.00"}},
+        {3, Manual, Lines{"s,30.00", "s,0.0"}},
+        {8, ExitWhileTuning, concat({"at,80.00", "AT,STOP"}, kRestore)}};
+    for (const auto& [row, act, wire] : cases) {
         SCOPED_TRACE(row);
         ServiceWorld x(GetParam());
         open(x, [&](service::AutoTune& a) {
             x.written();
             a.List1_Click(row);
-            a.Option1_Click(manual ? 1 : 0);
-            EXPECT_EQ(a.model.cmdStop.enabled, manual);
+            a.Option1_Click(act == Manual ? 1 : 0);
+            EXPECT_EQ(a.model.cmdStop.enabled, act == Manual);
+            if (act == ExitWhileTuning)
+                x.at(3.5, [&a] { a.Form_QueryUnload(); });
             a.cmdStart_Click();
-            if (manual) {
+            EXPECT_EQ(a.closed(), act == ExitWhileTuning);
+            if (act == Manual) {
                 EXPECT_EQ(a.model.lblMsg.caption.rfind("Current Set Point:  ", 0), 0u);
                 a.cmdStop_Click();
             }
             EXPECT_EQ(withoutStatus(x.written(), x.kind.prefix), x.lines(wire));
         });
     }
-}
-
-TEST_P(AutoTune, ExitWhileTuningStopsTheDeviceFirst) {
-    ServiceWorld x(GetParam());
-    open(x, [&](service::AutoTune& a) {
-        x.written();
-        x.at(3.5, [&a] { a.Form_QueryUnload(); });
-        a.cmdStart_Click();
-        EXPECT_TRUE(a.closed());
-    });
-    auto wire = withoutStatus(x.written(), x.kind.prefix);
-    EXPECT_EQ(wire, x.lines(concat({"at,80.00", "AT,STOP"}, kRestore)));
 }
 
 TEST_P(AutoTune, SilentStatusOrRefusedStartEndsWithOneMessage) {
