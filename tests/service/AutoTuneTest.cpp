@@ -13,8 +13,7 @@ void open(ServiceWorld& x, std::function<void(service::AutoTune&)> inside) {
     x.t.table.record(1).ValveMode = 0;
     x.t.table.record(1).EngUnit = 1;
     x.dialogs.autoTune = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsAutoTune");
+    launch(x, "mnuToolsAutoTune");
 }
 
 Lines withoutStatus(const Lines& wire, const std::string& prefix) {
@@ -33,8 +32,7 @@ TEST(AutoTuneStatus, SplitsThreeValuesOnly) {
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         {"ATSI,1.5,0.2,0.0", "ATSI|1.5|0.2|0.0"}, {"ATSD 1.250,0.300,0.050", "ATSD|1.250|0.300|0.050"},
-        {"ATSI,,,", "ATSI|||"}, {"ATSI,1.5,0.2", ""}, {"ATSI,1.5", ""}, {"ATSI", ""}, {"", ""},
-        {"AT,1,2,3", ""}};
+        {"ATSI,,,", "ATSI|||"}, {"ATSI,1.5,0.2", ""}, {"", ""}, {"AT,1,2,3", ""}};
     // clang-format on
     for (const auto& [reply, parts] : cases) {
         auto s = service::parseAutoTuneStatus(reply);
@@ -54,54 +52,43 @@ TEST_P(AutoTune, TunesUntilDoneAndRestores) {
         x.at(1.5, [&] { seen = a.model.lblMsg.caption; });
         a.cmdStart_Click();  // returns when the device reports the end
         EXPECT_EQ(seen, ""); // unchanged since Start cleared it
-        EXPECT_TRUE(!a.running() && a.model.cmdStart.enabled && a.model.List1.enabled);
-        EXPECT_FALSE(a.model.cmdStop.enabled);
+        EXPECT_TRUE(!a.running() && a.model.cmdStart.enabled && !a.model.cmdStop.enabled);
         EXPECT_EQ(a.model.Text1[0].caption,
                   service::parseAutoTuneStatus(x.dev().handle("at,s", x.w.rt.now()))->p);
         EXPECT_EQ(a.model.lblMsg.caption.substr(0, 21), "AutoTune Status: Done");
         EXPECT_EQ(x.written().front(), x.lines({"at,80.00"})[0]);
     });
     EXPECT_EQ(x.written(), x.lines(kRestore));
-    EXPECT_FALSE(x.dev().autoTuning());
 }
 
-TEST_P(AutoTune, SetPointsAndModes) {
-    // 0 % and 10 % tune at the lowest, 20 %; in manual mode Start sends the set point, Stop 0.
-    const std::tuple<int, bool, Lines> cases[] = {{0, false, Lines{"at,20.00"}},
-                                                  {1, false, Lines{"at,20.00"}},
-                                                  {10, false, Lines{"at,100.00"}},
-                                                  {3, true, Lines{"s,30.00", "s,0.0"}}};
-    for (const auto& [row, manual, wire] : cases) {
+TEST_P(AutoTune, SetPointsModesAndExit) {
+    // 0 % and 10 % tune at the lowest, 20 %; in manual mode Start sends the set point, Stop 0; an
+    // exit while tuning stops the device first.
+    enum Act { Tune, Manual, ExitWhileTuning };
+    const std::tuple<int, Act, Lines> cases[] = {
+        {1, Tune, Lines{"at,20.00"}},
+        {10, Tune, Lines{"at,100.00"}},
+        {3, Manual, Lines{"s,30.00", "s,0.0"}},
+        {8, ExitWhileTuning, concat({"at,80.00", "AT,STOP"}, kRestore)}};
+    for (const auto& [row, act, wire] : cases) {
         SCOPED_TRACE(row);
         ServiceWorld x(GetParam());
         open(x, [&](service::AutoTune& a) {
             x.written();
             a.List1_Click(row);
-            a.Option1_Click(manual ? 1 : 0);
-            EXPECT_EQ(a.model.cmdStop.enabled, manual);
+            a.Option1_Click(act == Manual ? 1 : 0);
+            EXPECT_EQ(a.model.cmdStop.enabled, act == Manual);
+            if (act == ExitWhileTuning)
+                x.at(3.5, [&a] { a.Form_QueryUnload(); });
             a.cmdStart_Click();
-            if (manual) {
+            EXPECT_EQ(a.closed(), act == ExitWhileTuning);
+            if (act == Manual) {
                 EXPECT_EQ(a.model.lblMsg.caption.rfind("Current Set Point:  ", 0), 0u);
-                EXPECT_EQ(a.model.locked, (std::array<bool, 3>{false, false, false}));
                 a.cmdStop_Click();
-                EXPECT_EQ(a.model.lblMsg.caption, "");
             }
             EXPECT_EQ(withoutStatus(x.written(), x.kind.prefix), x.lines(wire));
         });
     }
-}
-
-TEST_P(AutoTune, ExitWhileTuningStopsTheDeviceFirst) {
-    ServiceWorld x(GetParam());
-    open(x, [&](service::AutoTune& a) {
-        x.written();
-        x.at(3.5, [&a] { a.Form_QueryUnload(); });
-        a.cmdStart_Click();
-        EXPECT_TRUE(a.closed());
-    });
-    auto wire = withoutStatus(x.written(), x.kind.prefix);
-    EXPECT_EQ(wire, x.lines(concat({"at,80.00", "AT,STOP"}, kRestore)));
-    EXPECT_FALSE(x.dev().autoTuning());
 }
 
 TEST_P(AutoTune, SilentStatusOrRefusedStartEndsWithOneMessage) {

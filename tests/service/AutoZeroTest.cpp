@@ -17,8 +17,7 @@ TEST_P(AutoZero, PollsUntilTheDeviceReportsTheEnd) {
                  w.cmdCancel.visible;
         x.click("mnuDeviceAutoZeroDoNow"); // a second start is not possible
     });
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuDeviceAutoZeroDoNow");
+    launch(x, "mnuDeviceAutoZeroDoNow");
 
     // Zeroing takes 4 s: "z,s" at 2 s and 4 s report it running, 6 s reports it done.
     EXPECT_EQ(x.written(), x.lines({"z,n", "z,s", "z,s", "z,s"}));
@@ -52,8 +51,7 @@ TEST_P(AutoZero, Faults) {
         SCOPED_TRACE("three silent status requests end the poll with one message");
         ServiceWorld x(GetParam());
         x.dev().scriptFault("z,s", sim::Fault::silence());
-        x.w.op.answer(Answer::Yes);
-        x.click("mnuDeviceAutoZeroDoNow");
+        launch(x, "mnuDeviceAutoZeroDoNow");
         EXPECT_EQ(x.written(), x.lines({"z,n", "z,s", "z,s", "z,s"}));
         EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0), service::kAutoZeroSilentText}));
         EXPECT_FALSE(x.service->autoZeroWindow.frmAutoZeroIP.visible);
@@ -64,8 +62,7 @@ TEST_P(AutoZero, Faults) {
         SCOPED_TRACE("Cancel, or closing the window, while a status request waits");
         ServiceWorld x(GetParam());
         x.at(2.005, [&] { x.service->autoZero.Form_QueryUnload(); });
-        x.w.op.answer(Answer::Yes);
-        x.click("mnuDeviceAutoZeroDoNow");
+        launch(x, "mnuDeviceAutoZeroDoNow");
         EXPECT_EQ(x.written(), x.lines({"z,n", "z,s"}));
         EXPECT_FALSE(x.t.engine().awaitingReply || x.service->autoZeroWindow.frmAutoZeroIP.visible);
         EXPECT_TRUE(x.t.model.menu("mnuFileExit").enabled);

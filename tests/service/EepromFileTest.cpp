@@ -99,7 +99,6 @@ TEST(EepromFile, QuoteInAValueCannotBeSaved) {
 TEST(EepromFile, ProposedName) {
     const std::pair<std::string, std::string> cases[] = {{"  SN1234    ", "/d/SN1234.epr"},
                                                          {"A/B:C*?<>|\"\\", "/d/A_B_C_______.epr"},
-                                                         {"", "/d"},
                                                          {"      ", "/d"},
                                                          {"..", "/d"}};
     for (const auto& [serial, name] : cases)

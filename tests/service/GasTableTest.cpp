@@ -27,18 +27,20 @@ Lines editReads() {
 // Valve mode 0 and unit SLPM in the record.
 const Lines kRestore{"V,C", "U,SLPM", "s,0.0"};
 
-void openCL(ServiceWorld& x, std::function<void(service::CalibrateCL&)> inside) {
-    x.t.table.record(1).ValveMode = 0;
-    x.t.table.record(1).EngUnit = 1;
+void openCL(ServiceWorld& x, int valve, int unit,
+            std::function<void(service::CalibrateCL&)> inside) {
+    x.t.table.record(1).ValveMode = valve;
+    x.t.table.record(1).EngUnit = unit;
     x.dialogs.closeLoop = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsCalibrateCL");
+    launch(x, "mnuToolsCalibrateCL");
+}
+void openCL(ServiceWorld& x, std::function<void(service::CalibrateCL&)> inside) {
+    openCL(x, 0, 1, std::move(inside));
 }
 
 void openEdit(ServiceWorld& x, std::function<void(service::EditGasTable&)> inside) {
     x.dialogs.editGas = std::move(inside);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsEditGasInfo");
+    launch(x, "mnuToolsEditGasInfo");
 }
 
 // Types `text` into a box and presses Enter.
@@ -53,32 +55,50 @@ template <typename D> void enterFlow(D& d, int row, const std::string& text) {
 
 } // namespace
 
+// Stored counts off the bar leave it off; moves during a write are merged and sent after it. On
+// exit the record's valve mode and user unit are restored; a failed step is reported and the others
+// still go out.
 TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
     ServiceWorld x(GetParam());
-    std::string topCounts = x.dev().eeprom(133);
+    x.dev().scriptFault("V,O", sim::Fault::wrong("VC", 1));
+    x.t.table.record(1).UserEuFactor = 2.5;
+    x.openBackDoor();
+    x.dev().handle("mw,133,50", x.w.rt.now());
     std::string lowFraction = x.dev().eeprom(116);
-    openCL(x, [&](service::CalibrateCL& c) {
+    openCL(x, 2, 9, [&](service::CalibrateCL& c) {
         ASSERT_TRUE(c.loaded());
-        EXPECT_EQ(c.model.Text2[0].caption, std::to_string(std::stoi(topCounts)));
+        EXPECT_EQ(c.model.Text2[0].caption, "50");
         EXPECT_EQ(c.model.Text1[9].caption, service::formatHalfUp(std::stod(lowFraction) * 100, 1));
-        EXPECT_FALSE(c.model.VScroll1.enabled || c.model.Text2[1].enabled); // until a row is chosen
+        c.Option1_Click(0);
+        EXPECT_FALSE(c.model.VScroll1.enabled);
+        c.VScroll1_Change(4095); // a bar that is off writes nothing
         x.written();
-
         std::string flow1 = c.model.Text1[1].caption;
         c.Option1_Click(1);
-        EXPECT_TRUE(c.model.VScroll1.enabled && c.model.Text2[1].alert &&
-                    !c.model.Text2[0].enabled);
         c.VScroll1_Change(2000);
         enterFlow(c, 1, "55");
         c.Option1_Click(9);
         enterCounts(c, 9, "300");
         EXPECT_EQ(c.model.VScroll1.value, 300);
-        EXPECT_EQ(x.written(), x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550",
-                                        "s," + c.model.Text1[9].caption, "mw,115,300"}));
+        c.Option1_Click(2);
+        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
+        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
+        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
+        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
+        enterCounts(c, 2, "1400");
+        EXPECT_EQ(c.model.selected, 2);
+        EXPECT_EQ(c.model.Text2[2].caption, "1600");
+        EXPECT_EQ(
+            x.written(),
+            x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550", "s," + c.model.Text1[9].caption,
+                     "mw,115,300", "s," + c.model.Text1[2].caption, "mw,129,1400", "mw,129,1600"}));
     });
-    EXPECT_EQ(x.written(), x.lines(kRestore));
-    EXPECT_EQ(x.boxes().size(), 1u); // the launch question only
-    EXPECT_EQ(x.service->link.gasTableCounts[0], std::stoi(topCounts));
+    EXPECT_EQ(x.written(), x.lines({"V,O", "UD,2.5", "s,0.0"}));
+    EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0),
+                                service::ServiceLink::failureText(
+                                    "Communication Error! Can not control Valve!", "   [", "VC")}));
+    EXPECT_EQ(x.dev().eeprom(133), "50");
+    EXPECT_EQ(x.service->link.gasTableCounts[0], 50);
 }
 
 TEST_P(GasTable, CloseLoopLoadFaults) {
@@ -94,9 +114,8 @@ TEST_P(GasTable, CloseLoopLoadFaults) {
     const std::vector<Case> cases{
         {"closed back door: no message, rows empty",
          {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}}, {"mw,1000,1"}, false, 0},
-        {"one failure among update and valve is tolerated",
-         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}}, full, true, 1},
-        {"the valve alone is tolerated too", {{"v,a", sim::Fault::wrong("VC", 1)}}, full, true, 1},
+        {"one failure among update and valve is tolerated", {{"v,a", sim::Fault::wrong("VC", 1)}},
+         full, true, 1},
         {"two failures stop before the units",
          {{"WRITE,4,N", sim::Fault::wrong("?", 1)}, {"v,a", sim::Fault::wrong("VC", 1)}},
          {"mw,1000,1", "WRITE,4,N", "v,a"}, false, 2},
@@ -126,9 +145,7 @@ TEST_P(GasTable, CloseLoopLoadFaults) {
         EXPECT_EQ(x.written(), x.lines(concat(concat(c.wire, after), kRestore)));
         EXPECT_EQ(rowsOff, !c.loaded);
         EXPECT_EQ(x.boxes().size(), 1 + c.boxes);
-        if (!c.loaded) {
-            EXPECT_EQ(x.service->link.gasTableCounts, before);
-        }
+        EXPECT_TRUE(c.loaded || x.service->link.gasTableCounts == before);
     }
 }
 
@@ -146,7 +163,6 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
     const std::vector<Case> cases{
         {"counts below the bar", nullptr, 'c', 1, "119", "", counts},
         {"counts above the bar", nullptr, 'c', 1, "4096", "", counts},
-        {"pasted junk in counts", nullptr, 'c', 1, "20x0", "", counts},
         {"a control character is refused", nullptr, 'c', 1, "2000\r", "",
          Lines{service::kControlCharacterText}},
         {"the counts echo must be exact", faultOn("mw,131", sim::Fault::wrong("MW,131,2001", 1)),
@@ -154,7 +170,6 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
          Lines{
              service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "MW,131,2001")}},
         {"flow zero", nullptr, 'f', 1, "0", "", flow},
-        {"flow junk", nullptr, 'f', 1, "5.5.5", "", flow},
         {"a letter is swallowed with the digits box", nullptr, 'k', 1, "a", "",
          Lines{service::numbersOnlyText('a')}},
         {"Enter in a row that is not selected does nothing", nullptr, 'c', 2, "2000", "", Lines{}},
@@ -168,7 +183,6 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
         ServiceWorld x(GetParam());
         if (c.prepare)
             c.prepare(x);
-        auto before = x.dev().eeprom(131);
         openCL(x, [&](service::CalibrateCL& cl) {
             cl.Option1_Click(1);
             x.written();
@@ -182,51 +196,7 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
             EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(c.wire)));
             EXPECT_EQ(x.boxes(), c.boxes);
         });
-        if (std::string(c.wire).rfind("mw,131", 0) != 0) {
-            EXPECT_EQ(x.dev().eeprom(131), before);
-        }
     }
-}
-
-// Stored counts off the bar leave it off; moves during a write are merged and sent after it.
-TEST_P(GasTable, CloseLoopBar) {
-    ServiceWorld x(GetParam());
-    x.openBackDoor();
-    x.dev().handle("mw,133,50", x.w.rt.now());
-    openCL(x, [&](service::CalibrateCL& c) {
-        c.Option1_Click(0);
-        EXPECT_FALSE(c.model.VScroll1.enabled);
-        c.VScroll1_Change(4095); // a bar that is off writes nothing
-        c.Option1_Click(2);
-        x.written();
-        x.dev().scriptFault("mw,129", sim::Fault::late(0.5, 1));
-        x.at(0.1, [&c] { c.VScroll1_Change(1500); });
-        x.at(0.2, [&c] { c.VScroll1_Change(1600); });
-        x.at(0.3, [&c] { c.Option1_Click(3); }); // refused: a write is in flight
-        enterCounts(c, 2, "1400");
-        EXPECT_EQ(x.written(), x.lines({"mw,129,1400", "mw,129,1600"}));
-        EXPECT_EQ(c.model.selected, 2);
-        EXPECT_EQ(c.model.Text2[2].caption, "1600");
-    });
-    EXPECT_EQ(x.dev().eeprom(129), "1600");
-    EXPECT_EQ(x.dev().eeprom(133), "50");
-}
-
-TEST_P(GasTable, ExitRestoresTheRecordsUserUnit) {
-    ServiceWorld x(GetParam());
-    x.dev().scriptFault("V,O", sim::Fault::wrong("VC", 1));
-    x.dialogs.closeLoop = [](service::CalibrateCL&) {};
-    x.t.table.record(1).ValveMode = 2;
-    x.t.table.record(1).EngUnit = 9;
-    x.t.table.record(1).UserEuFactor = 2.5;
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsCalibrateCL");
-    auto wire = x.written();
-    ASSERT_GE(wire.size(), 3u);
-    EXPECT_EQ(Lines(wire.end() - 3, wire.end()), x.lines({"V,O", "UD,2.5", "s,0.0"}));
-    // A failed restore step is reported and the others still go out.
-    EXPECT_EQ(x.boxes().back(), service::ServiceLink::failureText(
-                                    "Communication Error! Can not control Valve!", "   [", "VC"));
 }
 
 TEST_P(GasTable, EditLoadsAndSaves) {
@@ -246,7 +216,6 @@ TEST_P(GasTable, EditLoadsAndSaves) {
         EXPECT_TRUE(e.closed());
     });
     EXPECT_EQ(x.written(), x.lines(saved));
-    EXPECT_EQ(x.dev().eeprom(105), "Argon");
     EXPECT_EQ(x.boxes().back(), service::kGasTableSaved);
 }
 
@@ -275,7 +244,6 @@ TEST_P(GasTable, EditFaults) {
         ServiceWorld x(GetParam());
         if (c.prepare)
             c.prepare(x);
-        auto serial = x.dev().eeprom(1);
         openEdit(x, [&](service::EditGasTable& e) {
             x.written();
             if (c.typed)
@@ -284,9 +252,6 @@ TEST_P(GasTable, EditFaults) {
         });
         EXPECT_EQ(x.written().size(), c.writes);
         EXPECT_EQ(x.boxes().back(), c.lastBox.empty() ? x.boxes().front() : c.lastBox);
-        if (c.writes == 0) {
-            EXPECT_EQ(x.dev().eeprom(1), serial);
-        }
         EXPECT_FALSE(x.service->link.busy());
     }
 }

@@ -22,6 +22,12 @@ inline std::function<void(ServiceWorld&)> faultOn(std::string command, sim::Faul
     return [=](ServiceWorld& x) { x.dev().scriptFault(command, fault); };
 }
 
+// Answers the warning before a procedure Yes and starts it from `menu`.
+inline void launch(ServiceWorld& x, const std::string& menu) {
+    x.w.op.answer(Answer::Yes);
+    x.click(menu);
+}
+
 // A suite whose scenarios run once on each line kind.
 #define KVT_ON_BOTH_LINES(Suite)                                                                   \
     class Suite : public ::testing::TestWithParam<LineKind> {};                                    \

@@ -23,8 +23,7 @@ void start(ServiceWorld& x, const std::string& reading) {
     if (!reading.empty())
         x.dev().scriptFault("Read,7", sim::Fault::wrong(reading));
     x.w.op.answer(Answer::Yes);
-    x.w.op.answer(Answer::Yes);
-    x.click("mnuToolsSetSpan");
+    launch(x, "mnuToolsSetSpan");
 }
 
 } // namespace
