@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -72,6 +73,17 @@ TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
     ASSERT_EQ(port_->setCommPort(1), "");
     for (const std::string bad : {"udp://127.0.0.1:1", "tcp://127.0.0.1", "tcp://:1"})
         expectOpenFails(bad);
+}
+
+TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(closed.serverPort());
+    closed.close();
+    PortError error;
+    EXPECT_LT(timed([&] { error = expectOpenFails(url); }).first, 2000);
+    EXPECT_EQ(error.rfind("Cannot open " + url + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find("refused"), std::string::npos) << error;
 }
 
 // A listener whose queue is full drops further connection attempts without a word: the same as a
