@@ -20,9 +20,8 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
     o.fullScaleSlpm = 50;
     World x(kRs485, deviceRecord("7", "1A"), o);
     // The device is changed behind the terminal's back.
-    auto& dev = x.w.bus.device(0);
     for (const char* body : {"v,o", "m,d", "r,1,h", "r,2,r", "z,d", "t,s,n"})
-        dev.handle(body, x.w.rt.now());
+        x.w.bus.device(0).handle(body, x.w.rt.now());
 
     x.t.menuClick("mnuDeviceSinhronizeRx");
     EXPECT_EQ(x.written(), x.lines(kReadout));
@@ -49,8 +48,7 @@ TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
     x.w.rt.runUntilIdle(10);
     EXPECT_TRUE(x.w.op.shown.empty()) << x.w.op.shown.front().text;
     EXPECT_EQ(x.t.deviceNotAccessible, 0);
-    auto written = x.written();
-    EXPECT_EQ(std::count(written.begin(), written.end(), "!1A,f"), 2);
+    EXPECT_EQ(World::count(x.written(), "!1A,f"), 2);
 }
 
 TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
