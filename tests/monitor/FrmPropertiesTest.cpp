@@ -61,7 +61,6 @@ struct Bench {
         d->Form_Load();
         return *d;
     }
-    std::string pref(const std::string& key) { return kvt::testing::pref(w, key); }
     // The one box the dialog showed: the operator is told why OK did not close it.
     void expectRefusal(const std::string& text) {
         ASSERT_EQ(w.op.shown.size(), 1u);
@@ -165,7 +164,7 @@ TEST(PropertiesLoad, MenuOpensTheLoadedDialogAndAPortOutsideTheListIsKept) {
     EXPECT_EQ(seen, "9600 -1");
     EXPECT_TRUE(w.op.shown.empty());
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text, "COM Port: Com20");
-    EXPECT_EQ(b.pref("CommPort"), "20");
+    EXPECT_EQ(pref(b.w, "CommPort"), "20");
     EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
 
@@ -239,7 +238,7 @@ TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrderAnotherR
     // The settings as the port reports them.
     const Keys values = {"19200,o,7,2", "1", "1", "True", "True", "1", "4", "3", "4"};
     for (std::size_t i = 0; i < kNineKeys.size(); ++i)
-        EXPECT_EQ(b.pref(kNineKeys[i]), values[i]) << kNineKeys[i];
+        EXPECT_EQ(pref(b.w, kNineKeys[i]), values[i]) << kNineKeys[i];
 
     // A second OK on a closed dialog does nothing.
     d.cmdOK_Click();
@@ -252,7 +251,7 @@ TEST(PropertiesOk, SamePortAppliesSettingsAndFlowAndSavesNineKeysInOrderAnotherR
     EXPECT_TRUE(d2.closed() && w.op.shown.empty() && w.port.portOpen());
     EXPECT_EQ(nums(w.port.commPort(), w.port.opens), nums(2, 2));
     EXPECT_TRUE(t.model.menu("mnuOpen").checked && t.model.toolbar["TransmitTextFile"].enabled);
-    EXPECT_EQ(b.pref("CommPort"), "2");
+    EXPECT_EQ(pref(b.w, "CommPort"), "2");
 }
 
 TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItClosed) {
@@ -310,6 +309,6 @@ TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItCl
     EXPECT_TRUE(t.model.menu("mnuOpen").checked && t.model.toolbar["TransmitTextFile"].enabled);
     EXPECT_EQ(t.model.sbrStatus1["Comport"].text + "|" + t.model.sbrStatus1["Interface"].text,
               "COM Port: Com2|Interface: RS485");
-    EXPECT_EQ(b.pref("CommPort") + b.pref("Interface"), "2False");
+    EXPECT_EQ(pref(b.w, "CommPort") + pref(b.w, "Interface"), "2False");
     EXPECT_EQ(w.prefs.saves, kNineKeys);
 }
