@@ -10,10 +10,7 @@ using namespace kvt::config;
 namespace {
 
 DeviceRecord device(const std::string& number, const std::string& address) {
-    DeviceRecord r;
-    r.Number = number;
-    r.Address = address;
-    return r;
+    return {.Number = number, .Address = address};
 }
 
 } // namespace

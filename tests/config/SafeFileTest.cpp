@@ -29,6 +29,21 @@ mode_t modeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
+namespace fs = std::filesystem;
+
+// Files next to setup.dat before a save or load; which of them an interrupted save left.
+struct Neighbour {
+    const char* name;
+    bool abandoned;
+};
+const Neighbour kNeighbours[] = {
+    {"setup.dat.tmpAb12Z9", true},      {"setup.dat.tmp000000", true},
+    {"setup.dat.tmpAb12Z", false},      {"setup.dat.tmpAb12Z99", false},
+    {"setup.dat.tmp-b12Z9", false},     {"other.dat.tmpAb12Z9", false},
+    {"setup.dat.bak", false},           {"xsetup.dat.tmpAb12Z9", false},
+    {"setup.dat.bak.tmpQw3rty", false}, // another file's: removed when that file is written
+};
+
 } // namespace
 
 TEST(SafeFile, ReplaceKeepsModeAndFollowsLinks) {
@@ -58,94 +73,56 @@ TEST(SafeFile, ReplaceKeepsModeAndFollowsLinks) {
         << "a temporary file was left behind";
 }
 
-TEST(SafeFile, ReadReportsMissingAndErrors) {
+TEST(SafeFile, ReadReportsMissingAndErrorsAndLeavesNoStaleText) {
     TempFolder dir;
     std::string out = "stale";
     bool missing = false;
     EXPECT_EQ(readFile(dir.file("none"), out, missing), "");
-    EXPECT_TRUE(missing);
-    EXPECT_EQ(out, "");
+    EXPECT_TRUE(missing && out.empty());
 
     const std::string path = dir.file("b.dat");
     ASSERT_EQ(replaceFile(path, "0123456789"), "");
-    EXPECT_EQ(readFile(path, out, missing), "");
-    EXPECT_FALSE(missing);
+    EXPECT_EQ(readFile(path, out, missing, 10), ""); // exactly the limit
     EXPECT_EQ(out, "0123456789");
-
+    EXPECT_FALSE(missing);
     EXPECT_EQ(readFile(path, out, missing, 9), "Cannot read " + path + ": File too large");
     EXPECT_EQ(out, "");
-    EXPECT_EQ(readFile(dir.path(), out, missing), "Cannot read " + dir.path() + ": Is a directory");
-    EXPECT_FALSE(missing);
 }
 
-namespace {
-
-namespace fs = std::filesystem;
-
-// Files next to setup.dat before a save or load; which of them an interrupted save left.
-struct Neighbour {
-    const char* name;
-    bool abandoned;
-};
-const Neighbour kNeighbours[] = {
-    {"setup.dat.tmpAb12Z9", true},      {"setup.dat.tmp000000", true},
-    {"setup.dat.tmpAb12Z", false},      {"setup.dat.tmpAb12Z99", false},
-    {"setup.dat.tmp-b12Z9", false},     {"other.dat.tmpAb12Z9", false},
-    {"setup.dat.bak", false},           {"xsetup.dat.tmpAb12Z9", false},
-    {"setup.dat.bak.tmpQw3rty", false}, // another file's: removed when that file is written
-};
-
-struct EntryPoint {
-    const char* what;
-    std::function<void(const std::string&)> run;
-};
-
-class StaleTemporaries : public ::testing::TestWithParam<EntryPoint> {
-protected:
-    void SetUp() override {
+TEST(StaleTemporaries, AreRemovedBySaveAndLoadWhileOthersStay) {
+    const std::function<void(const std::string&)> entryPoints[] = {
+        [](const std::string& p) { ASSERT_EQ(replaceFile(p, "x"), ""); },
+        [](const std::string& p) {
+            kvt::config::DeviceTable t;
+            ASSERT_TRUE(kvt::config::LoadDeviceTable(t, p).ok);
+            ASSERT_EQ(t.deviceCount(), 1);
+        }};
+    for (const auto& run : entryPoints) {
+        SCOPED_TRACE(&run == entryPoints ? "save" : "load");
+        TempFolder folder;
         ASSERT_TRUE(folder.valid());
+        const std::string path = folder.file("setup.dat");
         std::ofstream(path)
             << "\"1\",\"01\",\"KVT\",0,1,1,0,0,0,0,10,10000,0,0,2,2,1,0,0,0,1,1,0\r\n";
         for (const auto& n : kNeighbours)
             std::ofstream(folder.file(n.name)) << "partial";
+        // A save in progress elsewhere holds its temporary file: it must survive.
+        const std::string running = folder.file("setup.dat.tmpRunNin");
+        const int held = ::open(running.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        // Same naming, but a folder and a link: not files a save makes.
+        fs::create_directory(folder.file("setup.dat.tmpFolder"));
+        fs::create_symlink(path, folder.file("setup.dat.tmpLinked"));
+
+        run(path);
+
+        for (const auto& n : kNeighbours)
+            EXPECT_EQ(fs::exists(folder.file(n.name)), !n.abandoned) << n.name;
+        EXPECT_TRUE(fs::exists(running));
+        EXPECT_TRUE(fs::is_directory(folder.file("setup.dat.tmpFolder")));
+        EXPECT_TRUE(fs::is_symlink(folder.file("setup.dat.tmpLinked")));
+        EXPECT_TRUE(fs::exists(path));
+        ::close(held);
     }
-    kvt::test::TempFolder folder;
-    std::string path = folder.file("setup.dat");
-};
-
-TEST_P(StaleTemporaries, AreRemovedWhileOthersStay) {
-    // A save in progress elsewhere holds its temporary file: it must survive.
-    const std::string running = folder.file("setup.dat.tmpRunNin");
-    const int held = ::open(running.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    // Same naming, but a folder and a link: not files a save makes.
-    fs::create_directory(folder.file("setup.dat.tmpFolder"));
-    fs::create_symlink(path, folder.file("setup.dat.tmpLinked"));
-
-    GetParam().run(path);
-
-    for (const auto& n : kNeighbours)
-        EXPECT_EQ(fs::exists(folder.file(n.name)), !n.abandoned) << n.name;
-    EXPECT_TRUE(fs::exists(running));
-    EXPECT_TRUE(fs::is_directory(folder.file("setup.dat.tmpFolder")));
-    EXPECT_TRUE(fs::is_symlink(folder.file("setup.dat.tmpLinked")));
-    EXPECT_TRUE(fs::exists(path));
-    ::close(held);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, StaleTemporaries,
-    ::testing::Values(EntryPoint{"Save",
-                                 [](const std::string& p) {
-                                     ASSERT_EQ(kvt::platform::replaceFile(p, "x"), "");
-                                 }},
-                      EntryPoint{"Load",
-                                 [](const std::string& p) {
-                                     kvt::config::DeviceTable t;
-                                     ASSERT_TRUE(kvt::config::LoadDeviceTable(t, p).ok);
-                                     ASSERT_EQ(t.deviceCount(), 1);
-                                 }}),
-    [](const auto& info) { return std::string(info.param.what); });
-
-} // namespace

@@ -20,28 +20,22 @@ DeviceRecord inUnit(int unit, double setPoint) {
 }
 
 DeviceStatus withFullScale(double fullScale) {
-    DeviceStatus s;
-    s.FullScale = fullScale;
-    return s;
+    return {.FullScale = fullScale};
 }
 
 } // namespace
 
-TEST(UnitTable, IndexesOutsideTheTableGiveNoText) {
-    for (int i : {-1, UnitTable::kUnitCount, 32767}) {
-        EXPECT_EQ(UnitTable::name(i), "") << i;
-        EXPECT_EQ(UnitTable::token(i), "") << i;
-        EXPECT_EQ(UnitTable::suffix(i), "") << i;
-    }
-}
-
 TEST(UnitTable, FactorsFullScaleAndSetPointScale) {
     UnitTable units;
     units.build(3.5);
-    // Outside the table a unit counts as SLPM.
+    // Outside the table a unit counts as SLPM, and has no texts.
     EXPECT_EQ((std::vector{units.factor(1), units.factor(2), units.factor(4), units.factor(9),
                            units.factor(10), units.factor(-1)}),
               (std::vector{1.0, 60.0, 60000.0, 3.5, 1.0, 1.0}));
+    for (int i : {-1, UnitTable::kUnitCount, 32767})
+        EXPECT_TRUE(UnitTable::name(i).empty() && UnitTable::token(i).empty() &&
+                    UnitTable::suffix(i).empty())
+            << i;
     // Every per-hour unit is 60 times its per-minute unit.
     EXPECT_DOUBLE_EQ(units.factor(7) / units.factor(8), 60.0);
     EXPECT_DOUBLE_EQ(units.factor(5) / units.factor(6), 60.0);
