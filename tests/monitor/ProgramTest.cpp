@@ -367,7 +367,6 @@ TEST(ProgramDialog, KeyRules) {
     d.txtSP_KeyPress('a');
     EXPECT_EQ(b.w->op.texts(),
               Lines{"You can use only numerical characters [0-9]!\r ASCII(97)    Try again!"});
-    EXPECT_EQ(FrmProg::keepTypable("1a2.5-\r", true), "12.5");
     EXPECT_EQ(FrmProg::keepTypable("1a2.5-\r", false), "125");
 }
 
