@@ -141,6 +141,18 @@ TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
         EXPECT_TRUE(m.menu("mnuFile").enabled);
         EXPECT_EQ(m.menu("mnuAutoM").enabled, mode.line == sim::LineMode::Rs485);
         EXPECT_TRUE(b.run(2).empty());
+
+        // Started again within the closing second, it keeps its port; ending the program ends
+        // the loop.
+        b.t().menuClick("mnuAutoS");
+        b.run(0.3);
+        b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
+        b.t().menuClick("mnuAutoS"); // stops, and waits a second before closing
+        EXPECT_TRUE(b.t().single().running());
+        EXPECT_GT(count(b.run(0.5), mode.prefix + "f"), 2);
+        ASSERT_TRUE(b.t().Form_QueryUnload());
+        EXPECT_TRUE(b.run(1).empty());
+        EXPECT_FALSE(b.t().Timer4().isActive());
     }
 }
 
@@ -339,35 +351,32 @@ TEST(MultiUnit, PagesOfFourOverTenDevices) {
     EXPECT_TRUE(b.w.op.shown.empty());
 }
 
-TEST(MultiUnit, SilentDeviceIsReportedOnceAndTheScanGoesOn) {
-    Bench b(sim::LineMode::Rs485, units(3), devices(3));
-    b.w.port.rewriteReply = [&](std::string r) {
-        return b.w.bus.commandLog().back().substr(0, 4) == "!02," ? std::string{} : r;
-    };
-    b.t().menuClick("mnuAutoM");
-    Lines lines = b.run(9);
-    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
-    EXPECT_GE(count(lines, "!02,f"), 3);
-    EXPECT_GE(count(lines, "!01,f"), 3);
-    EXPECT_EQ(b.t().model.fraMD[1].lblRe.caption, "No reply");
-    EXPECT_TRUE(b.t().model.fraMD[1].lblRe.alert && !b.t().model.fraMD[0].lblRe.alert);
-    // The other devices wait for the one time-out a pass and no more.
-    EXPECT_LE(count(lines, "!01,f") - count(lines, "!02,f"), 1);
-}
-
-TEST(MultiUnit, DrawingAboveTheSliderLeavesTheSetPointAlone) {
+TEST(MultiUnit, SilentDeviceIsReportedOnceAndDrawingAboveTheSliderLeavesTheSetPointAlone) {
     auto records = units(3);
     records[0].SetPoint = 150; // 150 % of 100 SLPM
     records[1].SetPoint = 105;
     Bench b(sim::LineMode::Rs485, records, devices(3));
+    auto& m = b.t().model;
+    b.w.port.rewriteReply = [&](std::string r) {
+        return b.w.bus.commandLog().back().substr(0, 4) == "!03," ? std::string{} : r;
+    };
     b.t().menuClick("mnuAutoM");
-    EXPECT_EQ(b.t().model.fraMD[0].hsc.value, 1100);
+    EXPECT_EQ(m.fraMD[0].hsc.value, 1100);
     EXPECT_DOUBLE_EQ(b.rec(1).SetPoint, 150);
     EXPECT_FALSE(b.status(1).SetPointPending);
     // Between 100 % and 110 % the slider shows it without the cap; the moved slider sends it.
-    EXPECT_EQ(b.t().model.fraMD[1].hsc.value, 1050);
+    EXPECT_EQ(m.fraMD[1].hsc.value, 1050);
     EXPECT_TRUE(b.status(2).SetPointPending);
-    EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f", "!01,f"}));
+    EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f"}));
+
+    Lines lines = b.run(9);
+    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
+    EXPECT_GE(count(lines, "!03,f"), 3);
+    EXPECT_GE(count(lines, "!01,f"), 3);
+    EXPECT_EQ(m.fraMD[2].lblRe.caption, "No reply");
+    EXPECT_TRUE(m.fraMD[2].lblRe.alert && !m.fraMD[0].lblRe.alert);
+    // The other devices wait for the one time-out a pass and no more.
+    EXPECT_LE(count(lines, "!01,f") - count(lines, "!03,f"), 1);
 }
 
 TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
@@ -392,20 +401,6 @@ TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
     }
     // The first poll finds the flow far below the set point; later "N" polls write nothing.
     EXPECT_EQ(fileLines(alarmLog), Lines{"7   0.000   L  10:0:1 12 6 2026"});
-}
-
-TEST(SingleUnit, RestartedDuringTheClosingSecondKeepsItsPort) {
-    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {quietDevice("01")});
-    b.t().menuClick("mnuAutoS");
-    b.run(0.3);
-    b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
-    b.t().menuClick("mnuAutoS"); // stops, and waits a second before closing
-    EXPECT_TRUE(b.t().single().running());
-    EXPECT_GT(count(b.run(0.5), "f"), 2);
-    // Ending the program ends the loop.
-    ASSERT_TRUE(b.t().Form_QueryUnload());
-    EXPECT_TRUE(b.run(1).empty());
-    EXPECT_FALSE(b.t().Timer4().isActive());
 }
 
 TEST(Trend, ToolbarOpensBusHealthAndTheMenuExports) {
