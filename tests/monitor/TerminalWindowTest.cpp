@@ -333,24 +333,6 @@ TEST(Teletype, BytesPerKey) {
     }
 }
 
-TEST(Teletype, ClosedPortEditsLocallyEchoNeverReplacesASelectionAndPasteGoesAsTyped) {
-    TeletypeBench b(sim::LineMode::Rs232, true, false);
-    EXPECT_FALSE(b.w.port.portOpen());
-    EXPECT_FALSE(b.tty().txtTerm_KeyPress('a'));
-    EXPECT_FALSE(b.tty().paste(U"abc"));
-    b.tty().txtTerm_Change("history\r\n");
-    EXPECT_EQ(b.text(), "history\r\n");
-    EXPECT_EQ(b.sent(), "");
-
-    b.t().menuClick("mnuStart");
-    b.tty().selStart = 0; // the operator selected everything
-    b.tty().selLength = b.text().size();
-    b.tty().txtTerm_KeyPress('x');
-    EXPECT_EQ(b.text(), "history\r\nx");
-    EXPECT_TRUE(b.tty().paste(U"f\r\nt,r\nx\u20ac\ry"));
-    EXPECT_EQ(b.sent(), "xf\rt,r\rx\ry");
-}
-
 // Keys typed while a command waits for its reply follow it, in order.
 TEST(Teletype, TypedBytesNeverDisturbCommands) {
     TeletypeBench b;
@@ -367,8 +349,8 @@ TEST(Teletype, TypedBytesNeverDisturbCommands) {
     EXPECT_TRUE(b.w.op.texts().empty());
 }
 
-TEST(Teletype, StartAndStop) {
-    TeletypeBench b(sim::LineMode::Rs232, false, false);
+TEST(Teletype, StartAndStopAndWhatKeysDoMeanwhile) {
+    TeletypeBench b(sim::LineMode::Rs232, true, false);
     auto& m = b.t().model;
     // Port open, Start, Stop, the text, the monitor panel, the device frame.
     auto state = [&] {
@@ -379,8 +361,22 @@ TEST(Teletype, StartAndStop) {
     const std::vector<bool> stopped = {false, true, false, false, true, true};
     b.t().menuClick("mnuMonitor"); // the communications monitor is on
     EXPECT_EQ(state(), stopped);
+    // A closed port edits the text locally and sends nothing.
+    EXPECT_FALSE(b.tty().txtTerm_KeyPress('a'));
+    EXPECT_FALSE(b.tty().paste(U"abc"));
+    b.tty().txtTerm_Change("history\r\n");
+    EXPECT_EQ(b.text(), "history\r\n");
+    EXPECT_EQ(b.sent(), "");
+
     b.t().menuClick("mnuStart");
     EXPECT_EQ(state(), (std::vector<bool>{true, false, true, true, false, false}));
+    // Echo never replaces a selection, and a paste goes as typed.
+    b.tty().selStart = 0; // the operator selected everything
+    b.tty().selLength = b.text().size();
+    b.tty().txtTerm_KeyPress('x');
+    EXPECT_EQ(b.text(), "history\r\nx");
+    EXPECT_TRUE(b.tty().paste(U"f\r\nt,r\nx\u20ac\ry"));
+    EXPECT_EQ(b.sent(), "xf\rt,r\rx\ry");
     b.t().menuClick("mnuStop");
     EXPECT_EQ(state(), stopped);
     EXPECT_FALSE(m.menu("mnuOpen").checked);
