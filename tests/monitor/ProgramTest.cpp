@@ -101,12 +101,8 @@ TEST(ProgramRun, LinesPerStep) {
         std::string confirmed = ""; // the stored set point and the panel; "": not checked
         int bar = 0;
     };
-    Lines jumpDown = {"s,80.0000"};
-    for (auto& l : range(80, -4, 10))
-        jumpDown.push_back(l);
     const std::vector<Case> cases = {
         {"ramp up 0 to 50 over 10 s", rows("50/10"), range(0, 1, 50), 50},
-        {"jump then ramp down", rows("80/0 40/2"), jumpDown, 10},
         {"within the deadband nothing goes out", rows("50.05/1"), {}, 5, "12", 0, 50},
         // The skipped row moves the ramp's start; the hold that follows still reaches its value.
         {"a row without time is skipped", rows("80/ 80/1"), words("s,80.0000"), 5},
