@@ -29,13 +29,11 @@ const std::vector<std::string> kNoConnection{"No connection!"};
 
 } // namespace
 
-TEST(Transaction, Rs232ExchangeIsUnaddressedAndStripsThePrompt) {
+TEST(Transaction, Rs232ExchangeIsUnaddressedAndIdleTextIsNoReply) {
     Opened w;
     EXPECT_EQ(w.engine().exchange("m,d"), "MD");
     EXPECT_EQ(w.port.written.back(), "m,d\r");
     EXPECT_EQ(w.model.lblTr.caption + " " + w.model.lblRs.caption, "m,d MD");
-    // The device's ">" prompt in front of the next reply is not part of it.
-    EXPECT_EQ(*w.engine().exchange("m,a"), "MA");
     // Text while idle (a late reply, chatter) is shown but never taken for a reply.
     w.port.injectReceived("ZE\r\n");
     w.rt.runFor(0.1);
@@ -143,7 +141,7 @@ TEST(Transaction, DrainedEventAfterTheReplyKeepsTheReply) {
     EXPECT_TRUE(w.op.shown.empty());
 }
 
-TEST(Transaction, ShowReplyWritesTheWholeLineAndWatchesAutoZero) {
+TEST(Transaction, ReceivedLineIsShownWholeOrClearedWhileMultiMonitoring) {
     Opened w(sim::LineMode::Rs485, {"01"});
     w.engine().autoZeroWait = true;
     EXPECT_EQ(*w.engine().exchange("!01,z,e", {.showReply = true}), "ZE");
@@ -151,17 +149,13 @@ TEST(Transaction, ShowReplyWritesTheWholeLineAndWatchesAutoZero) {
     EXPECT_EQ(w.model.lblRs.caption.size(), 6u); // the line keeps its four-character header
     EXPECT_EQ(w.engine().autoZeroReplyCode, "ZE");
     EXPECT_FALSE(w.engine().autoZeroWait || w.engine().showReply);
-
     w.engine().autoZeroWait = true;
     EXPECT_EQ(*w.engine().exchange("!01,m,d", {.showReply = true}), "MD");
     EXPECT_EQ(w.engine().autoZeroReplyCode, "MD");
     EXPECT_TRUE(w.engine().autoZeroWait);
-}
 
-TEST(Transaction, MultiMonitoringClearsTheReceivedLineAndMayTimeOutSilently) {
-    Opened w(sim::LineMode::Rs485, {"01"});
+    // Multi-unit monitoring clears the line, and may time out without a box.
     w.engine().autoMultiMonitoring = true;
-    w.model.lblRs.caption = "old";
     w.port.dropReplies = true;
     EXPECT_EQ(w.engine().exchange("!01,f", {.reportNoReply = false}), "");
     EXPECT_EQ(w.model.lblRs.caption, "");

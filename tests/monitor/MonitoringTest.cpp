@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <span>
 #include <tuple>
 
 using namespace kvt;
@@ -31,8 +31,8 @@ struct Bench {
     Bench(sim::LineMode mode, std::vector<config::DeviceRecord> records,
           std::vector<sim::DeviceOptions> devices = {})
         : w(mode, records, std::move(devices)) {
-        w.prefs.save("KVT Control Terminal", "Properties", "Time_ss", "1");
-        w.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "0");
+        w.prefs.save(kApp, "Properties", "Time_ss", "1");
+        w.prefs.save(kApp, "Properties", "Time_ms", "0");
         settle(w);
     }
     monitor::FrmTerminal& t() { return *w.term; }
@@ -87,34 +87,25 @@ std::vector<sim::DeviceOptions> devices(int n) {
     return out;
 }
 
+// The device numbers on the page shown, in the larger view when it is up.
 std::vector<int> shown(monitor::FrmTerminal& t) {
     std::vector<int> out;
-    for (const auto& p : t.model.fraMD)
+    const auto& m = t.model;
+    using Panels = std::span<const monitor::MultiPanel>;
+    for (const auto& p : m.fraMulti8.visible ? Panels(m.fraMD8) : Panels(m.fraMD))
         if (p.fra.visible)
             out.push_back(std::stoi(p.lblNum.caption));
     return out;
 }
 
-// A started RS-232 terminal sampling at 100 ms, its start-up traffic and boxes discarded.
-struct TrendBench : ::testing::Test {
-    TerminalWorld w{sim::LineMode::Rs232, {unit("7", "1A")}};
-
-    void SetUp() override {
-        w.prefs.save("KVT Control Terminal", "Properties", "Time_ss", "0");
-        w.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "100");
-        settle(w);
-    }
-    monitor::FrmTerminal& t() { return *w.term; }
-    monitor::TrendHistory& h() { return t().trend().history; }
-    // (readings, gaps) kept for device d.
-    std::pair<int, int> kept(std::size_t d) {
-        int readings = 0, gaps = 0;
-        const auto& fine = h().fine(d);
-        for (std::size_t i = 0; i < fine.size(); ++i)
-            (std::isnan(fine[i].flow) ? gaps : readings)++;
-        return {readings, gaps};
-    }
-};
+// (readings, gaps) kept for device d.
+std::pair<int, int> kept(Bench& b, std::size_t d = 0) {
+    int readings = 0, gaps = 0;
+    const auto& fine = b.t().trend().history.fine(d);
+    for (std::size_t i = 0; i < fine.size(); ++i)
+        (std::isnan(fine[i].flow) ? gaps : readings)++;
+    return {readings, gaps};
+}
 
 } // namespace
 
@@ -150,18 +141,26 @@ TEST(SingleUnit, CycleReadsFlowAndPollsAlarmAndTotalizer) {
         EXPECT_TRUE(m.menu("mnuFile").enabled);
         EXPECT_EQ(m.menu("mnuAutoM").enabled, mode.line == sim::LineMode::Rs485);
         EXPECT_TRUE(b.run(2).empty());
+
+        // Started again within the closing second, it keeps its port; ending the program ends
+        // the loop.
+        b.t().menuClick("mnuAutoS");
+        b.run(0.3);
+        b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
+        b.t().menuClick("mnuAutoS"); // stops, and waits a second before closing
+        EXPECT_TRUE(b.t().single().running());
+        EXPECT_GT(count(b.run(0.5), mode.prefix + "f"), 2);
+        ASSERT_TRUE(b.t().Form_QueryUnload());
+        EXPECT_TRUE(b.run(1).empty());
+        EXPECT_FALSE(b.t().Timer4().isActive());
     }
 }
 
 TEST(SingleUnit, TypedSetPointGoesThroughTheSliderIsConfirmedAndFollowsTheUnit) {
-    auto r = unit("1", "1A");
-    r.SetPoint = 10;
-    Bench b(sim::LineMode::Rs485, {r}, {quietDevice("1A", 50)});
+    Bench b(sim::LineMode::Rs485, {unit("1", "1A")}, {quietDevice("1A", 50)});
     auto& m = b.t().model;
     b.t().menuClick("mnuAutoS");
-    // Starting moved the slider from 0 to the stored set point: it goes out in the first cycle.
-    EXPECT_EQ(b.run(0.12), (Lines{"!1A,f", "!1A,s,10.000"}));
-    b.run(0.5);
+    b.run(0.6);
     // 12.34 of 50 SLPM is position 246.8 -> 247, and the position's set point 12.35 is sent.
     b.t().single().txtSetP_Commit("12.34");
     EXPECT_EQ(m.hscSetP.value, 247);
@@ -204,24 +203,46 @@ TEST(SingleUnit, TypedSetPointGoesThroughTheSliderIsConfirmedAndFollowsTheUnit) 
     EXPECT_TRUE(b.status().SetPointPending);
 }
 
-TEST(SingleUnit, SilentDeviceCostsOneTimeOutACycle) {
+TEST(SingleUnit, SilentOrUnreadableRepliesAreGapsAndRunsAppend) {
     Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {quietDevice("01")});
+    auto& h = b.t().trend().history;
     b.t().menuClick("mnuAutoS");
     b.w.port.dropReplies = true;
     Lines lines = b.run(10);
     // Each cycle waits two seconds and one for a late answer; ticks meanwhile start nothing.
     EXPECT_EQ(count(lines, "f"), 4);
-    const auto& kept = b.t().trend().history.fine(0);
-    ASSERT_GT(kept.size(), 0U);
-    EXPECT_TRUE(std::isnan(kept[kept.size() - 1].flow)); // a time-out is a gap, never a zero
+    ASSERT_GT(h.fine(0).size(), 0U);
+    EXPECT_TRUE(std::isnan(h.fine(0).back().flow)); // a time-out is a gap, never a zero
     // Told once, not once a cycle; told again after it answered and fell silent again.
     EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
     b.w.port.dropReplies = false;
     b.run(3);
+    // An unreadable reply is a gap too.
+    const auto [readings, gaps] = kept(b);
+    EXPECT_GT(readings, 0);
+    b.w.port.rewriteReply = [](std::string r) {
+        return r.find('.') != std::string::npos ? "ERR\r\n" : r;
+    };
+    b.run(1);
+    EXPECT_EQ(kept(b).first, readings);
+    EXPECT_GT(kept(b).second, gaps);
+    b.w.port.rewriteReply = nullptr;
     b.w.port.dropReplies = true;
     b.run(5);
     EXPECT_EQ(b.w.op.shown.size(), 2u);
     EXPECT_EQ(b.t().model.lblRead.caption, "");
+
+    // Stopping keeps the history; a new run adds to it, under the same device.
+    b.t().menuClick("mnuAutoS");
+    b.w.port.dropReplies = false;
+    b.run(1.0);
+    const std::size_t stopped = h.fine(0).size();
+    b.run(1.0);
+    EXPECT_EQ(h.fine(0).size(), stopped);
+    b.t().menuClick("mnuAutoS");
+    b.run(1.0);
+    EXPECT_GT(h.fine(0).size(), stopped);
+    EXPECT_EQ(h.deviceCount(), 1U);
 }
 
 TEST(SingleUnit, RefusalsLeaveTheModeOffAndTheSelectionWhereItWas) {
@@ -313,53 +334,45 @@ TEST(MultiUnit, PagesOfFourOverTenDevices) {
     EXPECT_EQ(m.fraMD[1].txtSP.caption, "25.000");
     EXPECT_DOUBLE_EQ(b.w.bus.device(5).setPoint(), 25);
 
-    // Stopping hides the page; the next start begins on the first page again.
+    // Stopping hides the page; the next start, in the larger view, begins on its first page, and
+    // the view cannot change while monitoring.
     t.menuClick("mnuAutoM");
     EXPECT_FALSE(m.fraMulti.visible);
     b.run(2);
     EXPECT_FALSE(b.w.port.portOpen());
-    t.menuClick("mnuAutoM");
-    EXPECT_EQ(shown(t), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_TRUE(b.w.op.shown.empty());
-
-    // The larger view holds eight, and the view cannot change while monitoring.
-    t.menuClick("mnuAutoM");
     t.menuClick("mnuVM8");
     t.menuClick("mnuAutoM");
     EXPECT_TRUE(m.fraMulti8.visible && !m.fraMulti.visible && !m.menu("mnuView").enabled);
-    EXPECT_EQ(
-        std::count_if(m.fraMD8.begin(), m.fraMD8.end(), [](auto& p) { return p.fra.visible; }), 8);
+    EXPECT_EQ(shown(t), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_TRUE(b.w.op.shown.empty());
 }
 
-TEST(MultiUnit, SilentDeviceIsReportedOnceAndTheScanGoesOn) {
-    Bench b(sim::LineMode::Rs485, units(3), devices(3));
-    b.w.port.rewriteReply = [&](std::string r) {
-        return b.w.bus.commandLog().back().substr(0, 4) == "!02," ? std::string{} : r;
-    };
-    b.t().menuClick("mnuAutoM");
-    Lines lines = b.run(9);
-    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
-    EXPECT_GE(count(lines, "!02,f"), 3);
-    EXPECT_GE(count(lines, "!01,f"), 3);
-    EXPECT_EQ(b.t().model.fraMD[1].lblRe.caption, "No reply");
-    EXPECT_TRUE(b.t().model.fraMD[1].lblRe.alert && !b.t().model.fraMD[0].lblRe.alert);
-    // The other devices wait for the one time-out a pass and no more.
-    EXPECT_LE(count(lines, "!01,f") - count(lines, "!02,f"), 1);
-}
-
-TEST(MultiUnit, DrawingAboveTheSliderLeavesTheSetPointAlone) {
+TEST(MultiUnit, SilentDeviceIsReportedOnceAndDrawingAboveTheSliderLeavesTheSetPointAlone) {
     auto records = units(3);
     records[0].SetPoint = 150; // 150 % of 100 SLPM
     records[1].SetPoint = 105;
     Bench b(sim::LineMode::Rs485, records, devices(3));
+    auto& m = b.t().model;
+    b.w.port.rewriteReply = [&](std::string r) {
+        return b.w.bus.commandLog().back().substr(0, 4) == "!03," ? std::string{} : r;
+    };
     b.t().menuClick("mnuAutoM");
-    EXPECT_EQ(b.t().model.fraMD[0].hsc.value, 1100);
+    EXPECT_EQ(m.fraMD[0].hsc.value, 1100);
     EXPECT_DOUBLE_EQ(b.rec(1).SetPoint, 150);
     EXPECT_FALSE(b.status(1).SetPointPending);
     // Between 100 % and 110 % the slider shows it without the cap; the moved slider sends it.
-    EXPECT_EQ(b.t().model.fraMD[1].hsc.value, 1050);
+    EXPECT_EQ(m.fraMD[1].hsc.value, 1050);
     EXPECT_TRUE(b.status(2).SetPointPending);
-    EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f", "!01,f"}));
+    EXPECT_EQ(b.run(0.3), (Lines{"!01,f", "!02,s,105.000", "!03,f"}));
+
+    Lines lines = b.run(9);
+    EXPECT_EQ(b.w.op.texts(), Lines{"No connection!"});
+    EXPECT_GE(count(lines, "!03,f"), 3);
+    EXPECT_GE(count(lines, "!01,f"), 3);
+    EXPECT_EQ(m.fraMD[2].lblRe.caption, "No reply");
+    EXPECT_TRUE(m.fraMD[2].lblRe.alert && !m.fraMD[0].lblRe.alert);
+    // The other devices wait for the one time-out a pass and no more.
+    EXPECT_LE(count(lines, "!01,f") - count(lines, "!03,f"), 1);
 }
 
 TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
@@ -386,93 +399,45 @@ TEST(MonitoringLogs, SingleUnitRecordsAndAlarms) {
     EXPECT_EQ(fileLines(alarmLog), Lines{"7   0.000   L  10:0:1 12 6 2026"});
 }
 
-TEST(SingleUnit, RestartedDuringTheClosingSecondKeepsItsPort) {
-    Bench b(sim::LineMode::Rs232, {unit("1", "01")}, {quietDevice("01")});
-    b.t().menuClick("mnuAutoS");
-    b.run(0.3);
-    b.w.rt.schedule(0.5, [&] { b.t().menuClick("mnuAutoS"); });
-    b.t().menuClick("mnuAutoS"); // stops, and waits a second before closing
-    EXPECT_TRUE(b.t().single().running());
-    EXPECT_GT(count(b.run(0.5), "f"), 2);
-    // Ending the program ends the loop.
-    ASSERT_TRUE(b.t().Form_QueryUnload());
-    EXPECT_TRUE(b.run(1).empty());
-    EXPECT_FALSE(b.t().Timer4().isActive());
-}
-
-TEST_F(TrendBench, UnreadableRepliesAreGapsAndRunsAppend) {
-    t().menuClick("mnuAutoS");
-    w.rt.runFor(2.0);
-    ASSERT_EQ(h().deviceCount(), 1U);
-    auto [readings, gaps] = kept(0);
-    EXPECT_GT(readings, 5);
-    EXPECT_EQ(gaps, 0);
-    // An unreadable reply is a gap, never a zero.
-    w.port.rewriteReply = [](std::string r) {
-        return r.find('.') != std::string::npos ? "ERR\r\n" : r;
-    };
-    w.rt.runFor(1.0);
-    EXPECT_EQ(kept(0).first, readings);
-    EXPECT_GT(kept(0).second, 3);
-    w.port.rewriteReply = nullptr;
-
-    // Stopping keeps the history; a new run adds to it.
-    t().menuClick("mnuAutoS");
-    w.rt.runFor(1.0);
-    const std::size_t stopped = h().fine(0).size();
-    w.rt.runFor(1.0);
-    EXPECT_EQ(h().fine(0).size(), stopped);
-    t().menuClick("mnuAutoS");
-    w.rt.runFor(1.0);
-    EXPECT_GT(h().fine(0).size(), stopped);
-    EXPECT_EQ(h().deviceCount(), 1U);
-}
-
-TEST_F(TrendBench, ToolbarOpensBusHealthAndTheMenuExports) {
+TEST(Trend, ToolbarOpensBusHealthAndTheMenuExports) {
+    Bench b(sim::LineMode::Rs232, {unit("7", "1A")});
+    auto& w = b.w;
     int bus = 0; // the other entries are clicked in the window tests
-    t().onShowBusHealth = [&] { ++bus; };
-    t().toolbarClick("BusHealth");
+    b.t().onShowBusHealth = [&] { ++bus; };
+    b.t().toolbarClick("BusHealth");
     EXPECT_EQ(bus, 1);
 
-    t().menuClick("mnuFileExportCsv");
-    ASSERT_EQ(w.op.texts(),
-              std::vector<std::string>{"No readings have been kept yet: start monitoring first."});
-    t().menuClick("mnuAutoS");
-    w.rt.runFor(1.0);
-    t().menuClick("mnuAutoS");
+    b.t().menuClick("mnuFileExportCsv");
+    ASSERT_EQ(w.op.texts(), Lines{"No readings have been kept yet: start monitoring first."});
+    b.t().menuClick("mnuAutoS");
+    b.run(1.0);
+    b.t().menuClick("mnuAutoS");
 
-    struct Case {
-        platform::Answer which;
-        std::string file;
-        bool written;
-        std::string message; // start of the box after the chooser; "" none
+    // The answer to the range question, the file chosen, the start of the box after it ("" none).
+    const std::string good = w.folder.file("trend.csv"), bad = w.folder.file("missing/trend.csv");
+    const std::tuple<platform::Answer, std::string, std::string> cases[] = {
+        {platform::Answer::No, good, ""},
+        {platform::Answer::Yes, good, ""},
+        {platform::Answer::No, bad, "Cannot write " + bad + ": "},
+        {platform::Answer::Cancel, "", ""},
     };
-    const std::string good = w.folder.file("trend.csv");
-    const Case cases[] = {
-        {platform::Answer::No, good, true, ""},
-        {platform::Answer::Yes, good, true, ""},
-        {platform::Answer::No, w.folder.file("missing/trend.csv"), false,
-         "Cannot write " + w.folder.file("missing/trend.csv") + ": "},
-        {platform::Answer::Cancel, "", false, ""},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [which, file, message] : cases) {
         std::remove(good.c_str());
         w.op.shown.clear();
-        w.op.answer(c.which);
-        if (c.which != platform::Answer::Cancel)
-            w.op.choose(c.file);
-        t().menuClick("mnuFileExportCsv");
+        w.op.answer(which);
+        if (which != platform::Answer::Cancel)
+            w.op.choose(file);
+        b.t().menuClick("mnuFileExportCsv");
         EXPECT_EQ(w.op.unansweredLeft(), 0U);
         const std::string text = kvt::test::readFile(good);
-        EXPECT_EQ(!text.empty(), c.written);
-        if (c.written) {
+        EXPECT_EQ(text.empty(), file != good);
+        if (!text.empty()) {
             EXPECT_EQ(text.rfind("Time,Device,Address,Name,Flow,Set Point,Unit\r\n", 0), 0U);
             EXPECT_NE(text.find(",7,1A,Unit 7,"), std::string::npos) << text.substr(0, 200);
         }
-        ASSERT_EQ(w.op.shown.size(), c.message.empty() ? 1U : 2U);
-        if (!c.message.empty()) {
-            EXPECT_EQ(w.op.shown[1].text.rfind(c.message, 0), 0U) << w.op.shown[1].text;
-        }
+        ASSERT_EQ(w.op.shown.size(), message.empty() ? 1U : 2U);
+        if (!message.empty())
+            EXPECT_EQ(w.op.shown[1].text.rfind(message, 0), 0U) << w.op.shown[1].text;
     }
 }
 

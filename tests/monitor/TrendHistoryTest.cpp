@@ -133,6 +133,7 @@ TEST_F(TrendHistoryTest, PlotBreaksAtGapsAndUnitsAndDecimates) {
         std::vector<int> units;
         int columns;
         std::vector<std::size_t> runLengths;
+        std::vector<double> at = {}; // seconds from the first; none: one a second
     };
     const std::optional<double> gap;
     const Case cases[] = {
@@ -144,29 +145,22 @@ TEST_F(TrendHistoryTest, PlotBreaksAtGapsAndUnitsAndDecimates) {
         {"a gap inside a column breaks after it", {1, gap, 3, 4}, {1, 1, 1, 1}, 2, {1, 1}},
         {"readings sparser than the columns join", {1, 2, 3, 4}, {1, 1, 1, 1}, 8, {4}},
         {"explicit gaps", {1, gap, gap, gap, gap, gap, 7, 8}, {1, 1, 1, 1, 1, 1, 1, 1}, 8, {1, 2}},
+        {"monitoring paused for 25 s", {1, 1, 1, 1}, {1, 1, 1, 1}, 1000, {2, 2}, {0, 5, 30, 31}},
     };
     for (const auto& c : cases) {
         TrendHistory hist;
         auto dev = hist.device({"1", "0A", "x"});
-        for (std::size_t i = 0; i < c.values.size(); ++i)
-            hist.append(dev, t0 + static_cast<double>(i), c.values[i], 5.0, c.units[i]);
-        auto runs = hist.plot(dev, t0, t0 + static_cast<double>(c.values.size()), c.columns);
+        double at = 0;
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            at = c.at.empty() ? static_cast<double>(i) : c.at[i];
+            hist.append(dev, t0 + at, c.values[i], 5.0, c.units[i]);
+        }
+        auto runs = hist.plot(dev, t0, t0 + at + 1.0, c.columns);
         std::vector<std::size_t> lengths;
         for (const auto& r : runs)
             lengths.push_back(r.points.size());
         EXPECT_EQ(lengths, c.runLengths) << c.what;
     }
-}
-
-TEST_F(TrendHistoryTest, PlotBreaksWhereMonitoringPaused) {
-    h.append(d, t0, 1.0, 0.0, 1);
-    h.append(d, t0 + 5.0, 1.0, 0.0, 1);
-    h.append(d, t0 + 30.0, 1.0, 0.0, 1); // stopped for 25 s
-    h.append(d, t0 + 31.0, 1.0, 0.0, 1);
-    std::vector<std::size_t> lengths;
-    for (const auto& r : h.plot(d, t0, t0 + 40.0, 1000))
-        lengths.push_back(r.points.size());
-    EXPECT_EQ(lengths, (std::vector<std::size_t>{2, 2}));
 }
 
 TEST_F(TrendHistoryTest, PlotOfADayNeverExceedsItsColumns) {
@@ -195,10 +189,11 @@ TrendPolylines drawn(const std::vector<std::optional<double>>& values, int colum
                           1000.0, -t0 * 1000.0);
 }
 
-std::vector<double> ys(const std::vector<TrendXY>& line) {
+// One coordinate of every point of a line.
+std::vector<double> ys(const std::vector<TrendXY>& line, double TrendXY::*c = &TrendXY::y) {
     std::vector<double> out;
     for (const auto& p : line)
-        out.push_back(p.y);
+        out.push_back(p.*c);
     return out;
 }
 
@@ -232,10 +227,7 @@ TEST(TrendPolylines, OneLineADeviceWithGapsAndExtremesKept) {
 
 TEST(TrendPolylines, PlacesColumnsInTimeAndReportsTheRange) {
     const auto p = drawn({2, 8, 5, 5}, 2);
-    ASSERT_EQ(p.flow.size(), 3u);
-    EXPECT_EQ(p.flow[0].x, 0.0);
-    EXPECT_EQ(p.flow[1].x, 0.0);
-    EXPECT_EQ(p.flow[2].x, 500.0);
+    EXPECT_EQ(ys(p.flow, &TrendXY::x), (std::vector<double>{0, 0, 500}));
     EXPECT_EQ(p.low, 2.0);
     EXPECT_EQ(p.high, 43.0); // the set point is drawn too
     const auto none = trendPolylines({}, 1.0, 0.0);
@@ -284,7 +276,6 @@ TEST(CsvNumberText, DecimalPointWhateverTheLocale) {
     const char* old = std::setlocale(LC_ALL, nullptr);
     std::string saved = old ? old : "C";
     std::setlocale(LC_ALL, "de_DE.UTF-8");
-    EXPECT_EQ(csvNumber(12.5F), "12.5");
     EXPECT_EQ(csvNumber(0.1F), "0.1");
     EXPECT_EQ(csvNumber(-100.25F), "-100.25");
     EXPECT_EQ(csvNumber(-0.0F), "0");
