@@ -40,7 +40,7 @@ TEST_P(CalibrateAD, AdcWritesTheConstantsOfEitherInterfaceAndFaults) {
          "applied to the input!"},
         {"a phase without a valid reading ends it", "ADCin", "ADCinp:1000", nullptr, 0, 2,
          concat(kAdcStart, Lines(5, "read,1")),
-         service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "ADCin")},
+         failure(service::kCalibrationHeadline, "[", "ADCin")},
         {"a span echo with numbers normalised still begins with the body", "ADCinp:3000",
          "ADCinp:1000", faultOn("MW,", sim::Fault::normalisedEcho()), 0, 3,
          concat(kAdcRead, {"MW,8,0.000500", "MW,9,-0.500000"}), kAdcDone},
@@ -114,8 +114,7 @@ TEST_P(CalibrateAD, DacWritesTheConstantsAndSwitchesUpdatingBackOn) {
     };
     const std::string measured = service::kMeasuredValueText;
     const Lines driven = {"mw,1000,1", "write,4,d", "write,1,4000", "write,4,n"};
-    const std::string failed =
-        service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "");
+    const std::string failed = failure(service::kCalibrationHeadline, "[", "");
     const std::string done = "DAC Calibration is Successively  Completed!";
     const Row rows[] = {
         {"0 to 5 Vdc, a comma typed as decimal separator", nullptr, 0, Lines{"4,95"},

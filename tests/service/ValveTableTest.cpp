@@ -113,19 +113,18 @@ TEST_P(ValveTable, Faults) {
         const char* wire;    // after loading when Start is pressed
         std::string lastBox; // "": the launch question only
     };
-    const std::string lost =
-        service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "");
+    const std::string lost = failure(service::kValveTableHeadline, "   [", "");
     const Case cases[] = {
         {"a silent read stops loading; the partial table cannot be saved", "mr,46",
          sim::Fault::silence(), false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46", lost},
         {"a value that is no 16-bit number stops loading too", "mr,50", sim::Fault::wrong("99999"),
          false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46 mr,48 mr,50",
-         service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "99999")},
+         failure(service::kValveTableHeadline, "   [", "99999")},
         {"back door refused: nothing loaded, no message", "mw,1000,1",
          sim::Fault::wrong("BackDoorEnabled: N"), false, "mw,1000,1", ""},
         {"a lost reply to WRITE,4,D: reported, and updating switched back on", "WRITE,4,D",
          sim::Fault::silence(), true, "v,a WRITE,4,D WRITE,4,N",
-         service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "")},
+         failure(service::kCalibrationHeadline, "[", "")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,7 +184,6 @@ TEST_P(ValveTable, Faults) {
         auto sent = x.written();
         EXPECT_EQ(sent.size(), 5u);
         EXPECT_EQ(sent.back(), x.kind.prefix + "MW,48," + x.dev().eeprom(48));
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "?"));
+        EXPECT_EQ(x.boxes().back(), failure(service::kValveTableHeadline, "   [", "?"));
     }
 }
