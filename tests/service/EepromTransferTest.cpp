@@ -141,41 +141,37 @@ TEST_P(Eeprom, ImportFaults) {
     std::string good = dir.path() + "/good.epr";
     ASSERT_TRUE(exportTo(src, good));
     std::string bytes = readFile(good);
-    struct Case {
-        const char* name;
-        std::string file;
-        std::function<void(ServiceWorld&, service::EepromImport&)> act;
-        std::size_t writes;
-        std::string lastBox;
+    auto check = [&](const char* name, const std::string& file,
+                     std::function<void(ServiceWorld&, service::EepromImport&)> act,
+                     std::size_t writes, const std::string& lastBox) {
+        SCOPED_TRACE(name);
+        ServiceWorld x(GetParam());
+        importFrom(x, file, [&](service::EepromImport& d) { act(x, d); });
+        EXPECT_EQ(x.written().size(), writes);
+        EXPECT_EQ(x.boxes().back(), lastBox);
+        EXPECT_FALSE(x.service->link.busy());
     };
     std::string bad = dir.path() + "/bad.epr";
     ASSERT_EQ(platform::replaceFile(bad, bytes.substr(0, bytes.rfind("\"134"))), "");
-    const std::vector<Case> cases{
-        {"a refused file leaves Up Load off", bad,
-         [](ServiceWorld&, service::EepromImport& d) {
-             EXPECT_FALSE(d.model.cmdUpload.enabled);
-             d.cmdUpload_Click();
-         },
-         0, "The file holds 98 lines; an EEPROM table has exactly 99."},
-        {"Cancel during the upload stops after the current write", good,
-         [](ServiceWorld& x, service::EepromImport& d) {
-             x.at(1.1, [&d] { d.cmdCancel_Click(); });
-             d.cmdUpload_Click();
-         },
-         4, service::kImportPartialText},
-        {"a refused write stops the upload there", good,
-         [](ServiceWorld& x, service::EepromImport& d) {
-             x.dev().scriptFault("MW,10,", sim::Fault::wrong("E", 1));
-             d.cmdUpload_Click();
-         },
-         8, failure("Communication Error! EEPROM Table Writing is terminated!", "   [", "E")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ServiceWorld x(GetParam());
-        importFrom(x, c.file, [&](service::EepromImport& d) { c.act(x, d); });
-        EXPECT_EQ(x.written().size(), c.writes);
-        EXPECT_EQ(x.boxes().back(), c.lastBox);
-        EXPECT_FALSE(x.service->link.busy());
-    }
+    check(
+        "a refused file leaves Up Load off", bad,
+        [](ServiceWorld&, service::EepromImport& d) {
+            EXPECT_FALSE(d.model.cmdUpload.enabled);
+            d.cmdUpload_Click();
+        },
+        0, "The file holds 98 lines; an EEPROM table has exactly 99.");
+    check(
+        "Cancel during the upload stops after the current write", good,
+        [](ServiceWorld& x, service::EepromImport& d) {
+            x.at(1.1, [&d] { d.cmdCancel_Click(); });
+            d.cmdUpload_Click();
+        },
+        4, service::kImportPartialText);
+    check(
+        "a refused write stops the upload there", good,
+        [](ServiceWorld& x, service::EepromImport& d) {
+            x.dev().scriptFault("MW,10,", sim::Fault::wrong("E", 1));
+            d.cmdUpload_Click();
+        },
+        8, failure("Communication Error! EEPROM Table Writing is terminated!", "   [", "E"));
 }
