@@ -38,35 +38,30 @@ TEST_P(AutoZero, PollsUntilTheDeviceReportsTheEnd) {
     EXPECT_FALSE(w.frmAutoZeroIP.visible);
 }
 
+// Each case ends with the window gone, no zero awaited and the terminal as before (monitor off).
 TEST_P(AutoZero, Faults) {
-    {
-        SCOPED_TRACE("No sends nothing and shows the frames again; the monitor only if it is on");
+    auto check = [&](const char* name, Answer answer, bool silent, double closeAt,
+                     const Lines& wire, const Lines& boxes) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        x.w.op.answer(Answer::No);
+        if (silent)
+            x.dev().scriptFault("z,s", sim::Fault::silence());
+        if (closeAt > 0)
+            x.at(closeAt, [&] { x.service->autoZero.Form_QueryUnload(); });
+        x.w.op.answer(answer);
         x.click("mnuDeviceAutoZeroDoNow");
-        EXPECT_TRUE(x.written().empty());
-        EXPECT_TRUE(x.t.model.fraCD.visible && !x.t.model.fraSendR.visible);
-    }
-    {
-        SCOPED_TRACE("three silent status requests end the poll with one message");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("z,s", sim::Fault::silence());
-        launch(x, "mnuDeviceAutoZeroDoNow");
-        EXPECT_EQ(x.written(), x.lines({"z,n", "z,s", "z,s", "z,s"}));
-        EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0), service::kAutoZeroSilentText}));
-        EXPECT_FALSE(x.service->autoZeroWindow.frmAutoZeroIP.visible);
-        EXPECT_FALSE(x.t.engine().autoZeroWait);
-        EXPECT_EQ(x.t.model.frmTerminal.caption, "KVT Control Terminal");
-    }
-    {
-        SCOPED_TRACE("Cancel, or closing the window, while a status request waits");
-        ServiceWorld x(GetParam());
-        x.at(2.005, [&] { x.service->autoZero.Form_QueryUnload(); });
-        launch(x, "mnuDeviceAutoZeroDoNow");
-        EXPECT_EQ(x.written(), x.lines({"z,n", "z,s"}));
-        EXPECT_FALSE(x.t.engine().awaitingReply || x.service->autoZeroWindow.frmAutoZeroIP.visible);
-        EXPECT_TRUE(x.t.model.menu("mnuFileExit").enabled);
         x.w.rt.runFor(5);
-        EXPECT_TRUE(x.written().empty());
-    }
+        EXPECT_EQ(x.written(), x.lines(wire));
+        EXPECT_EQ(x.boxes(), concat({x.boxes().at(0)}, boxes)); // the question first
+        EXPECT_FALSE(x.service->autoZeroWindow.frmAutoZeroIP.visible || x.t.engine().autoZeroWait ||
+                     x.t.engine().awaitingReply);
+        EXPECT_EQ(x.t.model.frmTerminal.caption, "KVT Control Terminal");
+        EXPECT_TRUE(x.t.model.fraCD.visible && !x.t.model.fraSendR.visible &&
+                    x.t.model.menu("mnuFileExit").enabled);
+    };
+    check("No sends nothing", Answer::No, false, 0, {}, {});
+    check("three silent status requests end the poll with one message", Answer::Yes, true, 0,
+          {"z,n", "z,s", "z,s", "z,s"}, {service::kAutoZeroSilentText});
+    check("closing the window while a status request waits", Answer::Yes, false, 2.005,
+          {"z,n", "z,s"}, {});
 }

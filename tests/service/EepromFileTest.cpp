@@ -120,10 +120,8 @@ TEST(EepromFile, CompareListsDifferencesWithBlanksVisible) {
     b[98] = makeEntry(134, "0.9");
     auto d = compareTables(a, b);
     ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[0].variable, 3);
-    EXPECT_EQ(d[1].variable, 134);
+    EXPECT_EQ(std::pair(d[0].variable, d[1].variable), std::pair(3, 134));
     EXPECT_EQ(compareTables(a, b, true).size(), 99u);
-    EXPECT_TRUE(compareTables(a, a).empty());
     std::string report = compareReport("left.epr", "device", d);
     EXPECT_NE(report.find("3    [" + a[3].value + "]  [" + b[3].value + "]\r\n"),
               std::string::npos);

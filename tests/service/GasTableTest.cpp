@@ -73,10 +73,6 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
         EXPECT_FALSE(c.model.VScroll1.enabled);
         c.VScroll1_Change(4095); // a bar that is off writes nothing
         x.written();
-        std::string flow1 = c.model.Text1[1].caption;
-        c.Option1_Click(1);
-        c.VScroll1_Change(2000);
-        enterFlow(c, 1, "55");
         c.Option1_Click(9);
         enterCounts(c, 9, "300");
         EXPECT_EQ(c.model.VScroll1.value, 300);
@@ -88,115 +84,93 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
         enterCounts(c, 2, "1400");
         EXPECT_EQ(c.model.selected, 2);
         EXPECT_EQ(c.model.Text2[2].caption, "1600");
-        EXPECT_EQ(
-            x.written(),
-            x.lines({"s," + flow1, "mw,131,2000", "mw,132,0.550", "s," + c.model.Text1[9].caption,
-                     "mw,115,300", "s," + c.model.Text1[2].caption, "mw,129,1400", "mw,129,1600"}));
+        EXPECT_EQ(x.written(),
+                  x.lines({"s," + c.model.Text1[9].caption, "mw,115,300",
+                           "s," + c.model.Text1[2].caption, "mw,129,1400", "mw,129,1600"}));
     });
     EXPECT_EQ(x.written(), x.lines({"V,O", "UD,2.5", "s,0.0"}));
-    EXPECT_EQ(x.boxes(), (Lines{x.boxes().at(0),
-                                service::ServiceLink::failureText(
-                                    "Communication Error! Can not control Valve!", "   [", "VC")}));
+    EXPECT_EQ(x.boxes(),
+              (Lines{x.boxes().at(0),
+                     failure("Communication Error! Can not control Valve!", "   [", "VC")}));
     EXPECT_EQ(x.dev().eeprom(133), "50");
     EXPECT_EQ(x.service->link.gasTableCounts[0], 50);
 }
 
 TEST_P(GasTable, CloseLoopLoadFaults) {
-    struct Case {
-        const char* name;
-        std::vector<std::pair<std::string, sim::Fault>> faults;
-        Lines wire; // up to the valve selection
-        bool loaded;
-        std::size_t boxes; // after the launch question
-    };
-    const Lines full = concat(kPrepare, tableReads());
-    // clang-format off
-    const std::vector<Case> cases{
-        {"closed back door: no message, rows empty",
-         {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}}, {"mw,1000,1"}, false, 0},
-        {"one failure among update and valve is tolerated", {{"v,a", sim::Fault::wrong("VC", 1)}},
-         full, true, 1},
-        {"two failures stop before the units",
-         {{"WRITE,4,N", sim::Fault::wrong("?", 1)}, {"v,a", sim::Fault::wrong("VC", 1)}},
-         {"mw,1000,1", "WRITE,4,N", "v,a"}, false, 2},
-        {"a refused unit always stops: the rows would run at the wrong flow",
-         {{"u,%", sim::Fault::wrong("USLPM", 1)}}, kPrepare, false, 1},
-        // "No connection!" and the termination.
-        {"a silent read stops with the rows part filled", {{"mr,129", sim::Fault::silence(1)}},
-         concat(kPrepare, {"mr,133", "mr,131", "mr,129"}), false, 2},
-        {"a count that is no 16-bit number stops too", {{"mr,131", sim::Fault::wrong("99999", 1)}},
-         concat(kPrepare, {"mr,133", "mr,131"}), false, 1},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    using Faults = std::vector<std::pair<std::string, sim::Fault>>;
+    // `wire` up to the valve selection; `boxes` after the launch question.
+    auto check = [&](const char* name, const Faults& faults, const Lines& wire, bool loaded,
+                     std::size_t boxes) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        for (const auto& [cmd, f] : c.faults)
+        for (const auto& [cmd, f] : faults)
             x.dev().scriptFault(cmd, f);
         auto before = x.service->link.gasTableCounts;
         bool rowsOff = false;
         openCL(x, [&](service::CalibrateCL& cl) {
-            EXPECT_EQ(cl.loaded(), c.loaded);
+            EXPECT_EQ(cl.loaded(), loaded);
             rowsOff = !cl.model.Option1[0].enabled && !cl.model.VScroll1.enabled;
             cl.Option1_Click(0); // nothing happens on rows that were not loaded
             cl.VScroll1_Change(500);
         });
-        Lines after = c.loaded ? Lines{"V,A", "s,100.0", "mw,133,500"} : Lines{"V,A"};
-        EXPECT_EQ(x.written(), x.lines(concat(concat(c.wire, after), kRestore)));
-        EXPECT_EQ(rowsOff, !c.loaded);
-        EXPECT_EQ(x.boxes().size(), 1 + c.boxes);
-        EXPECT_TRUE(c.loaded || x.service->link.gasTableCounts == before);
-    }
+        Lines after = loaded ? Lines{"V,A", "s,100.0", "mw,133,500"} : Lines{"V,A"};
+        EXPECT_EQ(x.written(), x.lines(concat(concat(wire, after), kRestore)));
+        EXPECT_EQ(rowsOff, !loaded);
+        EXPECT_EQ(x.boxes().size(), 1 + boxes);
+        EXPECT_TRUE(loaded || x.service->link.gasTableCounts == before);
+    };
+    check("closed back door: no message, rows empty",
+          {{"mw,1000,1", sim::Fault::wrong("BackDoorEnabled: N", 1)}}, {"mw,1000,1"}, false, 0);
+    check("one failure among update and valve is tolerated", {{"v,a", sim::Fault::wrong("VC", 1)}},
+          concat(kPrepare, tableReads()), true, 1);
+    check("two failures stop before the units",
+          {{"WRITE,4,N", sim::Fault::wrong("?", 1)}, {"v,a", sim::Fault::wrong("VC", 1)}},
+          {"mw,1000,1", "WRITE,4,N", "v,a"}, false, 2);
+    check("a refused unit always stops: the rows would run at the wrong flow",
+          {{"u,%", sim::Fault::wrong("USLPM", 1)}}, kPrepare, false, 1);
+    // "No connection!" and the termination.
+    check("a silent read stops with the rows part filled", {{"mr,129", sim::Fault::silence(1)}},
+          concat(kPrepare, {"mr,133", "mr,131", "mr,129"}), false, 2);
+    check("a count that is no 16-bit number stops too", {{"mr,131", sim::Fault::wrong("99999", 1)}},
+          concat(kPrepare, {"mr,133", "mr,131"}), false, 1);
 }
 
 TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
-    struct Case {
-        const char* name;
-        std::function<void(ServiceWorld&)> prepare;
-        char box; // 'c' counts, 'f' flow, 'k' a key pressed in the flow box
-        int row;  // row 1 is selected
-        const char* typed;
-        const char* wire; // separated by spaces
-        Lines boxes;
-    };
-    const Lines counts = {service::kCountsRangeText}, flow = {service::kFlowRangeText};
-    const std::vector<Case> cases{
-        {"counts below the bar", nullptr, 'c', 1, "119", "", counts},
-        {"counts above the bar", nullptr, 'c', 1, "4096", "", counts},
-        {"a control character is refused", nullptr, 'c', 1, "2000\r", "",
-         Lines{service::kControlCharacterText}},
-        {"the counts echo must be exact", faultOn("mw,131", sim::Fault::wrong("MW,131,2001", 1)),
-         'c', 1, "2000", "mw,131,2000",
-         Lines{
-             service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "MW,131,2001")}},
-        {"flow zero", nullptr, 'f', 1, "0", "", flow},
-        {"a letter is swallowed with the digits box", nullptr, 'k', 1, "a", "",
-         Lines{service::numbersOnlyText('a')}},
-        {"Enter in a row that is not selected does nothing", nullptr, 'c', 2, "2000", "", Lines{}},
-        {"flow write needs MW", faultOn("mw,132", sim::Fault::silence(1)), 'f', 1, "12.5",
-         "mw,132,0.125",
-         Lines{"No connection!",
-               service::ServiceLink::failureText(service::kEepromNotUpdated, "   [", "")}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // `box`: 'c' counts, 'f' flow, 'k' a key pressed in the flow box; row 1 is selected.
+    auto check = [&](const char* name, std::function<void(ServiceWorld&)> prepare, char box,
+                     int row, const char* typed, const char* wire, const Lines& boxes) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        if (c.prepare)
-            c.prepare(x);
+        if (prepare)
+            prepare(x);
         openCL(x, [&](service::CalibrateCL& cl) {
             cl.Option1_Click(1);
             x.written();
             x.w.op.shown.clear();
-            if (c.box == 'k')
-                EXPECT_FALSE(cl.Text1_KeyPress(c.row, c.typed[0]));
-            else if (c.box == 'c')
-                enterCounts(cl, c.row, c.typed);
+            if (box == 'k')
+                EXPECT_FALSE(cl.Text1_KeyPress(row, typed[0]));
+            else if (box == 'c')
+                enterCounts(cl, row, typed);
             else
-                enterFlow(cl, c.row, c.typed);
-            EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(c.wire)));
-            EXPECT_EQ(x.boxes(), c.boxes);
+                enterFlow(cl, row, typed);
+            EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(wire)));
+            EXPECT_EQ(x.boxes(), boxes);
         });
-    }
+    };
+    const Lines counts = {service::kCountsRangeText}, flow = {service::kFlowRangeText};
+    check("counts below the bar", nullptr, 'c', 1, "119", "", counts);
+    check("counts above the bar", nullptr, 'c', 1, "4096", "", counts);
+    check("a control character is refused", nullptr, 'c', 1, "2000\r", "",
+          Lines{service::kControlCharacterText});
+    check("the counts echo must be exact", faultOn("mw,131", sim::Fault::wrong("MW,131,2001", 1)),
+          'c', 1, "2000", "mw,131,2000",
+          Lines{failure(service::kEepromNotUpdated, "   [", "MW,131,2001")});
+    check("flow zero", nullptr, 'f', 1, "0", "", flow);
+    check("a letter is swallowed with the digits box", nullptr, 'k', 1, "a", "",
+          Lines{service::numbersOnlyText('a')});
+    check("Enter in a row that is not selected does nothing", nullptr, 'c', 2, "2000", "", Lines{});
+    check("flow write needs MW", faultOn("mw,132", sim::Fault::silence(1)), 'f', 1, "12.5",
+          "mw,132,0.125", Lines{"No connection!", failure(service::kEepromNotUpdated, "   [", "")});
 }
 
 TEST_P(GasTable, EditLoadsAndSaves) {
@@ -220,38 +194,29 @@ TEST_P(GasTable, EditLoadsAndSaves) {
 }
 
 TEST_P(GasTable, EditFaults) {
-    struct Case {
-        const char* name;
-        std::function<void(ServiceWorld&)> prepare;
-        const char* typed; // into box 3
-        bool cancel;       // else Save
-        std::size_t writes;
-        std::string lastBox; // "": the launch question only
-    };
-    const std::vector<Case> cases{
-        {"a silent read: Save would overwrite the names with blanks",
-         faultOn("mr,105", sim::Fault::silence(1)), nullptr, false, 0,
-         service::kGasTableIncompleteText},
-        {"a control character in a box is refused", nullptr, "20\r\nmw,1000,0", false, 0,
-         service::kControlCharacterText},
-        {"a refused write stops the save there", faultOn("MW,103", sim::Fault::wrong("E", 1)),
-         nullptr, false, 5,
-         service::ServiceLink::failureText(service::kGasTableSaveTerminated, "   [", "E")},
-        {"Cancel sends nothing", nullptr, nullptr, true, 0, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // `typed` into box 3; `lastBox` "": the launch question only.
+    auto check = [&](const char* name, std::function<void(ServiceWorld&)> prepare,
+                     const char* typed, bool cancel, std::size_t writes, std::string lastBox) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        if (c.prepare)
-            c.prepare(x);
+        if (prepare)
+            prepare(x);
         openEdit(x, [&](service::EditGasTable& e) {
             x.written();
-            if (c.typed)
-                e.Text2_Change(3, c.typed);
-            c.cancel ? e.cmdCancel_Click() : e.cmdSave_Click();
+            if (typed)
+                e.Text2_Change(3, typed);
+            cancel ? e.cmdCancel_Click() : e.cmdSave_Click();
         });
-        EXPECT_EQ(x.written().size(), c.writes);
-        EXPECT_EQ(x.boxes().back(), c.lastBox.empty() ? x.boxes().front() : c.lastBox);
+        EXPECT_EQ(x.written().size(), writes);
+        EXPECT_EQ(x.boxes().back(), lastBox.empty() ? x.boxes().front() : lastBox);
         EXPECT_FALSE(x.service->link.busy());
-    }
+    };
+    check("a silent read: Save would overwrite the names with blanks",
+          faultOn("mr,105", sim::Fault::silence(1)), nullptr, false, 0,
+          service::kGasTableIncompleteText);
+    check("a control character in a box is refused", nullptr, "20\r\nmw,1000,0", false, 0,
+          service::kControlCharacterText);
+    check("a refused write stops the save there", faultOn("MW,103", sim::Fault::wrong("E", 1)),
+          nullptr, false, 5, failure(service::kGasTableSaveTerminated, "   [", "E"));
+    check("Cancel sends nothing", nullptr, nullptr, true, 0, "");
 }

@@ -17,6 +17,11 @@ inline Lines concat(Lines a, const Lines& b) {
     return a;
 }
 
+// The failure box of a procedure: its headline, then the reply that was wrong.
+inline std::string failure(const char* headline, const char* separator, const std::string& reply) {
+    return service::ServiceLink::failureText(headline, separator, reply);
+}
+
 // A preparation that scripts one fault into the device.
 inline std::function<void(ServiceWorld&)> faultOn(std::string command, sim::Fault fault) {
     return [=](ServiceWorld& x) { x.dev().scriptFault(command, fault); };

@@ -63,75 +63,53 @@ TEST_P(SpanSetting, SaveWritesTheRebuiltTableAndClosesTheValve) {
     EXPECT_NE(win.Label1.caption.find("SensorComp: 3000"), std::string::npos);
 }
 
+// Each case ends with the valve closed and the terminal unlocked.
 TEST_P(SpanSetting, Faults) {
-    auto valveOnly = [](ServiceWorld& x) { return x.lines({"mw,1000,1", "v,o"}); };
-    {
-        SCOPED_TRACE("Cancel closes the valve and writes nothing; a Save before any reading is "
-                     "not taken");
+    using Faults = std::vector<std::pair<std::string, sim::Fault>>;
+    // lastBox "": the two warnings only; a time of 0: not pressed.
+    auto check = [&](const char* name, const Faults& faults, double saveAt, double cancelAt,
+                     const Lines& wire, const std::string& lastBox) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        x.at(0.001, [&] { x.service->span.cmdSave_Click(); });
-        x.at(1.5, [&] { x.service->span.Form_QueryUnload(); });
+        for (const auto& [command, fault] : faults)
+            x.dev().scriptFault(command, fault);
+        if (saveAt > 0)
+            x.at(saveAt, [&] { x.service->span.cmdSave_Click(); });
+        if (cancelAt > 0)
+            x.at(cancelAt, [&] { x.service->span.Command1_Click(); });
         start(x, "");
-        EXPECT_EQ(x.written(), concat(valveOnly(x), x.lines({"Read,7", "Read,7", "v,c"})));
-        EXPECT_EQ(x.boxes().size(), 2u); // the two warnings only
-    }
-    for (const std::string reading : {"SensorComp: 2499", "SensorComp: 3651", "SensorComp: ",
-                                      "Sens", "SensorComp: 2500", "SensorComp: 3650"}) {
-        SCOPED_TRACE(reading);
-        ServiceWorld x(GetParam());
-        x.at(1.5, [&] { x.service->span.cmdSave_Click(); });
-        start(x, reading);
-        const std::string text = reading.size() > 12 ? reading.substr(12) : "";
-        if (text == "2500" || text == "3650") {
-            EXPECT_EQ(x.dev().eeprom(133), text); // the edges are taken
-            continue;
-        }
-        EXPECT_EQ(x.written(), concat(valveOnly(x), x.lines({"Read,7", "Read,7", "v,c"})));
-        EXPECT_EQ(x.boxes().back(), "Reading: [" + text +
-                                        "] is out of acceptable range!\r       Span Setting is "
-                                        "terminated!");
-    }
-    {
-        SCOPED_TRACE("back door refused: reported, nothing else sent");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("mw,1000,1", sim::Fault::wrong("BackDoorLocked"));
-        start(x, "");
-        EXPECT_EQ(x.written(), x.lines({"mw,1000,1"}));
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kSpanHeadline, "[", "BackDoorLocked"));
-    }
-    {
-        SCOPED_TRACE("a silent reading ends it, even after good ones; the valve is still closed");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("Read,7", sim::Fault::wrong("SensorComp: 3000", 2));
-        x.dev().scriptFault("Read,7", sim::Fault::silence());
-        // Save pressed while the failing reading waits: nothing is written.
-        x.at(2.5, [&] { x.service->span.cmdSave_Click(); });
-        start(x, "");
-        EXPECT_EQ(x.written(),
-                  concat(valveOnly(x), x.lines({"Read,7", "Read,7", "Read,7", "v,c"})));
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kSpanHeadline, "[", ""));
-    }
-    {
-        SCOPED_TRACE("the valve does not confirm closing: reported");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("v,c", sim::Fault::wrong("?"));
-        x.at(0.5, [&] { x.service->span.Command1_Click(); });
-        start(x, "");
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kValveHeadline, "   [", "?"));
-    }
-    {
-        SCOPED_TRACE("a time-out part way through the writes stops them; earlier ones stay");
-        ServiceWorld x(GetParam());
-        x.dev().scriptFault("mw,121,", sim::Fault::silence());
-        x.at(0.5, [&] { x.service->span.cmdSave_Click(); });
-        start(x, "SensorComp: 3000");
-        EXPECT_EQ(x.written().back(), x.kind.prefix + "mw,121,1272");
-        EXPECT_EQ(x.dev().eeprom(119), "984");
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kSpanHeadline, "[", ""));
+        EXPECT_EQ(x.written(), x.lines(wire));
+        EXPECT_EQ(x.boxes().size() == 2 ? "" : x.boxes().back(), lastBox);
         EXPECT_TRUE(x.t.model.fraCD.enabled);
-    }
+    };
+    auto reading = [](const std::string& r) { return Faults{{"Read,7", sim::Fault::wrong(r)}}; };
+    auto range = [](const std::string& t) {
+        return "Reading: [" + t +
+               "] is out of acceptable range!\r       Span Setting is terminated!";
+    };
+    const Lines open{"mw,1000,1", "v,o", "Read,7"}, twoReads = concat(open, {"Read,7", "v,c"});
+    const std::string lost = failure(service::kSpanHeadline, "[", "");
+    const std::string done = "Span Setting is Successively  Completed!";
+    check("Cancel writes nothing; a Save before any reading is not taken", {}, 0.001, 1.5, twoReads,
+          "");
+    check("below the window", reading("SensorComp: 2499"), 1.5, 0, twoReads, range("2499"));
+    check("above the window", reading("SensorComp: 3651"), 1.5, 0, twoReads, range("3651"));
+    check("no number", reading("SensorComp: "), 1.5, 0, twoReads, range(""));
+    check("a short reply", reading("Sens"), 1.5, 0, twoReads, range(""));
+    for (int edge : {2500, 3650})
+        check("an edge is taken", reading("SensorComp: " + std::to_string(edge)), 1.5, 0,
+              concat(twoReads, tableWrites(edge)), done);
+    check("back door refused: nothing else sent",
+          {{"mw,1000,1", sim::Fault::wrong("BackDoorLocked")}}, 0, 0, {"mw,1000,1"},
+          failure(service::kSpanHeadline, "[", "BackDoorLocked"));
+    check("a silent reading ends it after good ones; a Save while it waits writes nothing",
+          {{"Read,7", sim::Fault::wrong("SensorComp: 3000", 2)}, {"Read,7", sim::Fault::silence()}},
+          2.5, 0, concat(open, {"Read,7", "Read,7", "v,c"}), lost);
+    check("the valve does not confirm closing", {{"v,c", sim::Fault::wrong("?")}}, 0, 0.5,
+          concat(open, {"v,c"}), failure(service::kValveHeadline, "   [", "?"));
+    Lines cut = concat(concat(open, {"v,c"}), tableWrites(3000));
+    cut.resize(cut.size() - 13); // up to mw,121
+    check("a time-out part way through the writes stops them",
+          {{"Read,7", sim::Fault::wrong("SensorComp: 3000")}, {"mw,121,", sim::Fault::silence()}},
+          0.5, 0, cut, lost);
 }

@@ -105,34 +105,15 @@ TEST_P(ValveTable, EditAdjustReadyAndSave) {
 }
 
 TEST_P(ValveTable, Faults) {
-    struct Case {
-        const char* name;
-        const char* command;
-        sim::Fault fault;
-        bool start;          // press Start once loaded; else try to save
-        const char* wire;    // after loading when Start is pressed
-        std::string lastBox; // "": the launch question only
-    };
-    const std::string lost =
-        service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "");
-    const Case cases[] = {
-        {"a silent read stops loading; the partial table cannot be saved", "mr,46",
-         sim::Fault::silence(), false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46", lost},
-        {"a value that is no 16-bit number stops loading too", "mr,50", sim::Fault::wrong("99999"),
-         false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46 mr,48 mr,50",
-         service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "99999")},
-        {"back door refused: nothing loaded, no message", "mw,1000,1",
-         sim::Fault::wrong("BackDoorEnabled: N"), false, "mw,1000,1", ""},
-        {"a lost reply to WRITE,4,D: reported, and updating switched back on", "WRITE,4,D",
-         sim::Fault::silence(), true, "v,a WRITE,4,D WRITE,4,N",
-         service::ServiceLink::failureText(service::kCalibrationHeadline, "[", "")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // `start`: press Start once loaded, else try to save; `wire` after loading when Start is
+    // pressed; `lastBox` "": the launch question only.
+    auto check = [&](const char* name, const char* command, sim::Fault fault, bool start,
+                     const char* wire, const std::string& lastBox) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        x.dev().scriptFault(c.command, c.fault);
+        x.dev().scriptFault(command, fault);
         open(x, [&](service::ValveTable& v) {
-            if (c.start) {
+            if (start) {
                 x.written();
                 v.cmdStart_Click();
                 EXPECT_FALSE(v.model.Frame2.visible);
@@ -141,9 +122,20 @@ TEST_P(ValveTable, Faults) {
                 v.cmdSave_Click();
             }
         });
-        EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(c.wire)));
-        EXPECT_EQ(x.boxes().back(), c.lastBox.empty() ? x.boxes().front() : c.lastBox);
-    }
+        EXPECT_EQ(x.written(), x.lines(ServiceWorld::words(wire)));
+        EXPECT_EQ(x.boxes().back(), lastBox.empty() ? x.boxes().front() : lastBox);
+    };
+    const std::string lost = failure(service::kValveTableHeadline, "   [", "");
+    check("a silent read stops loading; the partial table cannot be saved", "mr,46",
+          sim::Fault::silence(), false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46", lost);
+    check("a value that is no 16-bit number stops loading too", "mr,50", sim::Fault::wrong("99999"),
+          false, "mw,1000,1 mr,40 mr,42 mr,44 mr,46 mr,48 mr,50",
+          failure(service::kValveTableHeadline, "   [", "99999"));
+    check("back door refused: nothing loaded, no message", "mw,1000,1",
+          sim::Fault::wrong("BackDoorEnabled: N"), false, "mw,1000,1", "");
+    check("a lost reply to WRITE,4,D: reported, and updating switched back on", "WRITE,4,D",
+          sim::Fault::silence(), true, "v,a WRITE,4,D WRITE,4,N",
+          failure(service::kCalibrationHeadline, "[", ""));
     {
         SCOPED_TRACE("Ready with counts out of range keeps the table; Exit in adjustment "
                      "switches updating on; closing while Start waits is honoured after it");
@@ -185,7 +177,6 @@ TEST_P(ValveTable, Faults) {
         auto sent = x.written();
         EXPECT_EQ(sent.size(), 5u);
         EXPECT_EQ(sent.back(), x.kind.prefix + "MW,48," + x.dev().eeprom(48));
-        EXPECT_EQ(x.boxes().back(),
-                  service::ServiceLink::failureText(service::kValveTableHeadline, "   [", "?"));
+        EXPECT_EQ(x.boxes().back(), failure(service::kValveTableHeadline, "   [", "?"));
     }
 }

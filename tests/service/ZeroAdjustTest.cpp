@@ -97,8 +97,7 @@ TEST_P(ZeroAdjust, Faults) {
         x.t.table.record(1).ValveMode = 2;
         open(x, [&](service::ZeroAdjust& z) { x.at(0.5, [&z] { z.cmdExit_Click(); }); });
         EXPECT_EQ(x.written(), x.lines(concat(kLoad, {"V,O"})));
-        EXPECT_EQ(x.boxes()[1],
-                  service::ServiceLink::failureText(service::kValveHeadline, "   [", "?"));
+        EXPECT_EQ(x.boxes()[1], failure(service::kValveHeadline, "   [", "?"));
     }
     for (const char* zero : {"ZeroDAC:4096", "ZeroDAC:-1", "ZeroDAC:", "Zero"}) {
         SCOPED_TRACE(zero);

@@ -13,15 +13,10 @@ DeviceOptions at(std::string address) {
 
 TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
     Bus bus(LineMode::Rs232, {});
-    EXPECT_EQ(bus.receive("e\r", 0.0), "100\r\n>");
-    // LF is ignored wherever it appears.
-    EXPECT_EQ(bus.receive("e\r\n", 0.1), "100\r\n>");
-    EXPECT_EQ(bus.receive("\nv,\ns\r", 0.2), "VA\r\n>");
-    // Two lines in one write: both answered, in order.
-    EXPECT_EQ(bus.receive("v,o\rv,s\r", 0.3), "VO\r\n>VO\r\n>");
-    // An empty line is not a command.
-    EXPECT_EQ(bus.receive("\r", 0.4), "");
-    EXPECT_EQ(bus.receive("\r\n\r", 0.4), "");
+    // LF is ignored wherever it appears; two lines in one write are both answered, in order; an
+    // empty line is not a command.
+    expectOnBus(bus, {"e\r", "100\r\n>", "e\r\n", "100\r\n>", "\nv,\ns\r", "VA\r\n>", "v,o\rv,s\r",
+                      "VO\r\n>VO\r\n>", "\r", "", "\r\n\r", ""});
     // Partial commands wait for their carriage return.
     const auto logged = bus.commandLog().size();
     expectOnBus(bus, {"v,", "", "c", ""});
@@ -90,11 +85,9 @@ TEST(SimBus, OversizedLinesAreDroppedAndReported) {
     EXPECT_EQ(bus.commandLog().back(), longest);
 
     Bus rs485(LineMode::Rs485, {at("02")});
-    EXPECT_EQ(rs485.receive("!02," + junk + "\r", 0.0), "02: ?\r\n");
-    EXPECT_EQ(rs485.receive("!03," + junk + "\r", 0.0), "");
-    EXPECT_EQ(rs485.receive(junk + "\r", 0.0), "");
+    expectOnBus(rs485, {"!02," + junk + "\r", "02: ?\r\n", "!03," + junk + "\r", "", junk + "\r",
+                        "", "!02,e\r", "02: 100\r\n"});
     EXPECT_EQ(rs485.droppedLines(), 3u);
-    EXPECT_EQ(rs485.receive("!02,e\r", 0.0), "02: 100\r\n");
 }
 
 TEST(SimBus, ConstructionRefusesImpossibleLines) {

@@ -37,11 +37,9 @@ TEST(SimService, EepromHoldsACalibrationAndWhatIsWrittenBehindABackDoor) {
     // 100..136 belong to the selected gas table.
     line.send({"mw,100,Forming Gas", "g,1"});
     line.expect({"mr,100", "Air", "mr,105", "Air"});
-    line.ask("g,0");
-    EXPECT_EQ(line.ask("MR,100"), "Forming Gas");
+    line.expect({"g,0", "G0", "MR,100", "Forming Gas"});
     // Variables below 100 are shared.
-    line.ask("g,1");
-    EXPECT_EQ(line.ask("mr,0"), "2.00");
+    line.expect({"g,1", "G1", "mr,0", "2.00"});
     // The back door gates the converters and DACs only.
     for (std::string body : {"read,1", "Read,7", "WRITE,2,2000", "write,4,d", "at,50"})
         EXPECT_EQ(line.ask(body), "BackDoorLocked") << body;
@@ -52,15 +50,12 @@ TEST(SimService, EepromHoldsACalibrationAndWhatIsWrittenBehindABackDoor) {
     // Status and stop of an auto-tune are not service commands.
     EXPECT_EQ(line.ask("at,s").substr(0, 5), "ATSD,");
 
-    line.expect(
-        {"mw,1000,1", "BackDoorEnabled: Y", "mr,1000", "1", "write,1,4000", "write,1,4000"});
-    EXPECT_EQ(line.device().dac(1), 4000);
-    EXPECT_EQ(line.ask("write,4,d"), "DisableUpdate: D");
-    EXPECT_TRUE(line.device().updateDisabled());
+    line.expect({"mw,1000,1", "BackDoorEnabled: Y", "mr,1000", "1", "write,1,4000", "write,1,4000",
+                 "write,4,d", "DisableUpdate: D"});
+    EXPECT_TRUE(line.device().dac(1) == 4000 && line.device().updateDisabled());
     // Closing the door hands the outputs back to the device.
-    EXPECT_EQ(line.ask("MW,1000,0"), "BackDoorEnabled: N");
+    line.expect({"MW,1000,0", "BackDoorEnabled: N", "read,2", "BackDoorLocked"});
     EXPECT_FALSE(line.device().updateDisabled());
-    EXPECT_EQ(line.ask("read,2"), "BackDoorLocked");
 }
 
 TEST(SimService, ConverterValuesSitWhereTheTerminalReadsThem) {
@@ -103,10 +98,9 @@ TEST(SimService, ZeroingReportsInProgressThenTheFormerState) {
     o.noisePercent = 0.0;
     Line232 line(o);
     line.expect({"z,d", "ZD", "z,n", "ZN"});
-    EXPECT_EQ(line.after(1.0, "z,s"), "ZNI");
-    line.ask("z,n"); // asking again does not prolong it
-    EXPECT_EQ(line.after(2.5, "z,s"), "ZNI");
-    EXPECT_EQ(line.after(1.0, "z,s"), "ZD");
+    line.expect(1.0, {"z,s", "ZNI", "z,n", "ZN"}); // asking again does not prolong it
+    line.expect(2.5, {"z,s", "ZNI"});
+    line.expect(1.0, {"z,s", "ZD"});
     // With no flow the zeroed sensor reads the zero point.
     line.ask("mw,1000,1");
     EXPECT_EQ(valueAt(line.ask("read,2"), 12), 120);

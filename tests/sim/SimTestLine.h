@@ -30,6 +30,11 @@ public:
         for (auto it = bodyThenReply.begin(); it + 1 < bodyThenReply.end(); it += 2)
             EXPECT_EQ(ask(*it), *(it + 1)) << "body '" << *it << "'";
     }
+    // Lets `seconds` pass, then asks as expect() does.
+    void expect(double seconds, std::initializer_list<std::string> bodyThenReply) {
+        wait(seconds);
+        expect(bodyThenReply);
+    }
     // Sends bodies whose replies do not matter here.
     void send(std::initializer_list<std::string_view> bodies) {
         for (auto body : bodies)
