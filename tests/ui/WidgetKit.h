@@ -48,6 +48,32 @@ inline QString captionOf(const QWidget* w) {
     return {};
 }
 
+// Every named control of a model but the window itself has its widget showing the model's caption,
+// and every list its entries and selection; returns how many controls and lists there are.
+template <typename Model>
+std::pair<int, int> expectCaptionsAndLists(Model& model, QWidget& window) {
+    std::pair<int, int> seen;
+    model.forEachControl([&](const std::string& name, const monitor::Control& c) {
+        auto* widget = window.findChild<QWidget*>(QString::fromStdString(name));
+        if (window.objectName() == QString::fromStdString(name))
+            return;
+        ++seen.first;
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
+    });
+    model.forEachList([&](const std::string& name, const monitor::ListControl& list, auto...) {
+        auto* box = window.findChild<QComboBox*>(QString::fromStdString(name));
+        ++seen.second;
+        ASSERT_NE(box, nullptr) << name;
+        std::vector<std::string> shown;
+        for (int i = 0; i < box->count(); ++i)
+            shown.push_back(box->itemText(i).toStdString());
+        EXPECT_EQ(shown, list.items) << name;
+        EXPECT_EQ(box->currentIndex(), list.listIndex) << name;
+    });
+    return seen;
+}
+
 // Picks an entry of a combo box the way the operator does: open the list, click the entry.
 inline void pick(QComboBox* c, int index) {
     c->showPopup();
