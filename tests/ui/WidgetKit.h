@@ -118,12 +118,10 @@ struct MainWindow {
         QCoreApplication::processEvents();
     }
     static TerminalWorld world(int devices) {
-        if (devices == 0)
-            return TerminalWorld(sim::LineMode::Rs232, {deviceRecord("1", "01")});
         std::vector<config::DeviceRecord> records;
-        for (int i = 1; i <= devices; ++i)
+        for (int i = 1; i <= std::max(devices, 1); ++i)
             records.push_back(deviceRecord(std::to_string(i), "0" + std::to_string(i)));
-        return TerminalWorld(sim::LineMode::Rs485, records);
+        return TerminalWorld(devices ? sim::LineMode::Rs485 : sim::LineMode::Rs232, records);
     }
     void store(const Prefs& prefs) {
         for (const auto& [key, value] : prefs)
