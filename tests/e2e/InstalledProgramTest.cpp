@@ -55,14 +55,12 @@ TEST(InstalledProgram, SetupFileComesFromBesideTheProgramOnce) {
         EXPECT_EQ(choice.path, c.userFile ? user : beside);
         EXPECT_EQ(choice.notice.rfind(c.notice, 0), 0u) << choice.notice;
         EXPECT_EQ(choice.notice.empty(), *c.notice == '\0') << choice.notice;
-        if (!c.writable && c.besideExists && !c.userFolderBlocked) {
-            EXPECT_EQ(readFile(user), c.userExists ? "\"2\",\"02\"\r\n" : kTable);
-        }
+        EXPECT_EQ(readFile(user), c.userExists                   ? "\"2\",\"02\"\r\n"
+                                  : c.userFile && c.besideExists ? kTable
+                                                                 : "");
+        EXPECT_EQ(readFile(beside), c.besideExists ? kTable : "");
         if (c.userFolderBlocked) {
             EXPECT_NE(choice.notice.find(user), std::string::npos) << choice.notice;
-        }
-        if (c.besideExists) {
-            EXPECT_EQ(readFile(beside), kTable);
         }
     }
 }
