@@ -1,7 +1,5 @@
-// Service procedures with their windows, the normal path, with the real Qt port, runtime and
-// windows (offscreen) against kvt-devsim on a pseudo-terminal at 9600 baud: the operator's boxes
-// are scripted, the service windows driven through their widgets. The other procedures' windows
-// are the widget tests', their logic the service tests'.
+// Service procedures' normal path through their windows, with the real Qt port and runtime against
+// kvt-devsim on a pseudo-terminal at 9600 baud; the operator's boxes are scripted.
 
 #include "support/PtyRig.h"
 #include "ui/FrmAutoZeroIPWindow.h"

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the widget tests share: finding, filling and picking named widgets, pictures, and the
-// service windows shown over their logic on the simulated device.
+// What the widget tests share: named widgets, pictures, the main and the service windows.
 
 #include "support/ServiceWorld.h"
 #include "ui/FrmTerminalWindow.h"
@@ -101,9 +100,8 @@ inline void saveShot(QWidget& window, const QString& file) {
     }
 }
 
-// The main window over a terminal on the simulated line: `devices` on RS-485, or one device on
-// RS-232 when 0; preferences are stored before the logic is built. `start` shows the window, makes
-// it the active one and runs start-up.
+// The main window on the simulated line: `devices` on RS-485, or one RS-232 device when 0, `prefs`
+// stored before the logic is built; `start` shows and activates the window and runs start-up.
 struct MainWindow {
     using Prefs = std::vector<std::pair<const char*, const char*>>;
     explicit MainWindow(int devices = 0, bool start = true, const Prefs& prefs = {})
@@ -148,8 +146,7 @@ struct MainWindow {
     ui::FrmTerminalWindow window;
 };
 
-// One RS-232 device with the service procedures; `window` builds a hook that shows a dialog
-// over the logic a menu started, checks its named controls and runs the operator's script.
+// One RS-232 device; `window` shows a dialog over a service logic and runs the operator's script.
 struct ServiceDialogTest : ::testing::Test {
     ServiceWorld x{kRs232};
     int shown = 0;
