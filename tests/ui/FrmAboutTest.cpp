@@ -65,8 +65,7 @@ TEST(FrmAbout, ShowsTheProgramCentredAndClosesWithOk) {
 TEST(QtDialogHost, PropertiesDialogIsModalOverTheMainWindowUntilOk) {
     kvt::testing::TerminalWorld w(sim::LineMode::Rs232, {kvt::testing::deviceRecord("1", "01")});
     QWidget owner;
-    QtDialogHost host;
-    host.setParent(&owner);
+    QtDialogHost host(&owner);
     monitor::FrmProperties logic(w.terminal());
     logic.Form_Load();
     whenOpen<ui::FrmPropertiesDialog>(
