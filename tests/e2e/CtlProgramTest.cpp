@@ -22,8 +22,7 @@ struct Result {
     std::string out, err;
 };
 
-// The environment kvt-ctl runs in: preferences and per-user data in `home`, so the developer's
-// own are never read or touched, and no display.
+// No display, and preferences and data in `home`: the developer's own are never touched.
 QProcessEnvironment ctlEnvironment(const std::string& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(home + "/config"));
@@ -168,8 +167,7 @@ TEST_F(CtlProgram, WatchEndsOnTerminateAndOnALostDevice) {
     EXPECT_NE(p.readAllStandardError().toStdString().find("lost"), std::string::npos);
 }
 
-// Without options: the terminal's own port mapping, settings, interface and current device, all
-// read and none written.
+// Without options: the terminal's own port, settings, interface and device, read, never written.
 TEST_F(CtlProgram, UsesTheTerminalsPreferencesAndWritesNothing) {
     // setup.dat lives beside a program in a writable folder: run a copy from the temporary one.
     std::filesystem::create_directories(home.file("bin"));

@@ -1,8 +1,6 @@
-// Faults of the line during every kind of operation, with the real Qt port and runtime against
-// kvt-devsim on a pseudo-terminal: a silent device, replies after the time-out, noise, and the
-// simulator killed mid-exchange. Each row checks that the program neither hangs nor spins, tells
-// the operator once, leaves setup.dat alone, shows no reading under the wrong command or device,
-// and runs the operation again once a sound device is back on the same port.
+// Line faults during every operation, real Qt port and runtime against kvt-devsim on a pty: a
+// silent device, late replies, noise, the simulator killed mid-exchange. Each row: no hang or spin,
+// one message, setup.dat kept, no reading under the wrong command or device, and a working restart.
 
 #include "link/NumberText.h"
 #include "monitor/FrmProgram.h"
@@ -40,8 +38,7 @@ const OpKind& kind(Op op) {
     return kOps[static_cast<int>(op)];
 }
 
-// How each fault is made, and how long it is let run: long enough for a time-out and, for late
-// replies, for the late answer to land after its command has given up.
+// How each fault is made, and how long it runs: past a time-out, and past a late answer.
 struct FaultKind {
     const char* name;
     std::vector<std::string> simArgs;
@@ -86,8 +83,7 @@ public:
     void showValve(service::ValveTable&) override {}
 };
 
-// Two devices on an RS-485 line behind a symlink that every simulator takes over in turn, the
-// terminal's logic on the real port and runtime, and the service procedures.
+// Two RS-485 devices behind a symlink each new simulator takes over; the terminal's real port.
 struct FaultBench {
     FaultBench() {
         port.kill = [this] { ::kill(r.sim->pid(), SIGKILL); };
@@ -124,8 +120,7 @@ struct FaultBench {
         primed = true;
     }
 
-    // Starts the operation from the event loop (some run inside their own waits) and ends it after
-    // `ms`; true once it has ended and the port is closed.
+    // Runs the operation from the event loop for `ms`; true once it has ended and the port closed.
     bool run(Op op, int ms) {
         ended = false;
         QTimer::singleShot(0, [this, op] { begin(op); });
