@@ -31,10 +31,6 @@ void monitorUnits(const Case& c) {
                             .devices = kvt::testing::monitoredDevices(setPoints),
                             .fastPolls = true,
                             .window = true});
-    auto label = [&](const std::string& name) {
-        auto* l = r.window->findChild<QLabel*>(QString::fromStdString(name));
-        return l ? l->text() : QString("<no label>");
-    };
     if (c.devices > 1)
         r.t->menuClick("mnuVM8");
     r.t->menuClick(c.mode);
@@ -46,7 +42,9 @@ void monitorUnits(const Case& c) {
         // The window shows a reading a moment after it came.
         const std::string name =
             c.devices > 1 ? "lblMD8RE(" + std::to_string(i - 1) + ")" : "lblRead";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !label(name).isEmpty(); }, 1000)) << i;
+        auto* label = r.window->findChild<QLabel*>(QString::fromStdString(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !label->text().isEmpty(); }, 1000)) << i;
     }
     EXPECT_TRUE(r.window->findChild<QWidget*>(c.frame)->isVisible());
     r.t->menuClick(c.mode);
