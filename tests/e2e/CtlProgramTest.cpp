@@ -22,31 +22,29 @@ struct Result {
     std::string out, err;
 };
 
-// Runs kvt-ctl with its preferences and per-user data in `home`, so the developer's own are never
-// read or touched.
-Result runCtl(const std::vector<std::string>& args, const std::string& home,
-              const std::string& program = KVT_CTL_PATH) {
-    QProcess p;
+// No display, and preferences and data in `home`: the developer's own are never touched.
+QProcessEnvironment ctlEnvironment(const std::string& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(home + "/config"));
     env.insert("XDG_DATA_HOME", QString::fromStdString(home + "/data"));
     env.remove("DISPLAY");
-    p.setProcessEnvironment(env);
+    return env;
+}
+
+Result runCtl(const std::vector<std::string>& args, const std::string& home,
+              const std::string& program = KVT_CTL_PATH) {
+    QProcess p;
+    p.setProcessEnvironment(ctlEnvironment(home));
     QStringList list;
     for (const auto& a : args)
         list << QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()));
     p.start(QString::fromStdString(program), list);
-    Result r;
     if (!p.waitForFinished(30000)) {
-        p.kill();
+        p.kill(); // a hang shows as a crash
         p.waitForFinished();
-        r.err = "kvt-ctl did not finish";
-        return r;
     }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
 }
 
 // A two-device RS-485 line, and a home folder with no preferences at all.
@@ -59,9 +57,7 @@ protected:
     }
     // Starts a watch of `device` that runs until it is ended; true once it has printed.
     bool watch(QProcess& p, const char* device, const char* intervalMs) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + "/config"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(ctlEnvironment(home.path()));
         p.start(KVT_CTL_PATH, {"--port", QString::fromStdString(sim.path()), "--rs485", device,
                                "watch", "--interval-ms", intervalMs});
         return p.waitForReadyRead(10000);
@@ -99,7 +95,6 @@ TEST_F(CtlProgram, UsageErrorsPortErrorsHelpAndVersion) {
         {{}, 2, "", "no command given"},
         {{"bogus"}, 2, "", "unknown command bogus"},
         {{"--speed", "9600", "flow"}, 2, "", "unknown option --speed"},
-        {{"send"}, 2, "", "send takes one command line"},
         {{"send", "m,d", "v,o"}, 2, "", "send takes one command line"},
         // One command per invocation: nothing that ends a line reaches the device.
         {{"send", "m,d\rv,o"}, 2, "", "control characters"},
@@ -131,7 +126,6 @@ TEST_F(CtlProgram, CommandsOnAnRs485Line) {
         {{"--rs485", "1A", "send", "m,d"}, 0, "MD\\n", ""},
         {{"--rs485", "33", "send", "m,d"}, 1, "", "no reply to !33,m,d"},
         {{"--rs485", "1A", "flow"}, 0, "\\d+(\\.\\d+)?\\n", ""},
-        {{"--rs485", "1A", "setpoint", "12.5"}, 0, "S12\\.500\\n", ""},
         {{"--rs485", "01", "setpoint", "7,25"}, 0, "S7\\.250\\n", ""},
         {{"--rs485", "1A", "setpoint"}, 1, "", "setup.dat holds no set point for device 1A"},
         {{"--rs485", "1A", "status"},
@@ -173,8 +167,7 @@ TEST_F(CtlProgram, WatchEndsOnTerminateAndOnALostDevice) {
     EXPECT_NE(p.readAllStandardError().toStdString().find("lost"), std::string::npos);
 }
 
-// Without options: the terminal's own port mapping, settings, interface and current device, all
-// read and none written.
+// Without options: the terminal's own port, settings, interface and device, read, never written.
 TEST_F(CtlProgram, UsesTheTerminalsPreferencesAndWritesNothing) {
     // setup.dat lives beside a program in a writable folder: run a copy from the temporary one.
     std::filesystem::create_directories(home.file("bin"));
@@ -210,8 +203,6 @@ TEST_F(CtlProgram, UsesTheTerminalsPreferencesAndWritesNothing) {
     EXPECT_EQ(readFile(home.file("bin/setup.dat")), setup);
     EXPECT_EQ(readFile(prefsFile), prefsBefore);
     EXPECT_FALSE(std::filesystem::exists(home.file("data")));
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(home.file("bin")))
-        ++files;
-    EXPECT_EQ(files, 2u) << "nothing but the program and setup.dat";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.file("bin")), {}), 2)
+        << "nothing but the program and setup.dat";
 }

@@ -12,7 +12,7 @@ namespace {
 
 struct Case {
     const char* what;
-    std::vector<std::string> simArgs;
+    std::vector<std::string> simArgs; // and 115200 baud
     int devices;
     const char* mode;  // the menu entry that starts monitoring
     const char* frame; // the area it shows
@@ -25,14 +25,12 @@ void monitorUnits(const Case& c) {
     std::vector<double> setPoints;
     for (int i = 1; i <= c.devices; ++i)
         setPoints.push_back(10.0 * i);
-    kvt::testing::PtyRig r({.simArgs = c.simArgs,
+    std::vector<std::string> simArgs = c.simArgs;
+    simArgs.insert(simArgs.end(), {"--baud", "115200"});
+    kvt::testing::PtyRig r({.simArgs = simArgs,
                             .devices = kvt::testing::monitoredDevices(setPoints),
                             .fastPolls = true,
                             .window = true});
-    auto label = [&](const std::string& name) {
-        auto* l = r.window->findChild<QLabel*>(QString::fromStdString(name));
-        return l ? l->text() : QString("<no label>");
-    };
     if (c.devices > 1)
         r.t->menuClick("mnuVM8");
     r.t->menuClick(c.mode);
@@ -44,7 +42,9 @@ void monitorUnits(const Case& c) {
         // The window shows a reading a moment after it came.
         const std::string name =
             c.devices > 1 ? "lblMD8RE(" + std::to_string(i - 1) + ")" : "lblRead";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !label(name).isEmpty(); }, 1000)) << i;
+        auto* label = r.window->findChild<QLabel*>(QString::fromStdString(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !label->text().isEmpty(); }, 1000)) << i;
     }
     EXPECT_TRUE(r.window->findChild<QWidget*>(c.frame)->isVisible());
     r.t->menuClick(c.mode);
@@ -55,11 +55,6 @@ void monitorUnits(const Case& c) {
 } // namespace
 
 TEST(MonitoringEndToEnd, SingleAndMultiUnitOverARealPort) {
-    monitorUnits({"single", {"--baud", "115200"}, 1, "mnuAutoS", "fraSD", 8});
-    monitorUnits({"multi",
-                  {"--rs485", "01,02,03,04,05,06", "--baud", "115200"},
-                  6,
-                  "mnuAutoM",
-                  "fraMulti8",
-                  2});
+    monitorUnits({"single", {}, 1, "mnuAutoS", "fraSD", 8});
+    monitorUnits({"multi", {"--rs485", "01,02,03,04,05,06"}, 6, "mnuAutoM", "fraMulti8", 2});
 }

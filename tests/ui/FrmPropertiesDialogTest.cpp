@@ -10,7 +10,6 @@
 
 using namespace kvt;
 using kvt::monitor::FrmProperties;
-using kvt::testing::captionOf;
 using kvt::testing::deviceRecord;
 using kvt::testing::pick;
 using kvt::testing::TerminalWorld;
@@ -25,18 +24,7 @@ TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
     FrmPropertiesDialog dlg(logic);
 
     EXPECT_EQ(dlg.findChild<QTabBar*>("tabSettings")->count(), 2);
-    int controls = 0;
-    logic.model.forEachControl([&](const std::string& name, const monitor::Control& c) {
-        if (name == "frmProperties")
-            return;
-        ++controls;
-        auto* widget = dlg.findChild<QWidget*>(QString::fromStdString(name));
-        ASSERT_NE(widget, nullptr) << name;
-        if (!c.caption.empty()) {
-            EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
-        }
-    });
-    EXPECT_EQ(controls, 30);
+    EXPECT_EQ(kvt::testing::expectCaptionsAndLists(logic.model, dlg), std::pair(30, 10));
 
     // Where the chosen port leads: shown, not editable, and following the port box.
     auto* address = kvt::testing::child<QLineEdit>(dlg, "txtPortAddress");
@@ -44,17 +32,6 @@ TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
     EXPECT_EQ(address->text(), "/dev/ttyUSB0");
     pick(dlg.findChild<QComboBox*>("cboPort"), 1);
     EXPECT_EQ(address->text(), "tcp://192.168.1.20:4001");
-    pick(dlg.findChild<QComboBox*>("cboPort"), 0);
-
-    logic.model.forEachList([&](const std::string& name, const monitor::ListControl& list,
-                                const monitor::EditableList*) {
-        auto* c = dlg.findChild<QComboBox*>(QString::fromStdString(name));
-        ASSERT_NE(c, nullptr) << name;
-        std::vector<std::string> shown;
-        for (int i = 0; i < c->count(); ++i)
-            shown.push_back(c->itemText(i).toStdString());
-        EXPECT_EQ(shown, list.items) << name;
-    });
 
     // The loaded settings are what the widgets show: an editable box and a fixed list.
     for (auto [box, text] : {std::pair{"cboSpeed", "19200"}, {"cboStopBits", "1.5"}})

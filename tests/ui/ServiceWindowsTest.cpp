@@ -35,17 +35,9 @@ using ServiceWindows = kvt::testing::ServiceDialogTest;
 
 namespace {
 
-// Widget texts by object name ("" = the window title).
-void expectTexts(QWidget& window, std::initializer_list<std::pair<const char*, QString>> texts) {
-    for (const auto& [name, text] : texts)
-        EXPECT_EQ(*name ? kvt::testing::captionOf(window.findChild<QWidget*>(name))
-                        : window.windowTitle(),
-                  text)
-            << name;
-}
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
+// What the named widget shows.
+std::string textOf(QWidget& window, const char* name) {
+    return kvt::testing::captionOf(child<QWidget>(window, name)).toStdString();
 }
 
 // One device, the service windows, and a folder for .epr files.
@@ -86,7 +78,6 @@ TEST_F(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     EXPECT_FALSE(window.isVisible());
 }
 
-// The OK that ends a finished zero is pressed end to end.
 TEST_F(ServiceWindows, AutoZeroOffersCancelWhileRunningAndCloseIsCancel) {
     ui::FrmAutoZeroIPWindow window(x.service->autoZeroWindow, x.service->autoZero);
     kvt::testing::expectEveryControl(x.service->autoZeroWindow, window);
@@ -118,11 +109,13 @@ TEST_F(ServiceWindows, SetSpanSavesOnlyAfterAReadingAndCloseIsCancel) {
     EXPECT_EQ(x.written(), (Lines{"mw,1000,1", "v,o", "Read,7", "Read,7", "v,c"}));
 }
 
-// The operator's move of the bar is written end to end.
 TEST_F(ServiceWindows, ZeroManShowsTheZeroWithoutAWriteAndClosesThroughItsLogic) {
     x.dialogs.zeroMan = window<ui::FrmZeroManDialog, service::ZeroAdjust>([&](auto&, auto& dlg) {
-        EXPECT_EQ(child<QScrollBar>(dlg, "VScroll1")->value(), x.dev().dac(0));
+        auto* bar = child<QScrollBar>(dlg, "VScroll1");
+        EXPECT_EQ(bar->value(), x.dev().dac(0));
         EXPECT_EQ(x.written().size(), 3u); // the loading, and no write for the bar
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        EXPECT_EQ(x.written(), Lines{"WRITE,0," + std::to_string(bar->value())});
         // Exit: the dialog goes only once its logic has finished.
         QTest::keyClick(&dlg, Qt::Key_Escape);
         EXPECT_EQ(x.written(), Lines{"V,C"});
@@ -178,7 +171,8 @@ TEST_F(ServiceWindows, ValveTableListStartAndCancel) {
 TEST_F(WindowsTest, CloseLoopRowsAndTypedValuesReachTheDevice) {
     x.dialogs.closeLoop =
         window<ui::FrmCalibrateCLDialog, service::CalibrateCL>([&](auto&, auto& dlg) {
-            expectTexts(dlg, {{"lblIndex_0", "133"}, {"Text2_9", q(x.dev().eeprom(115))}});
+            EXPECT_EQ(textOf(dlg, "lblIndex_0"), "133");
+            EXPECT_EQ(textOf(dlg, "Text2_9"), x.dev().eeprom(115));
             auto* bar = child<QScrollBar>(dlg, "VScroll1");
             EXPECT_FALSE(bar->isEnabled()); // nothing to trim before a row is chosen
             x.written();
@@ -192,18 +186,17 @@ TEST_F(WindowsTest, CloseLoopRowsAndTypedValuesReachTheDevice) {
             EXPECT_EQ(x.written(), (Lines{"mw,131,2000", "mw,132,0.550"}));
             saveShot(dlg, "service-close-loop.png");
             dlg.close(); // the restore path, then the dialog goes
-            EXPECT_EQ(x.written().size(), 3u);
         });
     run("mnuToolsCalibrateCL");
 }
 
-// What was typed is saved end to end.
-TEST_F(WindowsTest, GasTableEditorShowsTheTableAndLocksWhileSaving) {
+TEST_F(WindowsTest, GasTableEditorShowsTheTableAndLocksWhileSavingWhatWasTyped) {
     x.dialogs.editGas = window<ui::FrmEditGTDialog, service::EditGasTable>([&](auto&, auto& dlg) {
         const auto& rec = x.t.table.record(x.t.currentDevice());
-        expectTexts(dlg,
-                    {{"", "Edit Gas Table #" + QString::number(rec.GasTable + 1) + "   [1-10]"},
-                     {"Text2_10", q(x.dev().eeprom(109))}});
+        EXPECT_EQ(dlg.windowTitle(),
+                  "Edit Gas Table #" + QString::number(rec.GasTable + 1) + "   [1-10]");
+        EXPECT_EQ(textOf(dlg, "Text2_10"), x.dev().eeprom(109));
+        typeInto(dlg, "Text2_6", "Argon", false);
         bool lockedWithBar = false;
         x.at(3.5, [&] {
             lockedWithBar = child<QProgressBar>(dlg, "ProgBar1")->isVisible() &&
@@ -215,11 +208,12 @@ TEST_F(WindowsTest, GasTableEditorShowsTheTableAndLocksWhileSaving) {
         EXPECT_TRUE(lockedWithBar);
     });
     run("mnuToolsEditGasInfo");
+    EXPECT_EQ(x.dev().eeprom(105), "Argon");
 }
 
 TEST_F(WindowsTest, AutoTuneModesPidEntryAndCloseWhileTuning) {
     x.dialogs.autoTune = window<ui::FrmAutoTuneDialog, service::AutoTune>([&](auto&, auto& dlg) {
-        expectTexts(dlg, {{"Text1_0", q(x.dev().eeprom(110))}});
+        EXPECT_EQ(textOf(dlg, "Text1_0"), x.dev().eeprom(110));
         auto* list = child<QListWidget>(dlg, "List1");
         EXPECT_TRUE(child<QLineEdit>(dlg, "Text1_0")->isReadOnly());
         x.written();
@@ -238,15 +232,11 @@ TEST_F(WindowsTest, AutoTuneModesPidEntryAndCloseWhileTuning) {
         });
         child(dlg, "cmdStart")->click();
         EXPECT_TRUE(locked);
-        auto sent = x.written();
-        ASSERT_GE(sent.size(), 5u);
-        EXPECT_EQ(sent.front(), "at,20.00");
-        EXPECT_EQ(sent[sent.size() - 4], "AT,STOP");
+        EXPECT_EQ(x.written().at(0), "at,20.00"); // the list's pick
     });
     run("mnuToolsAutoTune");
 }
 
-// Saving runs end to end.
 TEST_F(WindowsTest, ExportShowsTheTableAndCancelCloses) {
     x.dialogs.eepromExport =
         window<ui::FrmExportEDialog, service::EepromExport>([&](auto&, auto& dlg) {
@@ -260,7 +250,7 @@ TEST_F(WindowsTest, ExportShowsTheTableAndCancelCloses) {
 }
 
 TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
-    const std::string good = table("good.epr", {{2, "77"}});
+    const std::string good = table("good.epr");
     std::string bytes = test::readFile(good);
     const std::string bad = folder.file("short.epr");
     std::ofstream(bad, std::ios::binary)
@@ -286,17 +276,16 @@ TEST_F(WindowsTest, ImportRefusesABadFileThenUploadsAGoodOneUntilCancel) {
             EXPECT_TRUE(locked);
         });
     run("mnuToolsEEPROMImport");
-    EXPECT_EQ(x.dev().eeprom(2), service::valueField("77"));
     EXPECT_EQ(x.boxes().back(), service::kImportPartialText);
 }
 
-// The comparison with the device runs end to end; here two files.
+// Two files; the comparison with the device runs on the live line.
 TEST_F(WindowsTest, CompareListsDifferencesShowsAllAndSavesAReport) {
     const std::string first = table("before.epr");
     const std::string second = table("after.epr", {{5, "12"}, {120, "3100"}});
     x.dialogs.eepromCompare =
         window<ui::FrmCompareEDialog, service::EepromCompare>([&](auto&, auto& dlg) {
-            expectTexts(dlg, {{"lblRight", q(second)}});
+            EXPECT_EQ(textOf(dlg, "lblRight"), second);
             auto* list = child<QListWidget>(dlg, "List1");
             EXPECT_EQ(list->count(), 2);
             saveShot(dlg, "service-eeprom-compare.png");

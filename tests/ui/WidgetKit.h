@@ -1,7 +1,6 @@
 #pragma once
 
-// What the widget tests share: finding, filling and picking named widgets, pictures, and the
-// service windows shown over their logic on the simulated device.
+// What the widget tests share: named widgets, pictures, the main and the service windows.
 
 #include "support/ServiceWorld.h"
 #include "ui/FrmTerminalWindow.h"
@@ -48,6 +47,32 @@ inline QString captionOf(const QWidget* w) {
     return {};
 }
 
+// Every named control of a model but the window itself has its widget showing the model's caption,
+// and every list its entries and selection; returns how many controls and lists there are.
+template <typename Model>
+std::pair<int, int> expectCaptionsAndLists(Model& model, QWidget& window) {
+    std::pair<int, int> seen;
+    model.forEachControl([&](const std::string& name, const monitor::Control& c) {
+        auto* widget = window.findChild<QWidget*>(QString::fromStdString(name));
+        if (window.objectName() == QString::fromStdString(name))
+            return;
+        ++seen.first;
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << name;
+    });
+    model.forEachList([&](const std::string& name, const monitor::ListControl& list, auto...) {
+        auto* box = window.findChild<QComboBox*>(QString::fromStdString(name));
+        ++seen.second;
+        ASSERT_NE(box, nullptr) << name;
+        std::vector<std::string> shown;
+        for (int i = 0; i < box->count(); ++i)
+            shown.push_back(box->itemText(i).toStdString());
+        EXPECT_EQ(shown, list.items) << name;
+        EXPECT_EQ(box->currentIndex(), list.listIndex) << name;
+    });
+    return seen;
+}
+
 // Picks an entry of a combo box the way the operator does: open the list, click the entry.
 inline void pick(QComboBox* c, int index) {
     c->showPopup();
@@ -75,9 +100,8 @@ inline void saveShot(QWidget& window, const QString& file) {
     }
 }
 
-// The main window over a terminal on the simulated line: `devices` on RS-485, or one device on
-// RS-232 when 0; preferences are stored before the logic is built. `start` shows the window, makes
-// it the active one and runs start-up.
+// The main window on the simulated line: `devices` on RS-485, or one RS-232 device when 0, `prefs`
+// stored before the logic is built; `start` shows and activates the window and runs start-up.
 struct MainWindow {
     using Prefs = std::vector<std::pair<const char*, const char*>>;
     explicit MainWindow(int devices = 0, bool start = true, const Prefs& prefs = {})
@@ -92,12 +116,10 @@ struct MainWindow {
         QCoreApplication::processEvents();
     }
     static TerminalWorld world(int devices) {
-        if (devices == 0)
-            return TerminalWorld(sim::LineMode::Rs232, {deviceRecord("1", "01")});
         std::vector<config::DeviceRecord> records;
-        for (int i = 1; i <= devices; ++i)
+        for (int i = 1; i <= std::max(devices, 1); ++i)
             records.push_back(deviceRecord(std::to_string(i), "0" + std::to_string(i)));
-        return TerminalWorld(sim::LineMode::Rs485, records);
+        return TerminalWorld(devices ? sim::LineMode::Rs485 : sim::LineMode::Rs232, records);
     }
     void store(const Prefs& prefs) {
         for (const auto& [key, value] : prefs)
@@ -124,8 +146,7 @@ struct MainWindow {
     ui::FrmTerminalWindow window;
 };
 
-// One RS-232 device with the service procedures; `window` builds a hook that shows a dialog
-// over the logic a menu started, checks its named controls and runs the operator's script.
+// One RS-232 device; `window` shows a dialog over a service logic and runs the operator's script.
 struct ServiceDialogTest : ::testing::Test {
     ServiceWorld x{kRs232};
     int shown = 0;

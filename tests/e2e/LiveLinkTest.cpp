@@ -1,4 +1,5 @@
-// The terminal's port mapped to the real ser2net, raw and RFC 2217, in front of kvt-devsim.
+// The terminal's port controller on the real Qt serial port and event loop against kvt-devsim on a
+// pseudo-terminal, straight or through the real ser2net, raw and RFC 2217.
 
 #include "link/TransactionEngine.h"
 #include "monitor/PortController.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 using namespace kvt;
@@ -24,14 +26,29 @@ namespace {
         }                                                                                          \
     } while (0)
 
-struct ServedLink {
-    explicit ServedLink(bool rfc2217)
-        : r({.simArgs = {"--baud", "115200"}, .build = false}),
-          server(r.sim->path(), r.folder.path()), port(r.port), rt(r.rt), op(r.op) {
-        r.prefs.save(link::kApplication, "Ports", "Com1",
-                     rfc2217 ? server.rfc2217Url() : server.rawUrl());
+// The port controller alone on the rig's port; a wait that hangs fails the test instead.
+struct RealLink {
+    explicit RealLink(std::vector<std::string> simArgs)
+        : r({.simArgs = std::move(simArgs), .build = false}), port(r.port), rt(r.rt), op(r.op) {
         ports.engine().interfaceRs232 = true;
         QTimer::singleShot(30000, &guard, [this] { rt.pump().shutdown(); });
+    }
+
+    kvt::testing::PtyRig r;
+    platform::qt::QtSerialPort& port;
+    platform::qt::QtRuntime& rt;
+    kvt::testing::ScriptedOperator& op;
+    monitor::FrmTerminalModel model;
+    monitor::PortController ports{model, port, rt, op};
+    QObject guard;
+};
+
+// The same behind ser2net, which the terminal's port is mapped to.
+struct ServedLink : RealLink {
+    explicit ServedLink(bool rfc2217)
+        : RealLink({"--baud", "115200"}), server(r.sim->path(), r.folder.path()) {
+        r.prefs.save(link::kApplication, "Ports", "Com1",
+                     rfc2217 ? server.rfc2217Url() : server.rawUrl());
     }
 
     // The line speeds the simulator saw.
@@ -44,20 +61,27 @@ struct ServedLink {
         return out;
     }
 
-    kvt::testing::PtyRig r;
     kvt::testing::Ser2NetProcess server;
-    platform::qt::QtSerialPort& port;
-    platform::qt::QtRuntime& rt;
-    kvt::testing::ScriptedOperator& op;
-    monitor::FrmTerminalModel model;
-    monitor::PortController ports{model, port, rt, op};
-    QObject guard;
 };
 
 const std::vector<std::pair<std::string, std::string>> kExchanges = {
     {"m,d", "MD"}, {"v,o", "VO"}, {"g,3", "G3"}, {"m,a", "MA"}, {"v,a", "VA"}, {"g,0", "G0"}};
 
 } // namespace
+
+TEST(DevSimOverPty, NestedSendersEachGetTheirOwnReply) {
+    RealLink l({"--baud", "9600"});
+    ASSERT_TRUE(l.port.setSettings("115200,n,8,1").empty());
+    ASSERT_TRUE(l.ports.openIfClosed());
+    std::optional<std::string> inner;
+    // A second command starts while the first one waits, as a button pressed during a cycle.
+    QTimer::singleShot(1, [&] { inner = l.ports.engine().exchange("m,a"); });
+    auto outer = l.ports.engine().exchange("m,d");
+    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return inner.has_value(); }));
+    EXPECT_EQ(outer.value_or("?"), "MD");
+    EXPECT_EQ(inner.value_or("?"), "MA");
+    EXPECT_TRUE(l.op.shown.empty());
+}
 
 // Raw mode sends no settings: the device side keeps the server's own speed. Under RFC 2217 the
 // speed applied while open reaches the device side before the next command does.
