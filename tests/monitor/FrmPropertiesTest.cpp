@@ -66,6 +66,7 @@ struct Bench {
         ASSERT_EQ(w.op.shown.size(), 1u);
         EXPECT_EQ(boxOf(w.op.shown[0]), (Box{text, kApp, Buttons::Ok, Icon::Exclamation}));
         EXPECT_FALSE(d->closed());
+        w.op.shown.clear();
     }
     TerminalWorld w;
     ReportingPort port;
@@ -124,8 +125,7 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     Bench b;
     auto& t = b.t;
     struct Case {
-        std::string text;
-        std::string expect;
+        std::string text, expect;
     };
     const Case cases[] = {
         {"300,m,5,2", "300|Mark|5|2"},
@@ -273,7 +273,6 @@ TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItCl
     // Settings the port rejects: the new port number stays, the panels do not follow.
     w.port.failOpenWith.clear();
     w.port.rejectSettingsWith = "Invalid port property value";
-    w.op.shown.clear();
     const std::string comport = t.model.sbrStatus1["Comport"].text;
     const std::string iface = t.model.sbrStatus1["Interface"].text;
     d.cboPort_Click(3);
@@ -289,7 +288,6 @@ TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItCl
     // A flow control the port rejects: the settings were applied before it.
     w.port.rejectSettingsWith.clear();
     b.port.rejectHandshakingWith = "Invalid port property value";
-    w.op.shown.clear();
     d.cboSpeed_Click(13);
     d.cmdOK_Click();
     b.expectRefusal("Invalid port property value");
