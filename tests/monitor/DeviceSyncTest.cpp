@@ -12,6 +12,8 @@ namespace {
 
 using World = DeviceWorld;
 const Lines kReadout = {"f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"};
+// A record far from the defaults in every field the download sends.
+const char* const kBusyRecord = R"("7","1A","KVT",2,3,1,1,1,0,1,12.5,0,1,1,5,2.5,1,2,4,2,1,0.75,1)";
 
 } // namespace
 
@@ -52,15 +54,12 @@ TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
 
 TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
     World x(kRs485);
-    auto& rec = x.rec();
-    rec.ValveMode = 1;
-    rec.InputMode = 1;
-    rec.Relay1Action = 3;
+    x.rec() = recordOf(kBusyRecord);
     x.status() = {.FullScale = 42, .AutoZeroState = 1, .AlarmState = 2, .Total = 77};
     x.t.sync().FillDeviceInfo();
     x.written();
     const auto before = x.t.model.info;
-    const auto recBefore = rec;
+    const auto recBefore = x.rec();
     const auto statusBefore = x.status();
     x.w.port.rewriteReply = [&](std::string reply) {
         return x.w.bus.commandLog().back() == "!1A,f" ? reply : std::string{};
@@ -104,7 +103,7 @@ TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
 TEST(Download, SendsTheWholeRecordInOrder) {
     World x(kRs485);
     // Stop total 0 is not below zero: still sent.
-    x.rec() = recordOf(R"("7","1A","KVT",2,3,1,1,1,0,1,12.5,0,1,1,5,2.5,1,2,4,2,1,0.75,1)");
+    x.rec() = recordOf(kBusyRecord);
     x.t.menuClick("mnuDeviceSinhronizeTr");
     EXPECT_EQ(x.written(),
               x.lines({"g,2", "MR,100", "u,MLPM", "V,A", "M,D", "t,s,f,12.5", "t,p,t,0,C", "a,h,5",
