@@ -123,7 +123,6 @@ TEST(PropertiesLoad, SettingsTextPortAddressFlowEchoTimingAndInterface) {
 
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     Bench b;
-    auto& t = b.t;
     struct Case {
         std::string text, expect;
     };
@@ -137,18 +136,14 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     };
     for (const auto& c : cases) {
         b.port.reportSettings = c.text;
-        FrmProperties d(t);
-        d.Form_Load();
-        EXPECT_EQ(loaded(d), c.expect) << '"' << c.text << '"';
+        EXPECT_EQ(loaded(b.open()), c.expect) << '"' << c.text << '"';
     }
 
     // A parity the box could not show composes an empty letter, which the port refuses.
     b.port.reportSettings = "9600,E,8,1";
-    FrmProperties d(t);
-    d.Form_Load();
-    d.cmdOK_Click();
-    ASSERT_EQ(b.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
-    EXPECT_TRUE(!d.closed() && b.w.prefs.saves.empty());
+    b.open().cmdOK_Click();
+    b.expectRefusal("Invalid port property value");
+    EXPECT_TRUE(b.w.prefs.saves.empty());
 }
 
 TEST(PropertiesLoad, MenuOpensTheLoadedDialogAndAPortOutsideTheListIsKept) {
