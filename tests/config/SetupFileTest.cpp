@@ -175,7 +175,6 @@ TEST_F(SetupFileTest, SkippedLinesAreBackedUpAndReported) {
     DeviceTable table;
     LoadResult result = LoadDeviceTable(table, path);
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.skippedLines, (std::vector<int>{2, 4}));
     EXPECT_EQ(result.message, "setup.dat: lines 2, 4 could not be loaded and were skipped. The "
                               "file as it was is kept as " +
                                   path + ".bak.");
