@@ -287,8 +287,6 @@ TEST(DeviceEditor, OkSendsEachEditedEnabledDeviceItsSettingsOnceTheWriteWorks) {
     ASSERT_TRUE(d.closed());
     // Until the loader has sent the edits the editor cannot be opened again.
     EXPECT_FALSE(x.t.model.menu("mnuDProperties").enabled);
-    x.t.menuClick("mnuDProperties");
-    EXPECT_EQ(x.w.dialogs.devicePropertiesShown, 0);
     // Midway through the downloads the loader still counts as running.
     bool activeMidway = false;
     x.w.rt.schedule(0.3, [&] { activeMidway = x.t.loaderActive(); });
