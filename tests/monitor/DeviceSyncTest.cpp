@@ -28,9 +28,8 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
     x.t.menuClick("mnuDeviceSinhronizeRx");
     EXPECT_EQ(x.written(), x.lines(kReadout));
     const auto& r = x.rec();
-    EXPECT_EQ((std::vector{r.ValveMode, r.InputMode, r.Relay1Action, r.Relay2Action}),
-              (std::vector<std::int16_t>{2, 1, 2, 4}));
-    EXPECT_EQ(x.status().FullScale, 50);
+    EXPECT_EQ(nums(r.ValveMode, r.InputMode, r.Relay1Action, r.Relay2Action, x.status().FullScale),
+              nums(2, 1, 2, 4, 50));
     EXPECT_EQ(x.info("lblFullScale"), "Full Scale Range :   50  SLPM");
     EXPECT_TRUE(x.w.op.shown.empty());
     // What was read is saved, so the next start-up download does not undo it.
