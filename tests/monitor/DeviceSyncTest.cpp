@@ -12,12 +12,10 @@ namespace {
 
 using World = DeviceWorld;
 const Lines kReadout = {"f", "e", "m,s", "v,s", "r,1,s", "r,2,s", "z,s", "a,s", "t,r"};
-// A record far from the defaults in every field the download sends.
-const char* const kBusyRecord = R"("7","1A","KVT",2,3,1,1,1,0,1,12.5,0,1,1,5,2.5,1,2,4,2,1,0.75,1)";
 
 } // namespace
 
-TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
+TEST(StatusReadout, ReadsEverySettingBackAndKeepsWhatIsNotAnswered) {
     sim::DeviceOptions o;
     o.fullScaleSlpm = 50;
     World x(kRs485, deviceRecord("7", "1A"), o);
@@ -37,6 +35,26 @@ TEST(StatusReadout, ReadsEverySettingBackFromTheDevice) {
 
     x.t.toolbarClick("HangUpPhone");
     EXPECT_EQ(x.written().size(), 9u);
+
+    // A device answering only Flow: every field and label stays as it was.
+    x.status() = {.FullScale = 42, .AutoZeroState = 1, .AlarmState = 2, .Total = 77};
+    const auto before = x.t.model.info;
+    const auto recBefore = x.rec();
+    const auto statusBefore = x.status();
+    x.w.port.rewriteReply = [&](std::string reply) {
+        return x.w.bus.commandLog().back() == "!1A,f" ? reply : std::string{};
+    };
+    x.t.menuClick("mnuDeviceSinhronizeRx");
+    EXPECT_EQ(x.written(), x.lines(kReadout));
+    EXPECT_EQ(x.rec(), recBefore);
+    auto statusAfter = x.status();
+    statusAfter.Flow = statusBefore.Flow; // the one value answered
+    EXPECT_EQ(statusAfter, statusBefore);
+    for (const auto& [name, control] : before)
+        EXPECT_EQ(x.t.model.info[name].caption, control.caption) << name;
+    // Only the no-reply notices; the readout itself finished.
+    EXPECT_EQ(World::count(x.w.op.texts(), "No connection!"), 8);
+    EXPECT_EQ(World::count(x.w.op.texts(), kNotAccessible), 0);
 }
 
 TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
@@ -49,30 +67,6 @@ TEST(ReplyOwnership, MenuCommandsDuringADownloadDoNotBreakIt) {
     EXPECT_TRUE(x.w.op.shown.empty()) << x.w.op.shown.front().text;
     EXPECT_EQ(x.t.deviceNotAccessible, 0);
     EXPECT_EQ(World::count(x.written(), "!1A,f"), 2);
-}
-
-TEST(StatusReadout, DeviceAnsweringOnlyFlowKeepsEveryField) {
-    World x(kRs485);
-    x.rec() = recordOf(kBusyRecord);
-    x.status() = {.FullScale = 42, .AutoZeroState = 1, .AlarmState = 2, .Total = 77};
-    x.t.sync().FillDeviceInfo();
-    x.written();
-    const auto before = x.t.model.info;
-    const auto recBefore = x.rec();
-    const auto statusBefore = x.status();
-    x.w.port.rewriteReply = [&](std::string reply) {
-        return x.w.bus.commandLog().back() == "!1A,f" ? reply : std::string{};
-    };
-
-    x.t.menuClick("mnuDeviceSinhronizeRx");
-    EXPECT_EQ(x.written(), x.lines(kReadout));
-    EXPECT_EQ(x.rec(), recBefore);
-    EXPECT_EQ(x.status(), statusBefore);
-    for (const auto& [name, control] : before)
-        EXPECT_EQ(x.t.model.info[name].caption, control.caption) << name;
-    // Only the no-reply notices; the readout itself finished.
-    EXPECT_EQ(World::count(x.w.op.texts(), "No connection!"), 8);
-    EXPECT_EQ(World::count(x.w.op.texts(), kNotAccessible), 0);
 }
 
 TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
@@ -102,7 +96,7 @@ TEST(StatusReadout, FlowUnansweredTwiceStopsWithTheMessage) {
 TEST(Download, SendsTheWholeRecordInOrder) {
     World x(kRs485);
     // Stop total 0 is not below zero: still sent.
-    x.rec() = recordOf(kBusyRecord);
+    x.rec() = recordOf(R"("7","1A","KVT",2,3,1,1,1,0,1,12.5,0,1,1,5,2.5,1,2,4,2,1,0.75,1)");
     x.t.menuClick("mnuDeviceSinhronizeTr");
     EXPECT_EQ(x.written(),
               x.lines({"g,2", "MR,100", "u,MLPM", "V,A", "M,D", "t,s,f,12.5", "t,p,t,0,C", "a,h,5",
