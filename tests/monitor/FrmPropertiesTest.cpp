@@ -268,16 +268,15 @@ TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItCl
     // Settings the port rejects: the new port number stays, the panels do not follow.
     w.port.failOpenWith.clear();
     w.port.rejectSettingsWith = "Invalid port property value";
-    const std::string comport = t.model.sbrStatus1["Comport"].text;
-    const std::string iface = t.model.sbrStatus1["Interface"].text;
+    const std::string panels =
+        t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text;
     d.cboPort_Click(3);
     d.cboInterface_Click(1);
     d.cmdOK_Click();
     b.expectRefusal("Invalid port property value");
     EXPECT_EQ(w.port.commPort(), 4);
     EXPECT_EQ(w.port.handshaking(), 0);
-    EXPECT_EQ(t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text,
-              comport + iface);
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text, panels);
     EXPECT_FALSE(t.rs232()); // chosen in the box: that took effect at once
 
     // A flow control the port rejects: the settings were applied before it.
