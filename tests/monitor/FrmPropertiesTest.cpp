@@ -66,6 +66,7 @@ struct Bench {
         ASSERT_EQ(w.op.shown.size(), 1u);
         EXPECT_EQ(boxOf(w.op.shown[0]), (Box{text, kApp, Buttons::Ok, Icon::Exclamation}));
         EXPECT_FALSE(d->closed());
+        w.op.shown.clear();
     }
     TerminalWorld w;
     ReportingPort port;
@@ -122,10 +123,8 @@ TEST(PropertiesLoad, SettingsTextPortAddressFlowEchoTimingAndInterface) {
 
 TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     Bench b;
-    auto& t = b.t;
     struct Case {
-        std::string text;
-        std::string expect;
+        std::string text, expect;
     };
     const Case cases[] = {
         {"300,m,5,2", "300|Mark|5|2"},
@@ -137,18 +136,14 @@ TEST(PropertiesLoad, ShortOrOddSettingsTextsLoadWithoutReadingPastTheText) {
     };
     for (const auto& c : cases) {
         b.port.reportSettings = c.text;
-        FrmProperties d(t);
-        d.Form_Load();
-        EXPECT_EQ(loaded(d), c.expect) << '"' << c.text << '"';
+        EXPECT_EQ(loaded(b.open()), c.expect) << '"' << c.text << '"';
     }
 
     // A parity the box could not show composes an empty letter, which the port refuses.
     b.port.reportSettings = "9600,E,8,1";
-    FrmProperties d(t);
-    d.Form_Load();
-    d.cmdOK_Click();
-    ASSERT_EQ(b.w.op.texts(), (std::vector<std::string>{"Invalid port property value"}));
-    EXPECT_TRUE(!d.closed() && b.w.prefs.saves.empty());
+    b.open().cmdOK_Click();
+    b.expectRefusal("Invalid port property value");
+    EXPECT_TRUE(b.w.prefs.saves.empty());
 }
 
 TEST(PropertiesLoad, MenuOpensTheLoadedDialogAndAPortOutsideTheListIsKept) {
@@ -273,23 +268,20 @@ TEST(PropertiesOk, RefusalsSaveNothingAndAWorkingPortChosenWhileClosedLeavesItCl
     // Settings the port rejects: the new port number stays, the panels do not follow.
     w.port.failOpenWith.clear();
     w.port.rejectSettingsWith = "Invalid port property value";
-    w.op.shown.clear();
-    const std::string comport = t.model.sbrStatus1["Comport"].text;
-    const std::string iface = t.model.sbrStatus1["Interface"].text;
+    const std::string panels =
+        t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text;
     d.cboPort_Click(3);
     d.cboInterface_Click(1);
     d.cmdOK_Click();
     b.expectRefusal("Invalid port property value");
     EXPECT_EQ(w.port.commPort(), 4);
     EXPECT_EQ(w.port.handshaking(), 0);
-    EXPECT_EQ(t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text,
-              comport + iface);
+    EXPECT_EQ(t.model.sbrStatus1["Comport"].text + t.model.sbrStatus1["Interface"].text, panels);
     EXPECT_FALSE(t.rs232()); // chosen in the box: that took effect at once
 
     // A flow control the port rejects: the settings were applied before it.
     w.port.rejectSettingsWith.clear();
     b.port.rejectHandshakingWith = "Invalid port property value";
-    w.op.shown.clear();
     d.cboSpeed_Click(13);
     d.cmdOK_Click();
     b.expectRefusal("Invalid port property value");

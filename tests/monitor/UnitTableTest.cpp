@@ -53,7 +53,6 @@ TEST(UnitTable, FactorsFullScaleAndSetPointScale) {
     EXPECT_EQ(units.positionFromSetPoint(inUnit(0, 25), fs50, true), 250);
     EXPECT_EQ(units.setPointFromPosition(inUnit(0, 0), fs50, 250), 25.0);
 
-    // Rounding, the cap above 100 % and the slider's end are walked by the monitoring tests.
     EXPECT_EQ(units.positionFromSetPoint(inUnit(1, -3), fs50, false), 0);
 
     // Halves go to the even neighbour.
