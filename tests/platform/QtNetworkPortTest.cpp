@@ -7,12 +7,9 @@
 
 #include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kvt::platform::qt {
@@ -30,7 +27,7 @@ protected:
     // Opens port 1 on the server and waits until the server has its client.
     void openOn(TestDeviceServer& server) {
         PortTest::openOn(server.url());
-        ASSERT_TRUE(waitFor(pump_, [&] { return server.connected(); }));
+        ASSERT_TRUE(waitFor(pump_, [&] { return server.connections() > 0; }));
     }
     // Runs `open` while a 50 ms timer ticks and calls `onTick`: how long it took, how often it
     // ticked.
@@ -71,8 +68,7 @@ TEST_F(QtNetworkPortTest, TheMappingChoosesTheKindOfPort) {
     }
 
     ASSERT_EQ(port_->setCommPort(1), "");
-    for (const std::string bad : {"udp://127.0.0.1:1", "tcp://127.0.0.1", "tcp://:1"})
-        expectOpenFails(bad);
+    expectOpenFails("udp://127.0.0.1:1"); // the address's own faults are the parser's tests
 }
 
 TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
@@ -88,36 +84,18 @@ TEST_F(QtNetworkPortTest, RefusedServerFailsTheOpenAtOnceWithTheHostsReason) {
 
 // A listener whose queue is full drops further connection attempts without a word: the same as a
 // host that does not answer.
-class Unanswering {
-public:
+struct Unanswering {
     Unanswering() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(listener_, 0) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            return;
-        port_ = ntohs(addr.sin_port);
-        for (int i = 0; i < 4; ++i) {
-            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-            fillers_.push_back(fd);
-        }
+        listener.setListenBacklogSize(0);
+        listener.listen(QHostAddress::LocalHost, 0);
+        listener.pauseAccepting();
+        for (auto& filler : fillers)
+            filler.connectToHost(QHostAddress::LocalHost, listener.serverPort());
     }
-    ~Unanswering() {
-        for (int fd : fillers_)
-            ::close(fd);
-        ::close(listener_);
-    }
-    std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+    std::string url() const { return "tcp://127.0.0.1:" + std::to_string(listener.serverPort()); }
 
-private:
-    int listener_ = -1;
-    int port_ = 0;
-    std::vector<int> fillers_;
+    QTcpServer listener;
+    QTcpSocket fillers[4];
 };
 
 TEST_F(QtNetworkPortTest, UnansweringServerFailsTheOpenAfterThreeSecondsWithTheWindowLive) {
@@ -150,7 +128,6 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     ASSERT_EQ(port_->setHandshaking(0), "");
     expectComPort(server, {bytes({SetBaudRate, 0, 0, 0x25, 0x80}), bytes({SetDataSize, 8}),
                            bytes({SetParity, 1}), bytes({SetStopSize, 1}), bytes({SetControl, 1})});
-    EXPECT_EQ(count(CommEvent::Send), 0) << "settings are no transmission of the terminal's";
 
     // 0xFF in a command is doubled on the wire and arrives once.
     server.clear();
@@ -159,16 +136,14 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     EXPECT_EQ(server.received(), bytes({'x', 0xFF, 0xFF, '\r'}));
     ASSERT_TRUE(waitFor(pump_, [&] { return count(CommEvent::Send) == 1; }));
 
-    // A reply with notifications, a NOP and a doubled 0xFF between its bytes, in pieces.
-    // clang-format off
-    const std::vector<std::string> pieces = {
-        "V", bytes({Iac, Sb, ComPort, NotifyLineState, 0x60, Iac, Se}), "O", bytes({Iac, Nop, Iac}),
-        bytes({Iac, '\r'}), bytes({Iac, Sb, ComPort, NotifyModemState, 0xB0, Iac, Se}), "\n"};
-    // clang-format on
-    for (const auto& piece : pieces) {
-        server.send(piece);
-        settle(pump_, 5);
-    }
+    // A reply with a notification, a NOP and a doubled 0xFF between its bytes, cut in the middle
+    // of the notification and of the doubled byte: the port keeps its decoder's state between
+    // reads.
+    server.send("V" + bytes({Iac, Sb, ComPort, NotifyLineState}));
+    settle(pump_, 5);
+    server.send(bytes({0x60, Iac, Se}) + "O" + bytes({Iac, Nop, Iac}));
+    settle(pump_, 5);
+    server.send(bytes({Iac, '\r', '\n'}));
     ASSERT_TRUE(waitFor(pump_, [&] {
         return input_ == bytes({'V', 'O', 0xFF, '\r', '\n'});
     })) << input_;
@@ -177,7 +152,7 @@ TEST_F(QtNetworkPortTest, ComPortOptionCarriesTheSettingsAndKeepsTelnetOffTheLin
     server.send(bytes({Iac, Sb, ComPort, NotifyModemState, 0x30, Iac, Se, Iac, Nop}));
     settle(pump_, 100);
     EXPECT_EQ(count(CommEvent::Receive), receives);
-    EXPECT_EQ(count(CommEvent::Send), 1);
+    EXPECT_EQ(count(CommEvent::Send), 1) << "settings are no transmission of the terminal's";
     EXPECT_TRUE(notices_.empty());
 }
 
@@ -223,7 +198,6 @@ TEST_F(QtNetworkPortTest, RawAndTelnetStreamsAndTheLostConnection) {
         server.dropClient();
         expectLostOnce(server.url());
         EXPECT_EQ(input_, "0.5\r\n");
-        ASSERT_EQ(notices_.size(), 1u);
 
         // It can be opened again.
         ASSERT_EQ(port_->setPortOpen(true), "");

@@ -14,7 +14,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 
 namespace kvt::platform::qt {
 namespace {
@@ -36,7 +35,6 @@ TEST(QtOperator, ChooserFilter) {
     // clang-format off
     const std::pair<const char*, const char*> rows[] = {
         {"Log Files (*.LOG)|*.log|All Files (*.*)|*.*", "Log Files (*.log);;All Files (*)"},
-        {"Program Files (*.PRG)|*.prg", "Program Files (*.prg)"},
         {"Text|*.txt;*.TXT", "Text (*.txt *.TXT)"},
         {"Images (*.png *.jpg)", "Images (*.png *.jpg)"}, // already Qt's form
         {"Odd|", "Odd (*)"}, {"", ""}};

@@ -22,20 +22,18 @@ TEST(QtPreferenceStore, DefaultsRoundTripAndPersistence) {
         EXPECT_EQ(store.get(kApp, "Properties", "Interface", "True"), "True");
 
         store.save(kApp, "Properties", "Settings", "19200,e,7,1.5");
-        store.save(kApp, "Properties", "Cur_unit", "12");
         store.save(kApp, "Ports", "Com3", "/dev/pts/7");
         // Bytes above 127 are Latin-1 characters and must come back as the same bytes.
         store.save(kApp, "Properties", "Odd", "5 \xB5m; \"quoted\" @at");
         EXPECT_EQ(store.lastError(), "");
         // Same key in another section is another value.
         EXPECT_EQ(store.get(kApp, "Ports", "Settings", "none"), "none");
-        EXPECT_EQ(store.get("Another Program", "Properties", "Cur_unit", "1"), "1");
+        EXPECT_EQ(store.get("Another Program", "Properties", "Settings", "1"), "1");
     }
 
     // A new store (a new run) reads what the first one wrote.
     QtPreferenceStore again(folder);
     EXPECT_EQ(again.get(kApp, "Properties", "Settings", ""), "19200,e,7,1.5");
-    EXPECT_EQ(again.get(kApp, "Properties", "Cur_unit", "1"), "12");
     EXPECT_EQ(again.get(kApp, "Ports", "Com3", "/dev/ttyS2"), "/dev/pts/7");
     EXPECT_EQ(again.get(kApp, "Properties", "Odd", ""), "5 \xB5m; \"quoted\" @at");
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <fcntl.h>
 #include <memory>
+#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,17 +23,12 @@ using test::waitFor;
 class Pty {
 public:
     Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            return;
-        const char* name = ptsname(master_);
-        if (!name || (slave_ = ::open(name, O_RDWR | O_NOCTTY)) < 0)
-            return;
-        path_ = name;
         termios raw{};
-        tcgetattr(slave_, &raw);
         cfmakeraw(&raw);
-        tcsetattr(slave_, TCSANOW, &raw);
+        if (::openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0 ||
+            ::fcntl(master_, F_SETFL, O_NONBLOCK) != 0 || !::ttyname(slave_))
+            return;
+        path_ = ::ttyname(slave_);
         reader_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
         QObject::connect(reader_.get(), &QSocketNotifier::activated, [this] {
             char chunk[256];
@@ -46,7 +42,7 @@ public:
         if (slave_ >= 0)
             ::close(slave_);
     }
-    bool ok() const { return master_ >= 0 && slave_ >= 0; }
+    bool ok() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
     int slave() const { return slave_; }
     const std::string& data() const { return received_; }
@@ -71,7 +67,7 @@ private:
 
 using QtSerialPortTest = test::PortTest;
 
-TEST_F(QtSerialPortTest, SettingsHandshakingAndPortNumber) {
+TEST_F(QtSerialPortTest, PropertiesAndAFailedOpen) {
     EXPECT_EQ(port_->settings(), "9600,n,8,1");
     // The parity letter is taken in either case and reported in lower case.
     for (std::string good : {"19200,E,7,2", "110,M,5,1", "115200,s,6,2", "4800,o,8,1"}) {
@@ -94,24 +90,20 @@ TEST_F(QtSerialPortTest, SettingsHandshakingAndPortNumber) {
     EXPECT_EQ(port_->setSettings("19200,N,8,1.5"),
               can ? "" : "Stop bits 1.5 are not supported by this host");
     EXPECT_EQ(port_->settings(), can ? "19200,n,8,1.5" : "4800,o,8,1");
-    for (int mode : {3, 1, 2, 0}) {
-        EXPECT_EQ(port_->setHandshaking(mode), "");
-        EXPECT_EQ(port_->handshaking(), mode);
-    }
+    EXPECT_EQ(port_->setHandshaking(3), "");
     EXPECT_FALSE(port_->setHandshaking(4).empty() || port_->setHandshaking(-1).empty());
-    EXPECT_EQ(port_->handshaking(), 0);
+    EXPECT_EQ(port_->handshaking(), 3);
+
+    const PortError error = expectOpenFails(dir_.path().toStdString() + "/no-such-device");
+    EXPECT_EQ(error.find("Unknown error"), std::string::npos) << error;
+    EXPECT_EQ(port_->setPortOpen(false), ""); // closing a closed port is no failure
+
     EXPECT_EQ(port_->setCommPort(16), "");
     EXPECT_FALSE(port_->setCommPort(17).empty() || port_->setCommPort(0).empty());
     EXPECT_EQ(port_->commPort(), 16);
     map(5, "/dev/ttyUSB0");
-    EXPECT_EQ(port_->devicePath(1) + " " + port_->devicePath(16) + " " + port_->devicePath(5),
-              "/dev/ttyS0 /dev/ttyS15 /dev/ttyUSB0");
-}
-
-TEST_F(QtSerialPortTest, OpenFailureLeavesPortClosed) {
-    const PortError error = expectOpenFails(dir_.path().toStdString() + "/no-such-device");
-    EXPECT_EQ(error.find("Unknown error"), std::string::npos) << error;
-    EXPECT_EQ(port_->setPortOpen(false), ""); // closing a closed port is no failure
+    EXPECT_EQ(port_->devicePath(2) + " " + port_->devicePath(16) + " " + port_->devicePath(5),
+              "/dev/ttyS1 /dev/ttyS15 /dev/ttyUSB0");
 }
 
 // Text nobody waits for is read in batches, and none of it is lost or reordered; a command
@@ -160,8 +152,6 @@ TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
     EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
     EXPECT_FALSE(line.c_cflag & CSTOPB);
     EXPECT_NE(port_->setSettings("9600,q,8,1"), "");
-    if (!QtSerialPort::kOneAndHalfStopBits)
-        EXPECT_NE(port_->setSettings("9600,n,8,1.5"), "");
     EXPECT_EQ(port_->settings(), "9600,n,8,1");
     EXPECT_EQ(port_->setHandshaking(2), "");
     EXPECT_EQ(port_->setHandshaking(0), "");
@@ -171,7 +161,6 @@ TEST_F(QtSerialPortTest, PseudoTerminalRoundTripAndLoss) {
 
     roundTrip(pty, "!01,r\r", "01 R 12.5\r\n>");
     EXPECT_EQ(port_->outBufferCount(), 0);
-    EXPECT_EQ(port_->input(), "");
     pty.closeMaster();
     expectLostOnce(pty.path());
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace kvt::platform {
 namespace {
@@ -32,7 +31,6 @@ TEST(Rfc2217Codec, EscapesEveryIacOnTheWayOut) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"f\r", "f\r"},
-        {bytes({0xFF}), bytes({0xFF, 0xFF})},
         {bytes({'a', 0xFF, 0xFF, 'b'}), bytes({'a', 0xFF, 0xFF, 0xFF, 0xFF, 'b'})},
         {bytes({0xFE, 0xFD, 0x00}), bytes({0xFE, 0xFD, 0x00})}};
     for (const auto& [in, out] : cases)
@@ -127,20 +125,17 @@ TEST(Rfc2217Codec, OverlongOrBrokenSubnegotiationIsDropped) {
 
 TEST(Rfc2217Codec, SettingsCommands) {
     using C = Rfc2217Codec;
-    // A value byte of 0xFF is doubled inside the subnegotiation too.
-    // clang-format off
+    // The values the port test does not send at open. A value byte of 0xFF is doubled inside the
+    // subnegotiation too.
     const std::pair<std::string, std::string> cases[] = {
-        {C::setBaudRate(9600), sb({SetBaudRate, 0, 0, 0x25, 0x80})},
         {C::setBaudRate(115200), sb({SetBaudRate, 0, 0x01, 0xC2, 0x00})},
         {C::setBaudRate(0xFF), sb({SetBaudRate, 0, 0, 0, 0xFF, 0xFF})},
-        {C::setDataSize(7), sb({SetDataSize, 7})}, {C::setParity('n'), sb({SetParity, 1})},
-        {C::setParity('o'), sb({SetParity, 2})}, {C::setParity('E'), sb({SetParity, 3})},
-        {C::setParity('m'), sb({SetParity, 4})}, {C::setParity('s'), sb({SetParity, 5})},
-        {C::setStopSize("1"), sb({SetStopSize, 1})}, {C::setStopSize("2"), sb({SetStopSize, 2})},
-        {C::setStopSize("1.5"), sb({SetStopSize, 3})}, {C::setControl(0), sb({SetControl, 1})},
-        {C::setControl(1), sb({SetControl, 2})}, {C::setControl(2), sb({SetControl, 3})},
+        {C::setParity('o'), sb({SetParity, 2})},
+        {C::setParity('m'), sb({SetParity, 4})},
+        {C::setParity('s'), sb({SetParity, 5})},
+        {C::setStopSize("1.5"), sb({SetStopSize, 3})},
+        {C::setControl(1), sb({SetControl, 2})},
         {C::setControl(3), sb({SetControl, 3})}};
-    // clang-format on
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
 }

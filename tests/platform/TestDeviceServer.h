@@ -37,7 +37,6 @@ public:
                "://127.0.0.1:" + std::to_string(server_.serverPort());
     }
     int connections() const { return connections_; }
-    bool connected() const { return client_ != nullptr; }
     // Everything the client sent, as sent.
     const std::string& received() const { return received_; }
     std::string data() const { return split().data; }

@@ -21,7 +21,7 @@ namespace kvt::platform::qt::test {
 
 // Waits through the pump until `done` holds, giving up after `limitMs` so a fault fails the test
 // instead of hanging it. Returns whether `done` came true.
-inline bool waitFor(QtEventPump& pump, const std::function<bool()>& done, int limitMs = 5000) {
+inline bool waitFor(EventPump& pump, const std::function<bool()>& done, int limitMs = 5000) {
     bool expired = false;
     QObject context; // takes the time limit with it
     QTimer::singleShot(limitMs, &context, [&] { expired = true; });
@@ -30,7 +30,7 @@ inline bool waitFor(QtEventPump& pump, const std::function<bool()>& done, int li
 }
 
 // Lets the loop run for a while; for checking that nothing more arrives.
-inline void settle(QtEventPump& pump, int ms) {
+inline void settle(EventPump& pump, int ms) {
     waitFor(
         pump, [] { return false; }, ms);
 }

@@ -15,35 +15,50 @@
 
 namespace kvt::testing {
 
+// Starts argv[0] with `argv`. Its standard error goes to `log` when one is named, its standard
+// output to the descriptor `out` when one is given, else to `log` as well.
+inline pid_t spawn(const std::vector<std::string>& argv, const std::string& log, int out = -1) {
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    const int err = log.empty() ? -1 : ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err >= 0)
+        dup2(err, STDERR_FILENO);
+    if (out >= 0 || err >= 0)
+        dup2(out >= 0 ? out : err, STDOUT_FILENO);
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// Ends the child `pid` if there is one: its exit status, -1 when it did not exit normally.
+inline int stopChild(pid_t& pid) {
+    if (pid <= 0)
+        return -1;
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 class DevSimProcess {
 public:
     // `errorLog`: a file that receives the simulator's standard error (its --verbose trace).
     DevSimProcess(const std::string& program, const std::vector<std::string>& args,
                   const std::string& errorLog = {}) {
         int out[2];
-        if (pipe(out) != 0)
+        if (pipe2(out, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
-        pid_ = fork();
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        pid_ = spawn(argv, errorLog, out[1]);
+        close(out[1]);
         if (pid_ < 0)
             throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            if (!errorLog.empty()) {
-                int err = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (err >= 0)
-                    dup2(err, STDERR_FILENO);
-            }
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
         // The first line is the device path.
         char c;
         while (read(out[0], &c, 1) == 1 && c != '\n')
@@ -64,13 +79,8 @@ public:
     int exitCode() const { return exitCode_; }
 
     void stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            pid_ = -1;
-        }
+        if (pid_ > 0)
+            exitCode_ = stopChild(pid_);
         if (out_ >= 0) {
             close(out_);
             out_ = -1;

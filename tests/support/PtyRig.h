@@ -4,6 +4,7 @@
 // shared by every end-to-end test on a live line.
 
 #include "monitor/FrmTerminal.h"
+#include "platform/WaitHelpers.h"
 #include "platform/qt/QtRuntime.h"
 #include "platform/qt/QtSerialPort.h"
 #include "service/ServiceMenus.h"
@@ -22,19 +23,6 @@
 #include <memory>
 
 namespace kvt::testing {
-
-// Devices "01".."0n", named, in SLPM, digital input, valve auto, each at its set point.
-inline std::vector<config::DeviceRecord> monitoredDevices(const std::vector<double>& setPoints) {
-    std::vector<config::DeviceRecord> out;
-    for (std::size_t i = 1; i <= setPoints.size(); ++i) {
-        auto r = deviceRecord(std::to_string(i), "0" + std::to_string(i));
-        r.Name = "Unit " + std::to_string(i);
-        r.EngUnit = r.InputMode = r.ValveMode = 1;
-        r.SetPoint = setPoints[i - 1];
-        out.push_back(r);
-    }
-    return out;
-}
 
 struct PtyOptions {
     // The port runs at the simulator's --baud; more than one device makes the line RS-485.
@@ -121,15 +109,9 @@ struct PtyRig {
 
     // Runs the event loop until `done` holds or `ms` have passed; false on the time-out.
     bool waitFor(const std::function<bool()>& done, int ms) {
-        bool late = false;
-        QObject context; // takes the time limit with it
-        QTimer::singleShot(ms, &context, [&] { late = true; });
-        rt.pump().waitUntil([&] { return late || done(); });
-        return done();
+        return platform::qt::test::waitFor(rt.pump(), done, ms);
     }
-    void wait(int ms) {
-        waitFor([] { return false; }, ms);
-    }
+    void wait(int ms) { platform::qt::test::settle(rt.pump(), ms); }
 
     PtyOptions opts;
     test::TempFolder folder;

@@ -3,19 +3,18 @@
 // Starts the real ser2net on loopback in front of a device path, with its own config file: one raw
 // TCP port and one RFC 2217 port. Plain POSIX, so both the tests and the benchmarks can use it.
 
+#include "support/DevSimProcess.h"
+
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -57,26 +56,14 @@ public:
                     << "  options:\n"
                     << "    kickolduser: true\n";
         }
-        const std::string pidFile = folder + "/ser2net.pid";
         log_ = folder + "/ser2net.log";
-        pid_ = fork();
+        pid_ = spawn({exe, "-n", "-d", "-c", config, "-P", folder + "/ser2net.pid"}, log_);
         if (pid_ < 0)
             throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            int err = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err >= 0) {
-                dup2(err, STDOUT_FILENO);
-                dup2(err, STDERR_FILENO);
-            }
-            execl(exe.c_str(), exe.c_str(), "-n", "-d", "-c", config.c_str(), "-P", pidFile.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
         // Ready when both ports take connections.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!(accepts(rawPort_) && accepts(telnetPort_))) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 pid_ = -1;
                 throw std::runtime_error("ser2net stopped at once; see " + log_);
             }
@@ -94,14 +81,7 @@ public:
     std::string rawUrl() const { return "tcp://127.0.0.1:" + std::to_string(rawPort_); }
     std::string rfc2217Url() const { return "rfc2217://127.0.0.1:" + std::to_string(telnetPort_); }
 
-    void stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            pid_ = -1;
-        }
-    }
+    void stop() { stopChild(pid_); }
 
 private:
     static int freePort() {

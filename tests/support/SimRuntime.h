@@ -6,15 +6,9 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace kvt::testing {
-
-// A wait that can never end: nothing is scheduled and the awaited condition is still false.
-struct SimulationStalled : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // Deterministic stand-in for the host: a virtual clock and one queue of events ordered by due time.
 // Waiting dispatches the next due event and advances the clock to it, so a 2 s time-out costs
@@ -48,8 +42,6 @@ public:
     // Runs events until none is left (or `limitSeconds` of virtual time pass).
     void runUntilIdle(double limitSeconds = 60.0);
     std::size_t pendingEvents() const { return queue_.size(); }
-    // How many events the current wait may dispatch before it is taken for a hang.
-    std::size_t maxEventsPerWait = 2'000'000;
 
 private:
     bool dispatchNext(double notAfter);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <regex>
+#include <utility>
 
 namespace kvt::testing {
 
@@ -45,8 +46,6 @@ platform::PortError SimSerialPort::setPortOpen(bool open) {
     if (open) {
         if (!failOpenWith.empty())
             return failOpenWith;
-        if (std::find(missingPorts.begin(), missingPorts.end(), commPort_) != missingPorts.end())
-            return "Port not found: Com" + std::to_string(commPort_);
         ++opens;
     }
     open_ = open;
@@ -130,17 +129,13 @@ void SimSerialPort::deliver(const std::string& bytes, double at) {
             rx_ += chunk;
             raise(platform::CommEvent::Receive);
         }));
-        if (!chunkSizes.empty())
-            t += chunkGap;
         ++chunkIndex;
     }
     rxFreeAt_ = t;
 }
 
 std::string SimSerialPort::input() {
-    std::string out;
-    out.swap(rx_);
-    return out;
+    return std::exchange(rx_, {});
 }
 
 int SimSerialPort::outBufferCount() const {

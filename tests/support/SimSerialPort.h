@@ -36,12 +36,10 @@ public:
     // Faults and knobs.
     std::string failOpenWith;            // next opens fail with this text
     std::string rejectSettingsWith;      // setSettings fails with this text
-    std::vector<int> missingPorts;       // port numbers that do not exist
     bool stallTransmit = false;          // output never drains (a dead handshake line)
     bool dropReplies = false;            // the device's answers never arrive
     double replyLatency = 0.002;         // device turnaround, seconds
     std::vector<std::size_t> chunkSizes; // split each reply into these sizes (last one repeats)
-    double chunkGap = 0.001;             // seconds between chunks
     bool replyBeforeDrain =
         false; // deliver a reply's Receive event before the command's Send event
     // Replaces each reply before it goes on the line, e.g. to garble it.

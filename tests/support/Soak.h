@@ -13,8 +13,8 @@
 #include "support/TerminalWorld.h"
 
 #include <cmath>
-#include <cstdio>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -24,12 +24,8 @@ namespace kvt::testing {
 
 // Resident set of this process, KiB (0 where /proc is missing).
 inline long residentKb() {
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
+    long pages = 0, resident = 0; // a failed read leaves 0
+    std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
@@ -59,7 +55,8 @@ public:
 
     Soak(int devices, double dropPercent, double garblePercent, std::uint64_t seed = 7)
         : devices_(devices), drop_(dropPercent), garble_(garblePercent), rng_(seed),
-          garbler_(100.0, seed + 1), world_(sim::LineMode::Rs485, records(devices)) {
+          garbler_(100.0, seed + 1),
+          world_(sim::LineMode::Rs485, monitoredDevices(flows(devices))) {
         world_.prefs.save("KVT Control Terminal", "Properties", "Time_ms", "0"); // 50 ms
         for (int i = 1; i <= devices; ++i)
             world_.bus.device(static_cast<std::size_t>(i - 1))
@@ -69,10 +66,11 @@ public:
 
     // Each device's own flow, a whole 1.5 SLPM away from every other.
     static double flowOf(int slot) { return 1.5 * slot; }
-    static std::string address(int slot) {
-        char a[8];
-        std::snprintf(a, sizeof a, "%02X", slot);
-        return a;
+    static std::vector<double> flows(int devices) {
+        std::vector<double> out;
+        for (int i = 1; i <= devices; ++i)
+            out.push_back(flowOf(i));
+        return out;
     }
 
     // Runs `hours` of monitoring. Memory is first sampled after `firstSampleHours`, then at every
@@ -120,20 +118,6 @@ public:
     }
 
 private:
-    static std::vector<config::DeviceRecord> records(int n) {
-        std::vector<config::DeviceRecord> out;
-        for (int i = 1; i <= n; ++i) {
-            auto r = deviceRecord(std::to_string(i), address(i));
-            r.Name = "Unit " + std::to_string(i);
-            r.EngUnit = 1;
-            r.SetPoint = flowOf(i);
-            r.InputMode = 1; // digital: the device follows the set point it is sent
-            r.ValveMode = 1;
-            out.push_back(r);
-        }
-        return out;
-    }
-
     std::string fault(std::string framed) {
         ++figures_.replies;
         const double roll = rng_.uniform() * 100.0;
@@ -159,7 +143,7 @@ private:
     bool belongs(int slot, const std::string& reading) {
         if (std::abs(link::leadingNumber(reading) - flowOf(slot)) < 0.25)
             return true;
-        for (const auto& g : garbledBy_[address(slot)])
+        for (const auto& g : garbledBy_[world_.term->table.record(slot).Address])
             if (g.find(reading) != std::string::npos)
                 return true;
         return false;

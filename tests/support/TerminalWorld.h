@@ -12,6 +12,7 @@
 #include "support/SimSerialPort.h"
 #include "support/TempFolder.h"
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,14 +26,11 @@ public:
     std::function<void(monitor::FrmDProp&)> deviceProperties;
     int devicePropertiesShown = 0;
     std::function<void(monitor::FrmProg&)> program;
-    int aboutShown = 0;
-    int propertiesShown = 0;
     void showProperties(monitor::FrmProperties& dialog) override {
-        ++propertiesShown;
         if (properties)
             properties(dialog);
     }
-    void showAbout() override { ++aboutShown; }
+    void showAbout() override {}
     void showDeviceProperties(monitor::FrmDProp& dialog) override {
         ++devicePropertiesShown;
         if (deviceProperties)
@@ -52,6 +50,22 @@ inline config::DeviceRecord deviceRecord(const std::string& number, const std::s
     r.Address = address;
     r.CommEnabled = static_cast<std::int16_t>(commEnabled);
     return r;
+}
+
+// Devices "01", "02", ... numbered from 1, named, in SLPM, digital input, valve auto, each at its
+// set point.
+inline std::vector<config::DeviceRecord> monitoredDevices(const std::vector<double>& setPoints) {
+    std::vector<config::DeviceRecord> out;
+    for (std::size_t i = 1; i <= setPoints.size(); ++i) {
+        char address[8];
+        std::snprintf(address, sizeof address, "%02zX", i);
+        auto r = deviceRecord(std::to_string(i), address);
+        r.Name = "Unit " + std::to_string(i);
+        r.EngUnit = r.InputMode = r.ValveMode = 1;
+        r.SetPoint = setPoints[i - 1];
+        out.push_back(r);
+    }
+    return out;
 }
 
 // The main window's logic on simulated devices, a simulated port, a scripted operator, an

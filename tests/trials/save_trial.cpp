@@ -15,7 +15,6 @@
 #include "support/TerminalWorld.h"
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
 #include <unistd.h>
@@ -27,9 +26,7 @@ namespace {
 config::DeviceTable setupTable(int variant) {
     config::DeviceTable t;
     for (int i = 1; i <= config::DeviceTable::kMaxDevices; ++i) {
-        config::DeviceRecord r;
-        r.Number = std::to_string(i);
-        r.Address = std::to_string(10 + i);
+        auto r = testing::deviceRecord(std::to_string(i), std::to_string(10 + i), 0);
         r.Name = (variant == 0 ? "Line A unit " : "Line B controller ") + std::to_string(i);
         r.SetPoint = variant * 10.0 + i;
         t.addDevice(r);
