@@ -37,13 +37,9 @@ TEST_P(ZeroAdjust, MovesTheZeroWatchesTheSensorAndSaves) {
 }
 
 TEST_P(ZeroAdjust, TypedZeroAndMergedMoves) {
-    struct Row {
-        const char* name;
-        std::function<void(ServiceWorld&, service::ZeroAdjust&)> act;
-        Lines sent; // after loading, before the valve is restored
-        Lines boxes;
-    };
-    const Row rows[] = {
+    // What the operator does; what is sent after loading, before the valve; the boxes.
+    using Act = std::function<void(ServiceWorld&, service::ZeroAdjust&)>;
+    const std::tuple<const char*, Act, Lines, Lines> rows[] = {
         {"Enter sends the typed zero, then the bar's move sends it again",
          [](ServiceWorld&, service::ZeroAdjust& z) {
              z.Text1_Change("1999");
@@ -74,18 +70,18 @@ TEST_P(ZeroAdjust, TypedZeroAndMergedMoves) {
          },
          Lines{"WRITE,0,1990", "WRITE,0,2020"}, Lines{}},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, act, sent, boxes] : rows) {
+        SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
         x.t.table.record(1).ValveMode = 0;
         open(x, [&](service::ZeroAdjust& z) {
             x.at(0.0002, [&, zp = &z] {
-                r.act(x, *zp);
+                act(x, *zp);
                 x.at(1.0, [zp] { zp->cmdExit_Click(); });
             });
         });
-        EXPECT_EQ(x.written(), x.lines(concat(concat(kLoad, r.sent), {"V,C"})));
-        EXPECT_EQ(x.boxes(), concat({service::kZeroWarning}, r.boxes));
+        EXPECT_EQ(x.written(), x.lines(concat(concat(kLoad, sent), {"V,C"})));
+        EXPECT_EQ(x.boxes(), concat({service::kZeroWarning}, boxes));
     }
 }
 
