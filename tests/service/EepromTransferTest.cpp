@@ -57,8 +57,8 @@ TEST_P(Eeprom, ExportImportIntoAnotherDeviceAndCompare) {
     EXPECT_EQ(a.written(), a.lines(exportReads()));
     EXPECT_EQ(a.w.op.fileRequests.back().proposedName, "./SN 77.epr");
     EXPECT_EQ(a.boxes().back(), service::kEeSaved);
-    auto bytes = readFile(path);
-    EXPECT_NE(bytes.find("\"1  \",\"SN 77" + std::string(25, ' ') + "\"\r\n"), std::string::npos);
+    EXPECT_NE(readFile(path).find("\"1  \",\"SN 77" + std::string(25, ' ') + "\"\r\n"),
+              std::string::npos);
 
     ServiceWorld b(GetParam());
     b.openBackDoor();
@@ -83,8 +83,7 @@ TEST_P(Eeprom, ExportImportIntoAnotherDeviceAndCompare) {
     std::size_t shownRows = 0;
     a.dialogs.eepromCompare = [&](service::EepromCompare& d) { shownRows = d.rows().size(); };
     a.w.op.choose(path);
-    a.w.op.answer(Answer::Yes);
-    a.click("mnuToolsEEPROMCompare");
+    launch(a, "mnuToolsEEPROMCompare");
     EXPECT_EQ(shownRows, 1u);
     EXPECT_EQ(a.written(), a.lines(exportReads()));
 }
