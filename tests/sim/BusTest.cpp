@@ -20,7 +20,6 @@ TEST(SimBus, Rs232FramesRepliesWithCrLfAndPrompt) {
     // Partial commands wait for their carriage return.
     const auto logged = bus.commandLog().size();
     expectOnBus(bus, {"v,", "", "c", ""});
-    EXPECT_EQ(bus.device(std::size_t{0}).valveMode(), ValveMode::Open);
     expectOnBus(bus, {"\rv", "VC\r\n>", ",", "", "s", "", "\r", "VC\r\n>"});
     EXPECT_EQ(std::vector(bus.commandLog().begin() + logged, bus.commandLog().end()),
               (std::vector<std::string>{"v,c", "v,s"}));
@@ -48,8 +47,6 @@ TEST(SimBus, Rs485OnlyTheAddressedDeviceAnswersWithItsHeader) {
         EXPECT_EQ(bus.receive(line, 0.0), "") << line;
     EXPECT_EQ(d01.commandsSeen().size(), seen01);
     EXPECT_EQ(d1a.commandsSeen().size(), seen1a);
-    EXPECT_EQ(d1a.valveMode(), ValveMode::Open);
-    EXPECT_EQ(d01.valveMode(), ValveMode::Auto);
 
     // An addressed line with an empty body reaches its device and gets the error reply.
     EXPECT_EQ(bus.receive("!1A,\r", 0.0), "1A: ?\r\n");
