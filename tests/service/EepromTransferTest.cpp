@@ -50,7 +50,6 @@ TEST_P(Eeprom, ExportImportIntoAnotherDeviceAndCompare) {
     TempFolder dir;
     std::string path = dir.path() + "/unit.epr";
     ServiceWorld a(GetParam());
-    a.openBackDoor();
     a.dev().handle("mw,1,SN 77", a.w.rt.now());
     a.dev().handle("mw,120,2222", a.w.rt.now());
     ASSERT_TRUE(exportTo(a, path));
@@ -61,7 +60,6 @@ TEST_P(Eeprom, ExportImportIntoAnotherDeviceAndCompare) {
               std::string::npos);
 
     ServiceWorld b(GetParam());
-    b.openBackDoor();
     for (auto body : {"mw,3,999", "mw,7,998", "mw,5,997", "mw,120,1"})
         b.dev().handle(body, b.w.rt.now());
     std::string b0 = b.dev().eeprom(0);
