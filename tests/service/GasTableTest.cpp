@@ -59,7 +59,6 @@ TEST_P(GasTable, CloseLoopLoadsTrimsAndRestores) {
     ServiceWorld x(GetParam());
     x.dev().scriptFault("V,O", sim::Fault::wrong("VC", 1));
     x.t.table.record(1).UserEuFactor = 2.5;
-    x.openBackDoor();
     x.dev().handle("mw,133,50", x.w.rt.now());
     std::string lowFraction = x.dev().eeprom(116);
     openCL(x, 2, 9, [&](service::CalibrateCL& c) {
