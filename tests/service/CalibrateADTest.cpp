@@ -30,7 +30,6 @@ TEST_P(CalibrateAD, AdcWritesTheConstantsOfEitherInterfaceAndFaults) {
         SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
         x.t.table.record(1).InputMode = 1;
-        x.t.table.record(1).ValveMode = 0;
         bool lockedDuring = false;
         auto& m = x.service->calibrate.model;
         x.at(3.0, [&] {
