@@ -70,7 +70,6 @@ TEST_P(ZeroAdjust, TypedZeroAndMergedMoves) {
     for (const auto& [name, act, sent, boxes] : rows) {
         SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        x.t.table.record(1).ValveMode = 0;
         open(x, [&](service::ZeroAdjust& z) {
             x.at(0.0002, [&, zp = &z] {
                 act(x, *zp);
@@ -115,7 +114,6 @@ TEST_P(ZeroAdjust, Faults) {
         ServiceWorld x(GetParam(), startTimeOfDay);
         if (boxes.size() > 1)
             x.dev().scriptFault("read,2", sim::Fault::silence());
-        x.t.table.record(1).ValveMode = 0;
         open(x, [&](service::ZeroAdjust& z) { x.at(closeAt, [&z] { z.Form_QueryUnload(); }); });
         EXPECT_EQ(x.written(), x.lines(concat(concat(kLoad, Lines(reads, "read,2")), {"V,C"})));
         EXPECT_EQ(x.boxes(), boxes);
