@@ -103,7 +103,6 @@ TEST_P(GasTable, CloseLoopLoadFaults) {
         auto before = x.service->link.gasTableCounts;
         bool rowsOff = false;
         openCL(x, 0, 1, [&](service::CalibrateCL& cl) {
-            EXPECT_EQ(cl.loaded(), loaded);
             rowsOff = !cl.model.Option1[0].enabled && !cl.model.VScroll1.enabled;
             cl.Option1_Click(0); // nothing happens on rows that were not loaded
             cl.VScroll1_Change(500);
