@@ -77,17 +77,15 @@ TEST_P(CalibrateAD, AdcWritesTheConstantsOfEitherInterfaceAndFaults) {
     {
         SCOPED_TRACE("Cancel at a prompt sends nothing; Exit during a reading ends it there");
         ServiceWorld x(GetParam());
-        x.w.op.answer(Answer::Yes);
-        x.w.op.answer(Answer::Cancel);
-        x.dialogs.calibrateAD = [&](service::CalibrateAD& c) {
+        open(x, 0, [&](service::CalibrateAD& c) {
+            x.w.op.answer(Answer::Cancel);
             c.cmdAdcStart_Click();
             EXPECT_TRUE(x.written().empty());
             okAll(x, 2);
             x.at(2.5, [&c] { c.Form_QueryUnload(); });
             c.cmdAdcStart_Click();
             EXPECT_TRUE(c.closed());
-        };
-        x.click("mnuToolsCalibrateAdcDac");
+        });
         EXPECT_EQ(x.written(), x.lines(concat(kAdcStart, Lines(2, "read,1"))));
     }
 }
