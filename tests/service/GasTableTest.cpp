@@ -169,7 +169,6 @@ TEST_P(GasTable, CloseLoopTypedValuesAndReplies) {
 
 TEST_P(GasTable, EditLoadsAndSaves) {
     ServiceWorld x(GetParam());
-    x.t.table.record(1).GasTable = 0;
     Lines saved;
     openEdit(x, [&](service::EditGasTable& e) {
         EXPECT_EQ(x.written(), x.lines(editReads()));
