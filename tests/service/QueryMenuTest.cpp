@@ -31,9 +31,8 @@ TEST_P(QueryMenu, EntriesEnabledByRegistrationAndTheBackDoor) {
     EXPECT_FALSE(x.dev().backDoorOpen() || backDoorMenusEnabled(x));
 
     // Any other answer leaves the menus as they are.
-    x.w.op.answer(Answer::Yes);
     x.dev().scriptFault("mw,1000,1", sim::Fault::wrong("?"));
-    x.click("mnuQueryBackDoorOpen");
+    launch(x, "mnuQueryBackDoorOpen");
     EXPECT_FALSE(backDoorMenusEnabled(x));
     x.w.op.answer(Answer::No);
     x.click("mnuQueryBackDoorOpen");
