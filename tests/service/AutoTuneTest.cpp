@@ -10,8 +10,6 @@ const Lines kLoad{"mw,1000,1", "WRITE,4,N", "v,a", "u,%", "mr,110", "mr,111", "m
 const Lines kRestore{"V,C", "U,SLPM", "s,0.0"};
 
 void open(ServiceWorld& x, std::function<void(service::AutoTune&)> inside) {
-    x.t.table.record(1).ValveMode = 0;
-    x.t.table.record(1).EngUnit = 1;
     x.dialogs.autoTune = std::move(inside);
     launch(x, "mnuToolsAutoTune");
 }

@@ -9,8 +9,8 @@ TEST_P(AutoZero, PollsUntilTheDeviceReportsTheEnd) {
     bool propertiesBefore = x.t.model.toolbar["Properties"].enabled;
     std::string caption;
     bool locked = false;
+    auto& w = x.service->autoZeroWindow;
     x.at(3.0, [&] {
-        auto& w = x.service->autoZeroWindow;
         caption = x.t.model.frmTerminal.caption;
         locked = !x.t.model.fraCD.visible && !x.t.model.menu("mnuFileExit").enabled &&
                  !x.t.model.toolbar["Properties"].enabled && w.frmAutoZeroIP.visible &&
@@ -25,7 +25,6 @@ TEST_P(AutoZero, PollsUntilTheDeviceReportsTheEnd) {
     EXPECT_TRUE(locked);
     EXPECT_EQ(x.w.op.shown.size(), 1u);
 
-    auto& w = x.service->autoZeroWindow;
     EXPECT_EQ(w.Label1.caption, service::kAutoZeroDone);
     EXPECT_TRUE(w.CmdOK.visible && w.frmAutoZeroIP.visible);
     EXPECT_FALSE(x.t.engine().autoZeroWait);

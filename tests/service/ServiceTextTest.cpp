@@ -36,7 +36,6 @@ TEST(ServiceText, PositionsDigitsAndControlCharacters) {
     EXPECT_EQ(charsFrom("ADCinp:1234", 8), "1234");
     EXPECT_EQ(charsFrom("ADCinp:", 8), "");
     EXPECT_EQ(charsFrom("short", 13), "");
-    EXPECT_EQ(charsFrom("SensorAvg: 2900", 12), "2900");
     const std::pair<const char*, std::optional<int>> digits[] = {
         {"0", 0},    {"4095", 4095}, {"4096", {}},          {"", {}},
         {"12a", {}}, {"-1", {}},     {"99999999999999", {}}};

