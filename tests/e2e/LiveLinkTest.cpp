@@ -29,17 +29,14 @@ namespace {
 // The port controller alone on the rig's port; a wait that hangs fails the test instead.
 struct RealLink {
     explicit RealLink(std::vector<std::string> simArgs)
-        : r({.simArgs = std::move(simArgs), .build = false}), port(r.port), rt(r.rt), op(r.op) {
+        : r({.simArgs = std::move(simArgs), .build = false}) {
         ports.engine().interfaceRs232 = true;
-        QTimer::singleShot(30000, &guard, [this] { rt.pump().shutdown(); });
+        QTimer::singleShot(30000, &guard, [this] { r.rt.pump().shutdown(); });
     }
 
     kvt::testing::PtyRig r;
-    platform::qt::QtSerialPort& port;
-    platform::qt::QtRuntime& rt;
-    kvt::testing::ScriptedOperator& op;
     monitor::FrmTerminalModel model;
-    monitor::PortController ports{model, port, rt, op};
+    monitor::PortController ports{model, r.port, r.rt, r.op};
     QObject guard;
 };
 
@@ -71,16 +68,16 @@ const std::vector<std::pair<std::string, std::string>> kExchanges = {
 
 TEST(DevSimOverPty, NestedSendersEachGetTheirOwnReply) {
     RealLink l({"--baud", "9600"});
-    ASSERT_TRUE(l.port.setSettings("115200,n,8,1").empty());
+    ASSERT_TRUE(l.r.port.setSettings("115200,n,8,1").empty());
     ASSERT_TRUE(l.ports.openIfClosed());
     std::optional<std::string> inner;
     // A second command starts while the first one waits, as a button pressed during a cycle.
     QTimer::singleShot(1, [&] { inner = l.ports.engine().exchange("m,a"); });
     auto outer = l.ports.engine().exchange("m,d");
-    ASSERT_TRUE(l.rt.pump().waitUntil([&] { return inner.has_value(); }));
+    ASSERT_TRUE(l.r.rt.pump().waitUntil([&] { return inner.has_value(); }));
     EXPECT_EQ(outer.value_or("?"), "MD");
     EXPECT_EQ(inner.value_or("?"), "MA");
-    EXPECT_TRUE(l.op.shown.empty());
+    EXPECT_TRUE(l.r.op.shown.empty());
 }
 
 // Raw mode sends no settings: the device side keeps the server's own speed. Under RFC 2217 the
@@ -90,8 +87,8 @@ TEST(Ser2Net, RawAndRfc2217CarryExactlyTheLinesSent) {
     for (bool rfc2217 : {false, true}) {
         SCOPED_TRACE(rfc2217 ? "RFC 2217" : "raw");
         ServedLink l(rfc2217);
-        ASSERT_TRUE(l.port.setSettings("19200,n,8,1").empty());
-        ASSERT_TRUE(l.ports.openIfClosed()) << (l.op.shown.empty() ? "" : l.op.shown[0].text);
+        ASSERT_TRUE(l.r.port.setSettings("19200,n,8,1").empty());
+        ASSERT_TRUE(l.ports.openIfClosed()) << (l.r.op.shown.empty() ? "" : l.r.op.shown[0].text);
         std::vector<std::string> sent;
         for (int round = 0; round < 3; ++round)
             for (const auto& [command, reply] : kExchanges) {
@@ -99,12 +96,12 @@ TEST(Ser2Net, RawAndRfc2217CarryExactlyTheLinesSent) {
                 sent.push_back(command);
             }
         if (rfc2217) {
-            ASSERT_TRUE(l.port.setSettings("38400,n,8,1").empty());
+            ASSERT_TRUE(l.r.port.setSettings("38400,n,8,1").empty());
             EXPECT_EQ(l.ports.engine().exchange("m,d").value_or("<abandoned>"), "MD");
             sent.push_back("m,d");
             EXPECT_EQ(l.model.sbrStatus["Status"].text.find("COM-PORT"), std::string::npos);
         }
-        EXPECT_TRUE(l.op.shown.empty()) << l.op.shown[0].text;
+        EXPECT_TRUE(l.r.op.shown.empty()) << l.r.op.shown[0].text;
         EXPECT_TRUE(l.ports.closeWithDrain());
         EXPECT_EQ(l.r.sent(), sent);
         EXPECT_EQ(l.speeds(), (rfc2217 ? std::vector<std::string>{"19200", "38400"}
