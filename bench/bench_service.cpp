@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
     kvt::bench::BenchOperator op;
     kvt::bench::NoDialogs dialogs;
     kvt::ui::QtServiceDialogs serviceDialogs;
-    kvt::monitor::FrmTerminal t({port, rt, op, prefs, dialogs, (folder / "setup.dat").string()});
+    kvt::monitor::FrmTerminal t(
+        {port, rt, op, prefs, dialogs, (folder / "setup.dat").string(), folder.string()});
     kvt::service::ServiceMenus service(t, serviceDialogs);
     t.Form_Load();
     rt.pump().waitUntil([&] { return !t.loaderActive(); });

@@ -436,8 +436,9 @@ TEST(Trend, ToolbarOpensBusHealthAndTheMenuExports) {
             EXPECT_NE(text.find(",7,1A,Unit 7,"), std::string::npos) << text.substr(0, 200);
         }
         ASSERT_EQ(w.op.shown.size(), message.empty() ? 1U : 2U);
-        if (!message.empty())
+        if (!message.empty()) {
             EXPECT_EQ(w.op.shown[1].text.rfind(message, 0), 0U) << w.op.shown[1].text;
+        }
     }
 }
 

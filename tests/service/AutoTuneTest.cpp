@@ -63,7 +63,7 @@ TEST_P(AutoTune, SetPointsModesAndExit) {
     for (const auto& [row, act, wire] : cases) {
         SCOPED_TRACE(row);
         ServiceWorld x(GetParam());
-        open(x, [&](service::AutoTune& a) {
+        open(x, [&, row = row, act = act, &wire = wire](service::AutoTune& a) {
             x.written();
             a.List1_Click(row);
             a.Option1_Click(act == Manual ? 1 : 0);
@@ -92,7 +92,7 @@ TEST_P(AutoTune, SilentStatusOrRefusedStartEndsWithOneMessage) {
         SCOPED_TRACE(command);
         ServiceWorld x(GetParam());
         x.dev().scriptFault(command, fault);
-        open(x, [&](service::AutoTune& a) {
+        open(x, [&, &text = text](service::AutoTune& a) {
             x.w.op.shown.clear();
             a.cmdStart_Click();
             EXPECT_EQ(x.boxes(), Lines{text});
@@ -118,7 +118,8 @@ TEST_P(AutoTune, PidEnter) {
         x.dev().scriptFault("mr,111", sim::Fault::silence(1));
         const int variable = 110 + box;
         auto before = x.dev().eeprom(variable);
-        open(x, [&](service::AutoTune& a) {
+        open(x, [&, box = box, typed = typed, unlocked = unlocked,
+                 &wire = wire](service::AutoTune& a) {
             EXPECT_EQ(a.model.Text1[1].caption, "0.0");
             x.written();
             if (unlocked)

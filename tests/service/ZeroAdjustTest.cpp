@@ -69,7 +69,7 @@ TEST_P(ZeroAdjust, TypedZeroAndMergedMoves) {
     for (const auto& [name, act, sent, boxes] : rows) {
         SCOPED_TRACE(name);
         ServiceWorld x(GetParam());
-        open(x, [&](service::ZeroAdjust& z) {
+        open(x, [&, &act = act](service::ZeroAdjust& z) {
             x.at(0.0002, [&, zp = &z] {
                 act(x, *zp);
                 x.at(1.0, [zp] { zp->cmdExit_Click(); });
@@ -113,7 +113,9 @@ TEST_P(ZeroAdjust, Faults) {
         ServiceWorld x(GetParam(), startTimeOfDay);
         if (boxes.size() > 1)
             x.dev().scriptFault("read,2", sim::Fault::silence());
-        open(x, [&](service::ZeroAdjust& z) { x.at(closeAt, [&z] { z.Form_QueryUnload(); }); });
+        open(x, [&, at = closeAt](service::ZeroAdjust& z) {
+            x.at(at, [&z] { z.Form_QueryUnload(); });
+        });
         EXPECT_EQ(x.written(), x.lines(concat(concat(kLoad, Lines(reads, "read,2")), {"V,C"})));
         EXPECT_EQ(x.boxes(), boxes);
         EXPECT_FALSE(x.t.engine().awaitingReply);
