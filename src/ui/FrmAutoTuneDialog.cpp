@@ -67,18 +67,15 @@ FrmAutoTuneDialog::FrmAutoTuneDialog(service::AutoTune& logic, QWidget* parent)
     top->addWidget(msg_);
     layout->addLayout(top);
 
-    start_ = button(this, "cmdStart");
-    stop_ = button(this, "cmdStop");
-    exit_ = button(this, "cmdExit");
+    start_ = button(this, "cmdStart", [this] { logic_.cmdStart_Click(); });
+    stop_ = button(this, "cmdStop", [this] { logic_.cmdStop_Click(); });
+    exit_ = button(this, "cmdExit", [this] { logic_.cmdExit_Click(); });
     layout->addLayout(buttonRow({start_, stop_}, {exit_}));
 
     connect(list_, &QListWidget::currentRowChanged, this, [this](int r) {
         if (!applying_)
             logic_.List1_Click(r);
     });
-    connect(start_, &QPushButton::clicked, this, [this] { logic_.cmdStart_Click(); });
-    connect(stop_, &QPushButton::clicked, this, [this] { logic_.cmdStop_Click(); });
-    connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdExit_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -105,12 +102,9 @@ void FrmAutoTuneDialog::refresh() {
         setRadioChecked(modes_[i], model_.Option1[i].checked);
         modes_[i]->setEnabled(model_.Option1[i].enabled);
     }
-    const std::pair<QPushButton*, const monitor::Control*> buttons[] = {
-        {start_, &model_.cmdStart}, {stop_, &model_.cmdStop}, {exit_, &model_.cmdExit}};
-    for (auto [b, c] : buttons) {
-        b->setText(latin1(c->caption));
-        b->setEnabled(c->enabled);
-    }
+    follow(start_, model_.cmdStart);
+    follow(stop_, model_.cmdStop);
+    follow(exit_, model_.cmdExit);
     msg_->setText(shownText(model_.lblMsg.caption));
     applying_ = false;
     finishIfClosed();

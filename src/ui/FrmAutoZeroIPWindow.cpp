@@ -1,5 +1,6 @@
 #include "ui/FrmAutoZeroIPWindow.h"
 
+#include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
 #include <QCloseEvent>
@@ -22,18 +23,14 @@ FrmAutoZeroIPWindow::FrmAutoZeroIPWindow(service::FrmAutoZeroIP& model, service:
     label_->setObjectName("Label1");
     label_->setMinimumWidth(380);
     auto* buttons = new QHBoxLayout;
-    ok_ = new QPushButton(this);
-    ok_->setObjectName("CmdOK");
-    cancel_ = new QPushButton(this);
-    cancel_->setObjectName("cmdCancel");
+    ok_ = button(this, "CmdOK", [this] { logic_.CmdOK_Click(); });
+    cancel_ = button(this, "cmdCancel", [this] { logic_.cmdCancel_Click(); });
     buttons->addStretch();
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
     buttons->addStretch();
     layout->addWidget(label_);
     layout->addLayout(buttons);
-    connect(ok_, &QPushButton::clicked, this, [this] { logic_.CmdOK_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
     model_.subscribe([this, alive = alive_] {
         if (*alive)
             refresh();

@@ -73,7 +73,7 @@ FrmCalibrateADDialog::FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget*
     progress_->setRange(0, 5);
     pl->addWidget(progress_);
     layout->addWidget(progressFrame_);
-    exit_ = button(this, "cmdCalExit");
+    exit_ = button(this, "cmdCalExit", [this] { logic_.cmdCalExit_Click(); });
     layout->addLayout(buttonRow({}, {exit_}));
     // The tab strip and its pages never change size while the progress frame comes and goes.
     progressFrame_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -89,7 +89,6 @@ FrmCalibrateADDialog::FrmCalibrateADDialog(service::CalibrateAD& logic, QWidget*
                 [this, i] { logic_.OptIntrf_Click(i); });
     connect(adcStart_, &QPushButton::clicked, this, [this] { logic_.cmdAdcStart_Click(); });
     connect(dacStart_, &QPushButton::clicked, this, [this] { logic_.cmdDacStart_Click(); });
-    connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdCalExit_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -115,7 +114,7 @@ void FrmCalibrateADDialog::refresh() {
     progressFrame_->setTitle(latin1(model_.FraProgBar.caption));
     progressFrame_->setVisible(model_.FraProgBar.visible);
     setProgressValue(progress_, model_.ProgressBarADC);
-    exit_->setText(latin1(model_.cmdCalExit.caption));
+    follow(exit_, model_.cmdCalExit);
     applying_ = false;
     finishIfClosed();
 }

@@ -83,7 +83,7 @@ FrmCalibrateCLDialog::FrmCalibrateCLDialog(service::CalibrateCL& logic, QWidget*
     vl->addWidget(valve_);
     right->addWidget(valveFrame);
     right->addStretch();
-    exit_ = button(this, "cmdExit");
+    exit_ = button(this, "cmdExit", [this] { logic_.cmdExit_Click(); });
     right->addWidget(exit_);
     layout->addLayout(right);
 
@@ -95,7 +95,6 @@ FrmCalibrateCLDialog::FrmCalibrateCLDialog(service::CalibrateCL& logic, QWidget*
         if (!applying_ && r >= 0)
             logic_.List1_Click(r);
     });
-    connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdExit_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -129,7 +128,7 @@ void FrmCalibrateCLDialog::refresh() {
         valve_->addItems(items);
     }
     valve_->setCurrentRow(model_.List1.listIndex);
-    exit_->setText(latin1(model_.cmdExit.caption));
+    follow(exit_, model_.cmdExit);
     applying_ = false;
     finishIfClosed();
 }

@@ -24,18 +24,14 @@ FrmSetSpanWindow::FrmSetSpanWindow(service::FrmSetSpan& model, service::SpanSett
     label_->setWordWrap(true);
     label_->setFixedWidth(420);
     auto* buttons = new QHBoxLayout;
-    save_ = new QPushButton(this);
-    save_->setObjectName("cmdSave");
-    cancel_ = new QPushButton(this);
-    cancel_->setObjectName("Command1");
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    cancel_ = button(this, "Command1", [this] { logic_.Command1_Click(); });
     buttons->addStretch();
     buttons->addWidget(save_);
     buttons->addWidget(cancel_);
     buttons->addStretch();
     layout->addWidget(label_);
     layout->addLayout(buttons);
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.Command1_Click(); });
     model_.subscribe([this, alive = alive_] {
         if (*alive)
             refresh();

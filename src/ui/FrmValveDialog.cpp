@@ -40,7 +40,7 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     text1_ = named(new QLineEdit(frame1_), "Text1");
     text1_->setMaximumWidth(90);
     filterKeys(text1_, [this](int code) { return logic_.Text1_KeyPress(code); });
-    edit_ = button(frame1_, "cmdEdit");
+    edit_ = button(frame1_, "cmdEdit", [this] { logic_.cmdEdit_Click(); });
     g1->addWidget(text1_, 11, 2);
     g1->addWidget(edit_, 12, 2);
     row->addWidget(frame1_);
@@ -54,8 +54,8 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     text2_ = named(new QLineEdit(frame2_), "Text2");
     text2_->setMaximumWidth(90);
     filterKeys(text2_, [this](int code) { return logic_.Text2_KeyPress(code); });
-    ready_ = button(frame2_, "cmdReady");
-    cancel_ = button(frame2_, "cmdCancel");
+    ready_ = button(frame2_, "cmdReady", [this] { logic_.cmdReady_Click(); });
+    cancel_ = button(frame2_, "cmdCancel", [this] { logic_.cmdCancel_Click(); });
     g2->addWidget(scroll_, 0, 0, 4, 1);
     g2->addWidget(text2_, 0, 1);
     g2->addWidget(ready_, 2, 1);
@@ -71,9 +71,9 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
     progress_ = named(new QProgressBar(this), "ProgBar1");
     progress_->setRange(0, 10);
     layout->addWidget(progress_);
-    start_ = button(this, "cmdStart");
-    save_ = button(this, "cmdSave");
-    exit_ = button(this, "cmdExit");
+    start_ = button(this, "cmdStart", [this] { logic_.cmdStart_Click(); });
+    save_ = button(this, "cmdSave", [this] { logic_.cmdSave_Click(); });
+    exit_ = button(this, "cmdExit", [this] { logic_.cmdExit_Click(); });
     layout->addLayout(buttonRow({start_, save_}, {exit_}));
 
     connect(list1_, &QListWidget::currentRowChanged, this, [this](int r) {
@@ -88,12 +88,6 @@ FrmValveDialog::FrmValveDialog(service::ValveTable& logic, QWidget* parent)
         if (!applying_)
             logic_.VScroll1_Change(v);
     });
-    connect(edit_, &QPushButton::clicked, this, [this] { logic_.cmdEdit_Click(); });
-    connect(ready_, &QPushButton::clicked, this, [this] { logic_.cmdReady_Click(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cmdCancel_Click(); });
-    connect(start_, &QPushButton::clicked, this, [this] { logic_.cmdStart_Click(); });
-    connect(save_, &QPushButton::clicked, this, [this] { logic_.cmdSave_Click(); });
-    connect(exit_, &QPushButton::clicked, this, [this] { logic_.cmdExit_Click(); });
     model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
@@ -123,9 +117,9 @@ void FrmValveDialog::refresh() {
     scroll_->setRange(bar.min, bar.max);
     scroll_->setPageStep(bar.largeChange);
     scroll_->setValue(bar.value);
-    edit_->setText(latin1(model_.cmdEdit.caption));
-    ready_->setText(latin1(model_.cmdReady.caption));
-    cancel_->setText(latin1(model_.cmdCancel.caption));
+    follow(edit_, model_.cmdEdit);
+    follow(ready_, model_.cmdReady);
+    follow(cancel_, model_.cmdCancel);
     msg_->setText(latin1(model_.lblMsg.caption));
     msg_->setVisible(model_.lblMsg.visible);
     follow(start_, model_.cmdStart);
