@@ -33,6 +33,13 @@ private:
     std::function<bool(int)> filter_;
 };
 
+std::function<void()> guarded(const std::shared_ptr<bool>& alive, std::function<void()> f) {
+    return [alive, f = std::move(f)] {
+        if (*alive)
+            f();
+    };
+}
+
 } // namespace
 
 QPushButton* button(QWidget* parent, const char* name) {
@@ -122,10 +129,34 @@ void LogicDialog::finishIfClosed() {
 }
 
 std::function<void()> LogicDialog::whileAlive(std::function<void()> f) const {
-    return [alive = alive_, f = std::move(f)] {
-        if (*alive)
-            f();
-    };
+    return guarded(alive_, std::move(f));
+}
+
+LogicToolWindow::LogicToolWindow(QWidget* parent, std::function<void()> queryUnload)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      queryUnload_(std::move(queryUnload)) {}
+
+LogicToolWindow::~LogicToolWindow() {
+    *alive_ = false;
+}
+
+void LogicToolWindow::closeEvent(QCloseEvent* event) {
+    // The logic hides the window once its wait has returned.
+    event->ignore();
+    queryUnload_();
+}
+
+void LogicToolWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        queryUnload_();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+std::function<void()> LogicToolWindow::whileAlive(std::function<void()> f) const {
+    return guarded(alive_, std::move(f));
 }
 
 } // namespace kvt::ui

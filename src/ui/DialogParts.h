@@ -73,4 +73,22 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// A small window that stays above the main window by its window flag alone while a procedure
+// runs. The title bar and Esc go to the logic's close path; the logic hides the window.
+class LogicToolWindow : public QWidget {
+public:
+    LogicToolWindow(QWidget* parent, std::function<void()> queryUnload);
+    ~LogicToolWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Runs `f` only while the window lives: models outlive their windows.
+    std::function<void()> whileAlive(std::function<void()> f) const;
+
+private:
+    std::function<void()> queryUnload_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
 } // namespace kvt::ui

@@ -3,9 +3,7 @@
 #include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -14,9 +12,8 @@ namespace kvt::ui {
 
 FrmAutoZeroIPWindow::FrmAutoZeroIPWindow(service::FrmAutoZeroIP& model, service::AutoZero& logic,
                                          QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      model_(model), logic_(logic) {
+    : LogicToolWindow(parent, [&logic] { logic.Form_QueryUnload(); }), model_(model),
+      logic_(logic) {
     setObjectName("frmAutoZeroIP");
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel(this);
@@ -31,15 +28,8 @@ FrmAutoZeroIPWindow::FrmAutoZeroIPWindow(service::FrmAutoZeroIP& model, service:
     buttons->addStretch();
     layout->addWidget(label_);
     layout->addLayout(buttons);
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            refresh();
-    });
+    model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
-}
-
-FrmAutoZeroIPWindow::~FrmAutoZeroIPWindow() {
-    *alive_ = false;
 }
 
 void FrmAutoZeroIPWindow::refresh() {
@@ -50,20 +40,6 @@ void FrmAutoZeroIPWindow::refresh() {
     cancel_->setText(latin1(model_.cmdCancel.caption));
     cancel_->setVisible(model_.cmdCancel.visible);
     followVisibility(*this, model_.frmAutoZeroIP.visible);
-}
-
-void FrmAutoZeroIPWindow::closeEvent(QCloseEvent* event) {
-    // The poll hides the window once its wait has returned.
-    event->ignore();
-    logic_.Form_QueryUnload();
-}
-
-void FrmAutoZeroIPWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        logic_.Form_QueryUnload();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace kvt::ui

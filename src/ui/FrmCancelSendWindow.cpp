@@ -3,8 +3,6 @@
 #include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -12,9 +10,7 @@
 namespace kvt::ui {
 
 FrmCancelSendWindow::FrmCancelSendWindow(service::FrmCancelSend& model, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      model_(model) {
+    : LogicToolWindow(parent, [&model] { model.Form_QueryUnload(); }), model_(model) {
     setObjectName("frmCancelSend");
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel(this);
@@ -27,10 +23,7 @@ FrmCancelSendWindow::FrmCancelSendWindow(service::FrmCancelSend& model, QWidget*
     layout->addWidget(label_);
     layout->addWidget(cancel_, 0, Qt::AlignHCenter);
     connect(cancel_, &QPushButton::clicked, this, [this] { model_.cmdCancel_Click(); });
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            refresh();
-    });
+    model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
 }
 
@@ -39,20 +32,6 @@ void FrmCancelSendWindow::refresh() {
     label_->setText(latin1(model_.Label1.caption));
     follow(cancel_, model_.cmdCancel);
     followVisibility(*this, model_.frmCancelSend.visible);
-}
-
-void FrmCancelSendWindow::closeEvent(QCloseEvent* event) {
-    // The reading loop hides the window once its wait has returned.
-    event->ignore();
-    model_.Form_QueryUnload();
-}
-
-void FrmCancelSendWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        model_.Form_QueryUnload();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace kvt::ui

@@ -1,10 +1,7 @@
 #pragma once
 
 #include "service/FrmCancelSend.h"
-
-#include <QWidget>
-
-#include <memory>
+#include "ui/DialogParts.h"
 
 class QLabel;
 class QPushButton;
@@ -13,21 +10,15 @@ namespace kvt::ui {
 
 // The small window that stops a repeated transmission. It stays above the main window by its
 // window flag alone and never takes the activation back; closing it is the same as Cancel.
-class FrmCancelSendWindow : public QWidget {
+class FrmCancelSendWindow : public LogicToolWindow {
     Q_OBJECT
 public:
     explicit FrmCancelSendWindow(service::FrmCancelSend& model, QWidget* parent = nullptr);
-    ~FrmCancelSendWindow() override { *alive_ = false; }
 
     void refresh();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     service::FrmCancelSend& model_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QLabel* label_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

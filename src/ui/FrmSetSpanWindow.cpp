@@ -3,9 +3,7 @@
 #include "ui/DialogParts.h"
 #include "ui/WidgetText.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -14,9 +12,8 @@ namespace kvt::ui {
 
 FrmSetSpanWindow::FrmSetSpanWindow(service::FrmSetSpan& model, service::SpanSetting& logic,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      model_(model), logic_(logic) {
+    : LogicToolWindow(parent, [&logic] { logic.Form_QueryUnload(); }), model_(model),
+      logic_(logic) {
     setObjectName("frmSetSpan");
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel(this);
@@ -32,15 +29,8 @@ FrmSetSpanWindow::FrmSetSpanWindow(service::FrmSetSpan& model, service::SpanSett
     buttons->addStretch();
     layout->addWidget(label_);
     layout->addLayout(buttons);
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            refresh();
-    });
+    model_.subscribe(whileAlive([this] { refresh(); }));
     refresh();
-}
-
-FrmSetSpanWindow::~FrmSetSpanWindow() {
-    *alive_ = false;
 }
 
 void FrmSetSpanWindow::refresh() {
@@ -50,20 +40,6 @@ void FrmSetSpanWindow::refresh() {
     save_->setEnabled(model_.cmdSave.enabled);
     cancel_->setText(shownText(model_.Command1.caption));
     followVisibility(*this, model_.frmSetSpan.visible);
-}
-
-void FrmSetSpanWindow::closeEvent(QCloseEvent* event) {
-    // The procedure hides the window once its wait has returned.
-    event->ignore();
-    logic_.Form_QueryUnload();
-}
-
-void FrmSetSpanWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        logic_.Form_QueryUnload();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace kvt::ui
