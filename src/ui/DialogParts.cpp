@@ -33,13 +33,6 @@ private:
     std::function<bool(int)> filter_;
 };
 
-std::function<void()> guarded(const std::shared_ptr<bool>& alive, std::function<void()> f) {
-    return [alive, f = std::move(f)] {
-        if (*alive)
-            f();
-    };
-}
-
 } // namespace
 
 QPushButton* button(QWidget* parent, const char* name) {
@@ -98,14 +91,21 @@ QString shownText(const std::string& s) {
     return t;
 }
 
+Liveness::~Liveness() {
+    *alive_ = false;
+}
+
+std::function<void()> Liveness::guard(std::function<void()> f) const {
+    return [alive = alive_, f = std::move(f)] {
+        if (*alive)
+            f();
+    };
+}
+
 LogicDialog::LogicDialog(QWidget* parent, std::function<bool()> closed,
                          std::function<void()> queryUnload)
     : QDialog(parent), closed_(std::move(closed)), queryUnload_(std::move(queryUnload)) {
     setModal(true);
-}
-
-LogicDialog::~LogicDialog() {
-    *alive_ = false;
 }
 
 void LogicDialog::closeEvent(QCloseEvent* event) {
@@ -129,17 +129,13 @@ void LogicDialog::finishIfClosed() {
 }
 
 std::function<void()> LogicDialog::whileAlive(std::function<void()> f) const {
-    return guarded(alive_, std::move(f));
+    return liveness_.guard(std::move(f));
 }
 
 LogicToolWindow::LogicToolWindow(QWidget* parent, std::function<void()> queryUnload)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       queryUnload_(std::move(queryUnload)) {}
-
-LogicToolWindow::~LogicToolWindow() {
-    *alive_ = false;
-}
 
 void LogicToolWindow::closeEvent(QCloseEvent* event) {
     // The logic hides the window once its wait has returned.
@@ -156,7 +152,7 @@ void LogicToolWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 std::function<void()> LogicToolWindow::whileAlive(std::function<void()> f) const {
-    return guarded(alive_, std::move(f));
+    return liveness_.guard(std::move(f));
 }
 
 } // namespace kvt::ui

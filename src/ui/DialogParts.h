@@ -52,12 +52,29 @@ void filterKeys(QLineEdit* box, std::function<bool(int)> filter);
 // A carriage return in the logic's text is a line break on screen.
 QString shownText(const std::string& s);
 
+// Guards the listeners a window gives to models that outlive it: once the window is destroyed they
+// do nothing. Declare it as the window's last member, so it drops first, before Qt deletes the
+// child widgets a listener would touch.
+class Liveness {
+public:
+    Liveness() = default;
+    Liveness(const Liveness&) = delete;
+    Liveness& operator=(const Liveness&) = delete;
+    ~Liveness();
+    // Runs `f` only while the owner lives.
+    std::function<void()> guard(std::function<void()> f) const;
+    // Held across a handler that may destroy the owner: false once it has.
+    std::shared_ptr<const bool> token() const { return alive_; }
+
+private:
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
 // A modal service dialog that stays until its logic has closed it: the title bar, Esc and Alt+F4
 // go to the logic's close path, and the dialog ends once the logic says it is closed.
 class LogicDialog : public QDialog {
 public:
     LogicDialog(QWidget* parent, std::function<bool()> closed, std::function<void()> queryUnload);
-    ~LogicDialog() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,7 +87,7 @@ protected:
 private:
     std::function<bool()> closed_;
     std::function<void()> queryUnload_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Liveness liveness_;
 };
 
 // A small window that stays above the main window by its window flag alone while a procedure
@@ -78,7 +95,6 @@ private:
 class LogicToolWindow : public QWidget {
 public:
     LogicToolWindow(QWidget* parent, std::function<void()> queryUnload);
-    ~LogicToolWindow() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,7 +104,7 @@ protected:
 
 private:
     std::function<void()> queryUnload_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Liveness liveness_;
 };
 
 } // namespace kvt::ui

@@ -223,11 +223,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
                   1, 1);
     pages_->addWidget(kFactors);
 
-    std::weak_ptr<bool> alive = alive_;
-    m.subscribe([this, alive] {
-        if (alive.lock())
-            refresh();
-    });
+    m.subscribe(liveness_.guard([this] { refresh(); }));
     refresh();
 
     top->setSizeConstraint(QLayout::SetFixedSize);
@@ -237,9 +233,7 @@ FrmDPropDialog::FrmDPropDialog(monitor::FrmDProp& logic, QWidget* parent)
         move(s->availableGeometry().center() - rect().center());
 }
 
-FrmDPropDialog::~FrmDPropDialog() {
-    *alive_ = false;
-}
+FrmDPropDialog::~FrmDPropDialog() = default;
 
 void FrmDPropDialog::refresh() {
     auto& m = logic_.model;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/FrmDProp.h"
+#include "ui/DialogParts.h"
 
 #include <QDialog>
 #include <functional>
@@ -37,7 +38,7 @@ private:
     QStackedLayout* pages_ = nullptr;
     std::map<std::string, QWidget*> controls_;
     std::map<std::string, QComboBox*> lists_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Liveness liveness_;
 };
 
 } // namespace kvt::ui

@@ -82,11 +82,7 @@ FrmProgramDialog::FrmProgramDialog(monitor::FrmProg& logic, QWidget* parent)
     button("cmdCancel", "Cancel", [this] { logic_.cmdCancel_Click(); });
     top->addLayout(buttons);
 
-    std::weak_ptr<bool> alive = alive_;
-    m.subscribe([this, alive] {
-        if (!alive.expired())
-            refresh();
-    });
+    m.subscribe(liveness_.guard([this] { refresh(); }));
     refresh();
 }
 
@@ -116,9 +112,9 @@ void FrmProgramDialog::collect() {
 
 void FrmProgramDialog::run(const std::function<void()>& handler) {
     collect();
-    std::weak_ptr<bool> alive = alive_;
+    auto alive = liveness_.token();
     handler();
-    if (alive.expired())
+    if (!*alive)
         return;
     refresh();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/FrmProgram.h"
+#include "ui/DialogParts.h"
 
 #include <QDialog>
 
@@ -41,7 +42,7 @@ private:
     // Which key rule each box follows: true for the set-point boxes.
     std::map<QObject*, bool> pointAllowed_;
     QCheckBox* chkLoop_ = nullptr;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Liveness liveness_;
 };
 
 } // namespace kvt::ui

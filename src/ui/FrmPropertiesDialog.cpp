@@ -183,11 +183,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
         connect(lists_.at(name)->lineEdit(), &QLineEdit::textEdited, this,
                 [this, h = handler](const QString& t) { run([&] { h(latin1Bytes(t)); }); });
 
-    std::weak_ptr<bool> alive = alive_;
-    m.subscribe([this, alive] {
-        if (alive.lock())
-            refresh();
-    });
+    m.subscribe(liveness_.guard([this] { refresh(); }));
     refresh();
 
     top->setSizeConstraint(QLayout::SetFixedSize);
@@ -197,9 +193,7 @@ FrmPropertiesDialog::FrmPropertiesDialog(monitor::FrmProperties& logic, QWidget*
         move(s->availableGeometry().center() - rect().center());
 }
 
-FrmPropertiesDialog::~FrmPropertiesDialog() {
-    *alive_ = false;
-}
+FrmPropertiesDialog::~FrmPropertiesDialog() = default;
 
 void FrmPropertiesDialog::refresh() {
     auto& m = logic_.model;

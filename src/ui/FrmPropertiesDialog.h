@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/FrmProperties.h"
+#include "ui/DialogParts.h"
 
 #include <QDialog>
 #include <functional>
@@ -39,8 +40,7 @@ private:
     QStackedLayout* pages_ = nullptr;
     std::map<std::string, QWidget*> controls_;
     std::map<std::string, QComboBox*> lists_;
-    // The model outlives the dialog; its listener must not reach a destroyed dialog.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Liveness liveness_;
 };
 
 } // namespace kvt::ui

@@ -104,16 +104,12 @@ FrmTerminalWindow::FrmTerminalWindow(monitor::FrmTerminal& logic, QWidget* paren
 
     // Changes are shown together a moment later: an exchange changes the model several times,
     // and repainting for each change costs more than the exchange itself.
-    model_.subscribe([this, alive = alive_] {
-        if (*alive)
-            scheduleRefresh();
-    });
+    model_.subscribe(liveness_.guard([this] { scheduleRefresh(); }));
     refresh();
     resize(820, 600);
 }
 
 FrmTerminalWindow::~FrmTerminalWindow() {
-    *alive_ = false;
     logic_.onShowTrend = nullptr;
     logic_.onShowBusHealth = nullptr;
 }
@@ -242,10 +238,7 @@ void FrmTerminalWindow::buildCentralArea() {
     termBar_->onHandled = [this] { refresh(); };
     middle->addWidget(termBar_->hexView(), 1);
     middle->addWidget(termBar_);
-    line.model.subscribe([this, alive = alive_] {
-        if (*alive)
-            scheduleRefresh();
-    });
+    line.model.subscribe(liveness_.guard([this] { scheduleRefresh(); }));
     middle->addStretch();
     row->addLayout(middle, 1);
 
@@ -725,10 +718,7 @@ void FrmTerminalWindow::buildProgramPanel(QGroupBox* box) {
             [this] { forward([&] { logic_.program().Command1_Click(); }); });
     grid->addWidget(quit, 5, 2, 1, 2);
     // A tick changes the panel several times; it follows together with the window.
-    panel.subscribe([this, alive = alive_] {
-        if (*alive)
-            scheduleRefresh();
-    });
+    panel.subscribe(liveness_.guard([this] { scheduleRefresh(); }));
 }
 
 void FrmTerminalWindow::refreshProgramPanel() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/FrmTerminal.h"
+#include "ui/DialogParts.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -85,8 +86,6 @@ private:
 
     monitor::FrmTerminal& logic_;
     monitor::FrmTerminalModel& model_;
-    // The model cannot forget a listener, and it may outlive the window.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool refreshQueued_ = false;
     int refreshDelayMs_ = kRefreshDelayMs;
     int refreshGapMs_ = kRefreshGapMs;
@@ -131,6 +130,8 @@ private:
     bool endQueued_ = false; // the logic has ended; quitting is on its way
     TrendWindow* trend_ = nullptr;
     BusHealthWindow* busHealth_ = nullptr;
+    // The models cannot forget a listener, and they may outlive the window.
+    Liveness liveness_;
 };
 
 } // namespace kvt::ui

@@ -72,4 +72,8 @@ TEST(FrmDPropDialog, WidgetsShowTheModelAndEditsReachTheTable) {
     EXPECT_TRUE(x.logic.closed());
     EXPECT_FALSE(x.dlg->isVisible());
     EXPECT_EQ(x.t.table.record(1).Address, "01"); // restored: Cancel reached the logic
+
+    // The model outlives the dialog; a later change must not reach the destroyed widgets.
+    x.dlg.reset();
+    x.logic.model.changed();
 }

@@ -36,6 +36,10 @@ TEST(FrmPropertiesDialog, EveryControlHasItsNamedWidgetCaptionAndEntries) {
         EXPECT_EQ(dlg.findChild<QComboBox*>(box)->currentText(), text) << box;
     EXPECT_TRUE(dlg.findChild<QRadioButton*>("optEcho_0")->isChecked());
     EXPECT_TRUE(dlg.findChild<QRadioButton*>("optFlow_0")->isChecked());
+
+    // The model outlives its dialogs; a later change must not reach a destroyed one.
+    { FrmPropertiesDialog gone(logic); }
+    logic.model.changed();
 }
 
 TEST(FrmPropertiesDialog, OperatorActionsReachTheHandlers) {

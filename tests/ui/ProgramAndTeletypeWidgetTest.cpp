@@ -67,6 +67,10 @@ TEST(ProgramDialogWidget, BoxesFollowTheKeyRulesAndRunCloses) {
     EXPECT_EQ(b.t.program().table.rows[0], (monitor::ProgramRow{"50.5", "10"}));
     b.t.program().Command1_Click(); // the run that Timer9 starts ends at once
     b.w.rt.runUntilIdle(5);
+
+    // The model outlives its dialogs; a later change must not reach a destroyed one.
+    { ui::FrmProgramDialog gone(logic); }
+    logic.model.changed();
 }
 
 TEST(ProgramPanelWidget, ShowsTheRunAndQuitEndsIt) {

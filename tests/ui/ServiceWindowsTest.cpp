@@ -75,6 +75,10 @@ TEST_F(ServiceWindows, CancelSendFollowsItsModelAndEveryCloseIsCancel) {
     model.frmCancelSend.visible = false;
     model.changed();
     EXPECT_FALSE(window.isVisible());
+
+    // The model outlives its windows; a later change must not reach a destroyed one.
+    { ui::FrmCancelSendWindow gone(model); }
+    model.changed();
 }
 
 TEST_F(ServiceWindows, AutoZeroOffersCancelWhileRunningAndCloseIsCancel) {
