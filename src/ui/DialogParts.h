@@ -63,8 +63,6 @@ public:
     ~Liveness();
     // Runs `f` only while the owner lives.
     std::function<void()> guard(std::function<void()> f) const;
-    // Held across a handler that may destroy the owner: false once it has.
-    std::shared_ptr<const bool> token() const { return alive_; }
 
 private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -112,9 +113,10 @@ void FrmProgramDialog::collect() {
 
 void FrmProgramDialog::run(const std::function<void()>& handler) {
     collect();
-    auto alive = liveness_.token();
+    // A handler may wait and let other events run, among them ones that close this dialog.
+    QPointer<FrmProgramDialog> self(this);
     handler();
-    if (!*alive)
+    if (!self)
         return;
     refresh();
 }
